@@ -1,0 +1,70 @@
+#include "prefs/mod_standard.h"
+
+#include <exception>
+#include <optional>
+
+#include "prefs/ini_text.h"
+#include "prefs/settings_file.h"
+#include "prefs/value_codec.h"
+
+namespace ordwell::modStandard {
+namespace {
+
+bool HoldsLineBreak(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
+
+// A file saved as UTF-16 would be corrupted by lines added in UTF-8, so it is left alone.
+bool StartsWithUtf16Bom(std::string_view bytes) {
+  return bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF");
+}
+
+}  // namespace
+
+std::u16string ReadIniValue(std::u16string_view Section, std::u16string_view Key,
+                            std::u16string_view Default, const std::filesystem::path& FileName) {
+  try {
+    const std::string section = prefs::ToUtf8(Section);
+    const std::string key = prefs::ToUtf8(Key);
+    const std::string_view sectionName = prefs::TrimBlanks(section);
+    const std::string_view keyName = prefs::TrimBlanks(key);
+    if (sectionName.empty() || keyName.empty()) return std::u16string(Default);
+
+    const std::optional<std::string> stored = prefs::ReadStoredValue(FileName, sectionName, keyName);
+    if (!stored || stored->empty()) return std::u16string(Default);
+    return prefs::UnescapeValue(prefs::FromUtf8(*stored));
+  } catch (const std::exception&) {
+    // Settings that cannot be read fall back to the defaults, whatever the reason.
+    return std::u16string(Default);
+  }
+}
+
+bool WriteIniValue(std::u16string_view Section, std::u16string_view Key, std::u16string_view Value,
+                   const std::filesystem::path& FileName) {
+  try {
+    const std::string section = prefs::ToUtf8(Section);
+    const std::string key = prefs::ToUtf8(Key);
+    const std::string value = prefs::ToUtf8(prefs::EscapeValue(Value));
+    const std::string_view sectionName = prefs::TrimBlanks(section);
+    const std::string_view keyName = prefs::TrimBlanks(key);
+    // Anything that would read back differently, or spill onto another line, is refused.
+    if (sectionName.empty() || HoldsLineBreak(sectionName) || sectionName.find(']') != std::string_view::npos) {
+      return false;
+    }
+    if (keyName.empty() || HoldsLineBreak(keyName) || keyName.find('=') != std::string_view::npos ||
+        keyName.starts_with('[')) {
+      return false;
+    }
+    if (HoldsLineBreak(value)) return false;
+
+    const prefs::FileContents old = prefs::ReadWholeFile(FileName);
+    if (old.state == prefs::FileContents::State::Unusable || StartsWithUtf16Bom(old.bytes)) return false;
+
+    const std::string updated = prefs::WithValue(old.bytes, sectionName, keyName, value);
+    if (updated.size() > prefs::kMaxFileBytes) return false;
+    if (old.state == prefs::FileContents::State::Read && updated == old.bytes) return true;
+    return prefs::ReplaceFileContents(FileName, updated);
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+}  // namespace ordwell::modStandard
