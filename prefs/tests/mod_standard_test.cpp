@@ -1,0 +1,188 @@
+#include "prefs/mod_standard.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "prefs/tests/temp_dir.h"
+
+namespace ordwell::modStandard {
+namespace {
+
+namespace fs = std::filesystem;
+using prefs::testing::ReadBytes;
+using prefs::testing::TempDir;
+using prefs::testing::WriteBytes;
+
+const fs::path kData = ORDWELL_PREFS_TEST_DATA;
+
+std::u16string Read(const fs::path& file, std::u16string_view key, std::u16string_view fallback = u"<default>") {
+  return ReadIniValue(u"Prefs", key, fallback, file);
+}
+
+TEST(ModStandard, WritesDefaultsFileWithExactBytes) {
+  const TempDir dir;
+  const fs::path file = dir / "Prefs.ini";
+  EXPECT_TRUE(WriteIniValue(u"Prefs", u"DelimiterIn", u", ", file));
+  EXPECT_TRUE(WriteIniValue(u"Prefs", u"DelimiterOut", u", ", file));
+  EXPECT_TRUE(WriteIniValue(u"Prefs", u"OptionsOpen", u"False", file));
+  EXPECT_EQ(ReadBytes(file), "[Prefs]\nDelimiterIn=,lsSpc\nDelimiterOut=,lsSpc\nOptionsOpen=False\n");
+}
+
+TEST(ModStandard, RoundTripsRealAndAwkwardSeparators) {
+  const TempDir dir;
+  const fs::path file = dir / "Prefs.ini";
+  const std::vector<std::u16string> values = {
+      u", ",        u"\r\n",       u"True", u"False", u"\t",    u"\" , \"",      u"'",
+      u" a\r\nb ",  u"\u00E9\u2192\u4E2D\U0001F600", u"x=y;[z]", u"\t;\t"};
+  for (const std::u16string& value : values) {
+    ASSERT_TRUE(WriteIniValue(u"Prefs", u"DelimiterIn", value, file));
+    EXPECT_EQ(Read(file, u"DelimiterIn"), value);
+  }
+  // The whole stored value is read: 60 spaces are 300 stored characters.
+  ASSERT_TRUE(WriteIniValue(u"Prefs", u"DelimiterIn", std::u16string(60, u' '), file));
+  EXPECT_EQ(Read(file, u"DelimiterIn"), std::u16string(60, u' '));
+  EXPECT_EQ(ReadBytes(file).size(), std::string("[Prefs]\nDelimiterIn=\n").size() + 300);
+  // The escape is not reversible for text that spells it out, as designed.
+  ASSERT_TRUE(WriteIniValue(u"Prefs", u"DelimiterIn", u"<lsSpc|lsCrLf>", file));
+  EXPECT_EQ(Read(file, u"DelimiterIn"), u"< |\r\n>");
+}
+
+TEST(ModStandard, ReadsDefaultExactlyWhenNothingUsableIsStored) {
+  const TempDir dir;
+  const fs::path file = dir / "Prefs.ini";
+  const std::u16string fallback = u",lsSpc kept as passed";
+  EXPECT_EQ(Read(file, u"DelimiterIn", fallback), fallback);  // no file
+  WriteBytes(file, "[Other]\nDelimiterIn=x\n[Prefs]\nEmpty=\nBlank= \nDelimiterOut=y\n");
+  EXPECT_EQ(Read(file, u"DelimiterIn", fallback), fallback);  // key only in another section
+  EXPECT_EQ(ReadIniValue(u"Missing", u"DelimiterOut", fallback, file), fallback);
+  EXPECT_EQ(Read(file, u"Empty", fallback), fallback);
+  EXPECT_EQ(Read(file, u"Blank", fallback), u" ");  // values are not trimmed
+  EXPECT_EQ(ReadIniValue(u"", u"DelimiterOut", fallback, file), fallback);
+  EXPECT_EQ(Read(dir.path(), u"DelimiterIn", fallback), fallback);          // a directory
+  EXPECT_EQ(Read(file / "Prefs.ini", u"DelimiterIn", fallback), fallback);  // parent is a file
+  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+  EXPECT_EQ(Read(dir / "fifo", u"DelimiterIn", fallback), fallback);  // and does not hang
+}
+
+TEST(ModStandard, ReadsNamesLooselyValuesExactlyAndNeverChangesTheFile) {
+  const TempDir dir;
+  const fs::path file = dir / "Prefs.ini";
+  const std::string bytes =
+      "\xEF\xBB\xBF[ prefs ]\r\n delimiterIN\t=\t\"quoted\" \r\ndelimiterin=second\r\n"
+      "Bad=\xFF" "ok\r\n[PREFS]\r\nOptionsOpen=True\r\n";
+  WriteBytes(file, bytes);
+  fs::permissions(file, fs::perms::owner_read);
+  const auto before = fs::last_write_time(file);
+  EXPECT_EQ(Read(file, u" DelimiterIn "), u"\t\"quoted\" ");
+  EXPECT_EQ(Read(file, u"Bad"), u"\uFFFDok");             // ill-formed UTF-8 reads as U+FFFD
+  EXPECT_EQ(Read(file, u"OptionsOpen"), u"<default>");   // only the first section counts
+  EXPECT_EQ(ReadBytes(file), bytes);
+  EXPECT_EQ(fs::last_write_time(file), before);
+  EXPECT_EQ(fs::status(file).permissions(), fs::perms::owner_read);
+}
+
+TEST(ModStandard, RefusesWhatCannotSitOnOneLineAndLeavesTheFile) {
+  const TempDir dir;
+  const fs::path file = dir / "Prefs.ini";
+  const std::string bytes = "[Prefs]\nDelimiterIn=,lsSpc\n";
+  WriteBytes(file, bytes);
+  EXPECT_FALSE(WriteIniValue(u"Prefs", u"DelimiterIn", u"a\rb", file));
+  EXPECT_FALSE(WriteIniValue(u"Prefs", u"DelimiterIn", u"a\nb", file));
+  EXPECT_FALSE(WriteIniValue(u"Prefs", u"DelimiterIn", u"\n\r", file));
+  EXPECT_FALSE(WriteIniValue(u"Prefs", u"Delimiter\nIn", u"x", file));
+  EXPECT_FALSE(WriteIniValue(u"Pre\r\nfs", u"DelimiterIn", u"x", file));
+  EXPECT_FALSE(WriteIniValue(u"Prefs", u"Key=Value", u"x", file));
+  EXPECT_FALSE(WriteIniValue(u"Prefs", u" [Key]", u"x", file));
+  EXPECT_FALSE(WriteIniValue(u"Pre]fs", u"DelimiterIn", u"x", file));
+  EXPECT_FALSE(WriteIniValue(u" \t", u"DelimiterIn", u"x", file));
+  EXPECT_FALSE(WriteIniValue(u"Prefs", u"", u"x", file));
+  EXPECT_EQ(ReadBytes(file), bytes);
+}
+
+TEST(ModStandard, FailedWriteReturnsFalseAndLeavesNoTrace) {
+  const TempDir dir;
+  const fs::path file = dir / "Prefs.ini";
+  WriteBytes(file, "[Prefs]\nDelimiterIn=x\n");
+  EXPECT_FALSE(WriteIniValue(u"Prefs", u"DelimiterIn", u"y", file / "Prefs.ini"));  // parent is a file
+  EXPECT_FALSE(WriteIniValue(u"Prefs", u"DelimiterIn", u"y", dir / "missing" / "Prefs.ini"));
+  fs::create_directory(dir / "folder");
+  EXPECT_FALSE(WriteIniValue(u"Prefs", u"DelimiterIn", u"y", dir / "folder"));
+  WriteBytes(dir / "utf16.ini", std::string("\xFF\xFE[\0P\0]\0", 8));
+  EXPECT_FALSE(WriteIniValue(u"Prefs", u"DelimiterIn", u"y", dir / "utf16.ini"));
+  EXPECT_EQ(ReadBytes(dir / "utf16.ini"), std::string("\xFF\xFE[\0P\0]\0", 8));
+  if (::geteuid() != 0) {  // root writes into read-only folders anyway
+    fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
+    EXPECT_FALSE(WriteIniValue(u"Prefs", u"DelimiterIn", u"y", file));
+    fs::permissions(dir.path(), fs::perms::owner_all);
+  }
+  EXPECT_EQ(ReadBytes(file), "[Prefs]\nDelimiterIn=x\n");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 3);
+}
+
+TEST(ModStandard, WriteKeepsPermissionsLinksBomAndLineEndings) {
+  const TempDir dir;
+  const fs::path file = dir / "real.ini";
+  WriteBytes(file, "\xEF\xBB\xBF; mine\r\n[Prefs]\r\nDelimiterIn=x");
+  fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  fs::create_symlink("real.ini", dir / "Prefs.ini");
+  ASSERT_TRUE(WriteIniValue(u"Prefs", u"DelimiterIn", u"a b", dir / "Prefs.ini"));
+  ASSERT_TRUE(WriteIniValue(u"Prefs", u"OptionsOpen", u"True", dir / "Prefs.ini"));
+  EXPECT_EQ(ReadBytes(file), "\xEF\xBB\xBF; mine\r\n[Prefs]\r\nDelimiterIn=alsSpcb\r\nOptionsOpen=True\r\n");
+  EXPECT_TRUE(fs::is_symlink(dir / "Prefs.ini"));
+  EXPECT_EQ(fs::status(file).permissions(),
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
+TEST(ModStandard, HandEditedFileKeepsEveryOtherLineAfterThreeWrites) {
+  const TempDir dir;
+  const fs::path file = dir / "Prefs.ini";
+  fs::copy_file(kData / "hand_edited.ini", file);
+  EXPECT_EQ(Read(file, u"DelimiterIn"), u" ; ");  // the blank after "=" is part of the value
+  ASSERT_TRUE(WriteIniValue(u"Prefs", u"DelimiterIn", u"\t|\t", file));
+  ASSERT_TRUE(WriteIniValue(u"Prefs", u"OptionsOpen", u"False", file));
+  ASSERT_TRUE(WriteIniValue(u"Prefs", u"DelimiterOut", u"\r\n", file));
+  EXPECT_EQ(ReadBytes(file), ReadBytes(kData / "hand_edited_after_three_writes.ini"));
+}
+
+TEST(ModStandard, HostileFilesNeitherCrashNorLoseBytes) {
+  const TempDir dir;
+  const fs::path file = dir / "Prefs.ini";
+  std::string junk(4096, '\0');
+  for (std::size_t i = 0; i < junk.size(); ++i) junk[i] = static_cast<char>((i * 7919) % 251);
+  junk += "\n[Prefs]\nDelimiterIn=" + std::string(3'000'000, 'x');  // a megabytes line, no final newline
+  WriteBytes(file, junk);
+  EXPECT_EQ(Read(file, u"DelimiterIn"), std::u16string(3'000'000, u'x'));
+  ASSERT_TRUE(WriteIniValue(u"Prefs", u"OptionsOpen", u"True", file));
+  EXPECT_EQ(ReadBytes(file), junk + "\nOptionsOpen=True\n");
+
+  // Beyond the size a write accepts: reading still streams through, writing refuses untouched.
+  const std::string huge = std::string(17 * 1024 * 1024, ';') + "\n[Prefs]\nDelimiterOut=end\n";
+  WriteBytes(file, huge);
+  EXPECT_EQ(Read(file, u"DelimiterOut"), u"end");
+  EXPECT_FALSE(WriteIniValue(u"Prefs", u"DelimiterOut", u"x", file));
+  EXPECT_EQ(fs::file_size(file), huge.size());
+  // A stored value longer than any write could make reads as not there rather than cut short.
+  WriteBytes(file, "[Prefs]\nDelimiterOut=" + std::string(17 * 1024 * 1024, 'y') + "\n");
+  EXPECT_EQ(Read(file, u"DelimiterOut"), u"<default>");
+}
+
+TEST(ModStandard, EmptyValueIsStoredEmptyAndReadsAsDefault) {
+  const TempDir dir;
+  const fs::path file = dir / "Prefs.ini";
+  ASSERT_TRUE(WriteIniValue(u"Prefs", u"DelimiterIn", u"x", file));
+  ASSERT_TRUE(WriteIniValue(u"Prefs", u"DelimiterIn", u"", file));
+  EXPECT_EQ(ReadBytes(file), "[Prefs]\nDelimiterIn=\n");
+  EXPECT_EQ(Read(file, u"DelimiterIn", u", "), u", ");
+  // An unpaired surrogate cannot be stored; it comes back as U+FFFD.
+  ASSERT_TRUE(WriteIniValue(u"Prefs", u"DelimiterIn", std::u16string{u'a', char16_t{0xD83D}}, file));
+  EXPECT_EQ(Read(file, u"DelimiterIn"), u"a\uFFFD");
+}
+
+}  // namespace
+}  // namespace ordwell::modStandard
