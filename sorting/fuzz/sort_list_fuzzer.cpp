@@ -1,0 +1,59 @@
+// Decodes the fuzzer's bytes into a list text and two separators, sorts them with SortListText
+// (sometimes split over threads or with the wide record layout) and aborts on any difference from
+// the literal transcription of the steps.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "sorting/sort_list.h"
+#include "sorting/sort_list_detail.h"
+#include "sorting/tests/reference_sort.h"
+
+namespace {
+
+// Most bytes pick from a small case-rich alphabet, so that ties and separators are common; a
+// 0xFF byte takes the next two bytes as a raw 16-bit unit.
+constexpr char16_t kAlphabet[] = {u'a', u'A', u'b', u'B', u',', u' ', u'\r', u'\n', u'\u00E9', u'\u00C9',
+                                  u'\u03A3', u'\u03C3', u'\u03C2', u'\u0130', u'i', u'I', u'\u0131',
+                                  u'\0', u'\xD801', u'\xDC00', u'_', u'z', u'Z', u'0'};
+
+std::u16string Decode(const std::uint8_t*& data, const std::uint8_t* end, std::size_t maxUnits) {
+  std::u16string text;
+  while (data < end && text.size() < maxUnits) {
+    const std::uint8_t byte = *data++;
+    if (byte == 0xFF && end - data >= 2) {
+      text.push_back(static_cast<char16_t>(data[0] | (data[1] << 8)));
+      data += 2;
+    } else {
+      text.push_back(kAlphabet[byte % (sizeof kAlphabet / sizeof kAlphabet[0])]);
+    }
+  }
+  return text;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size < 2) return 0;
+  const std::uint8_t layout = data[0];
+  const std::uint8_t flavour = data[1];
+  const std::uint8_t* cursor = data + 2;
+  const std::uint8_t* const end = data + size;
+  const std::u16string inputSeparator = Decode(cursor, end, layout & 3);
+  const std::u16string outputSeparator = Decode(cursor, end, (layout >> 2) & 3);
+  const std::u16string list = Decode(cursor, end, size);
+
+  ordwell::detail::SortOptions options;
+  if ((flavour & 1) != 0) {
+    options.threads = 2;
+    options.grain = 2;
+  }
+  options.wideRecords = (flavour & 2) != 0;
+  const ordwell::SortResult actual =
+      ordwell::detail::SortListTextWith(list, inputSeparator, outputSeparator, options);
+  const ordwell::SortResult expected = ordwell::reference::SortListText(list, inputSeparator, outputSeparator);
+  if (actual.refused != expected.refused || actual.text != expected.text) std::abort();
+  return 0;
+}

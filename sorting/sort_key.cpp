@@ -1,0 +1,55 @@
+#include "sorting/sort_key.h"
+
+#include <unicode/uchar.h>
+#include <unicode/utf16.h>
+
+#include <array>
+#include <cstdint>
+
+namespace ordwell {
+namespace {
+
+using LowerTable = std::array<char16_t, 0x10000>;
+
+// Filled once from ICU so every call after the first is a plain lookup.
+const LowerTable& Table() noexcept {
+  static const LowerTable table = [] {
+    LowerTable t{};
+    for (std::uint32_t c = 0; c < 0x10000; ++c) {
+      const auto unit = static_cast<char16_t>(c);
+      t[c] = unit;
+      if (U16_IS_SURROGATE(unit)) continue;
+      const UChar32 lower = u_tolower(static_cast<UChar32>(c));
+      if (lower >= 0 && lower <= 0xFFFF && !U16_IS_SURROGATE(lower)) t[c] = static_cast<char16_t>(lower);
+    }
+    for (char16_t c = u'A'; c <= u'Z'; ++c) t[c] = static_cast<char16_t>(c + (u'a' - u'A'));
+    return t;
+  }();
+  return table;
+}
+
+}  // namespace
+
+char16_t LowerCaseUnit(char16_t unit) noexcept { return Table()[unit]; }
+
+void LowerCaseUnits(const char16_t* in, char16_t* out, std::size_t count) noexcept {
+  const LowerTable& table = Table();
+  std::size_t i = 0;
+  // Runs of ASCII are the common case; they need no table and vectorise well.
+  while (i < count) {
+    const std::size_t block = count - i < 16 ? count - i : 16;
+    char16_t any = 0;
+    for (std::size_t j = 0; j < block; ++j) any = static_cast<char16_t>(any | in[i + j]);
+    if (any < 0x80) {
+      for (std::size_t j = 0; j < block; ++j) {
+        const char16_t c = in[i + j];
+        out[i + j] = static_cast<char16_t>(c + ((static_cast<unsigned>(c - u'A') < 26u) ? 32 : 0));
+      }
+    } else {
+      for (std::size_t j = 0; j < block; ++j) out[i + j] = table[in[i + j]];
+    }
+    i += block;
+  }
+}
+
+}  // namespace ordwell

@@ -1,0 +1,30 @@
+#pragma once
+
+// Knobs behind SortListText for the tests, the fuzzer and the benchmarks: they change how the
+// work is done, never the result.
+
+#include <cstdint>
+#include <cstddef>
+#include <limits>
+#include <string_view>
+
+#include "sorting/sort_list.h"
+
+namespace ordwell::detail {
+
+struct SortOptions {
+  // Worker threads for the sort; 0 picks by list size and the machine's cores.
+  unsigned threads = 0;
+  // The smallest range handed to another worker.
+  std::size_t grain = std::size_t{1} << 14;
+  // Use the 64-bit record layout even when the text is small enough for the compact one.
+  bool wideRecords = false;
+  // The most items accepted before std::length_error.
+  std::int64_t maxItems = std::numeric_limits<std::int32_t>::max();
+};
+
+// SortListText with explicit options.
+SortResult SortListTextWith(std::u16string_view listText, std::u16string_view inputSeparator,
+                            std::u16string_view outputSeparator, const SortOptions& options);
+
+}  // namespace ordwell::detail

@@ -1,0 +1,72 @@
+#pragma once
+
+// Seeded random items and list texts drawn from small alphabets that are rich in case variants,
+// duplicates, empty items and non-ASCII letters, for the differential tests.
+
+#include <cstddef>
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace ordwell::testing {
+
+// Pieces items are built from: letters and their case variants, letters whose lower case lies in
+// Latin-1 or beyond, letters whose simple lower case differs from their full one, a supplementary
+// letter (a surrogate pair), lone surrogate halves, a NUL, punctuation and digits.
+inline const std::vector<std::u16string>& ItemPieces() {
+  static const std::vector<std::u16string> pieces = {
+      u"a", u"A", u"b", u"B", u"ab", u"aB", u"Ab", u"z", u"Z", u"_", u" ", u"0", u"1", u"10",
+      u"\u00E9", u"\u00C9", u"\u00DF", u"\u1E9E", u"\u0130", u"\u0131", u"i", u"I", u"\u03A3",
+      u"\u03C3", u"\u03C2", u"\u01C5", u"\u2126", u"\U00010400", u"\U00010428", u"\xD800",
+      u"\xDC00", std::u16string(1, u'\0'), u"\uFF21", u"\uFF41", u"aaaa", u"AAAAa"};
+  return pieces;
+}
+
+// Returns an item of zero to `maxPieces` pieces.
+inline std::u16string RandomItem(std::mt19937& rng, int maxPieces = 4) {
+  const auto& pieces = ItemPieces();
+  std::uniform_int_distribution<int> howMany(0, maxPieces);
+  std::uniform_int_distribution<std::size_t> which(0, pieces.size() - 1);
+  std::u16string item;
+  for (int n = howMany(rng); n > 0; --n) item += pieces[which(rng)];
+  return item;
+}
+
+inline std::vector<std::u16string> RandomItems(std::mt19937& rng, std::size_t count, int maxPieces = 4) {
+  // A few distinct items reused often give plenty of exact duplicates and case variants.
+  std::vector<std::u16string> pool;
+  std::uniform_int_distribution<std::size_t> poolSize(1, count + 1);
+  for (std::size_t n = poolSize(rng); n > 0; --n) pool.push_back(RandomItem(rng, maxPieces));
+  std::uniform_int_distribution<std::size_t> pick(0, pool.size() - 1);
+  std::vector<std::u16string> items;
+  for (std::size_t i = 0; i < count; ++i) items.push_back(pool[pick(rng)]);
+  return items;
+}
+
+// Separators that cover the empty one, one unit, several units, line breaks, one that is also a
+// letter with case variants in the items, and ones whose matches can overlap.
+inline const std::vector<std::u16string>& Separators() {
+  static const std::vector<std::u16string> separators = {
+      u", ", u",", u"\r\n", u"", u"a", u"A", u"aa", u"aba", u" ", u"\U00010400", u"\xDC00"};
+  return separators;
+}
+
+inline std::u16string RandomSeparator(std::mt19937& rng) {
+  const auto& separators = Separators();
+  return separators[std::uniform_int_distribution<std::size_t>(0, separators.size() - 1)(rng)];
+}
+
+// A list text: the items joined by `separator`, with stray separator pieces now and then.
+inline std::u16string RandomListText(std::mt19937& rng, const std::u16string& separator, std::size_t count) {
+  std::u16string text;
+  std::uniform_int_distribution<int> coin(0, 9);
+  for (const std::u16string& item : RandomItems(rng, count)) {
+    if (!text.empty() || coin(rng) == 0) text += separator;
+    text += item;
+    if (coin(rng) == 0 && !separator.empty()) text += separator.substr(0, separator.size() / 2 + 1);
+  }
+  return text;
+}
+
+}  // namespace ordwell::testing
