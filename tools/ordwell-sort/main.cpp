@@ -1,0 +1,234 @@
+// ordwell-sort: sorts the list read on standard input with the same code as the window and writes
+// the result on standard output.
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <new>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <tuple>
+#include <utility>
+
+#include "ordwell_version.h"
+#include "sorting/sort_list.h"
+#include "tools/ordwell-sort/stream_text.h"
+
+namespace {
+
+constexpr int kExitRefused = 1;
+constexpr int kExitBadInput = 2;
+constexpr int kExitFailure = 3;
+
+constexpr std::string_view kUsage =
+    "Usage: ordwell-sort [OPTION]... < LIST > SORTED\n"
+    "Sorts the items of the list on standard input in ascending order, ignoring letter case,\n"
+    "and writes them to standard output.\n"
+    "\n"
+    "  -i, --input-separator TEXT   the text between the items of the input (default \", \")\n"
+    "  -o, --output-separator TEXT  the text to put between the items of the output (default \", \")\n"
+    "      --help                   show this help and exit\n"
+    "      --version                show the version and exit\n"
+    "\n"
+    "In TEXT, \\n stands for a line break, \\t for a tab and \\\\ for a backslash.\n"
+    "Input and output are UTF-8; line breaks are LF (CR LF is accepted on input).\n"
+    "Empty items are kept: a line break at the end of a line-per-item list is an empty last item,\n"
+    "which sorts first.\n"
+    "\n"
+    "Exit status: 0 when sorted, 1 when the list is refused (empty, or without the input\n"
+    "separator), 2 for input that is not valid UTF-8 or a wrong command line.\n";
+
+void Complain(const std::string& message) {
+  const std::string line = "ordwell-sort: " + message + "\n";
+  (void)!std::fwrite(line.data(), 1, line.size(), stderr);
+}
+
+bool WriteAll(int fd, std::string_view data) {
+  while (!data.empty()) {
+    const ssize_t written = ::write(fd, data.data(), data.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+// Reads all of standard input; nullopt (with errno set) when reading fails.
+std::optional<std::string> ReadAll(int fd) {
+  std::string data;
+  struct stat info {};
+  std::size_t capacity = 1 << 16;
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
+    capacity = static_cast<std::size_t>(info.st_size) + 1;
+  data.resize(capacity);
+  std::size_t used = 0;
+  for (;;) {
+    if (used == data.size()) data.resize(data.size() * 2);
+    const ssize_t got = ::read(fd, data.data() + used, data.size() - used);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return std::nullopt;
+    }
+    if (got == 0) break;
+    used += static_cast<std::size_t>(got);
+  }
+  data.resize(used);
+  return data;
+}
+
+// Turns an argument into a separator: \n, \t and \\ escapes, LF as CR LF; nullopt with a message
+// in `problem` when the text is not valid.
+std::optional<std::u16string> ParseSeparator(std::string_view argument, std::string& problem) {
+  std::string unescaped;
+  for (std::size_t i = 0; i < argument.size(); ++i) {
+    if (argument[i] != '\\') {
+      unescaped.push_back(argument[i]);
+      continue;
+    }
+    if (++i == argument.size()) {
+      problem = "a separator cannot end with a single backslash (write \\\\ for a backslash)";
+      return std::nullopt;
+    }
+    switch (argument[i]) {
+      case 'n': unescaped.push_back('\n'); break;
+      case 't': unescaped.push_back('\t'); break;
+      case '\\': unescaped.push_back('\\'); break;
+      default:
+        problem = std::string("unknown escape \\") + argument[i] + " in a separator (known: \\n, \\t, \\\\)";
+        return std::nullopt;
+    }
+  }
+  ordwell::cli::DecodedText decoded = ordwell::cli::DecodeStreamText(unescaped);
+  if (!decoded.valid) {
+    problem = "a separator is not valid UTF-8";
+    return std::nullopt;
+  }
+  return std::move(decoded.text);
+}
+
+struct Options {
+  std::u16string inputSeparator = u", ";
+  std::u16string outputSeparator = u", ";
+};
+
+// Parses the command line; returns an exit status when the program should stop here.
+std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view argument = argv[i];
+    if (argument == "--help") {
+      return WriteAll(STDOUT_FILENO, kUsage) ? 0 : kExitFailure;
+    }
+    if (argument == "--version") {
+      const std::string version = std::string("ordwell-sort ") + ordwell::version::kVersionString + "\n";
+      return WriteAll(STDOUT_FILENO, version) ? 0 : kExitFailure;
+    }
+    std::u16string* target = nullptr;
+    std::optional<std::string_view> value;
+    for (const auto& [shortName, longName, field] :
+         {std::tuple{"-i", "--input-separator", &options.inputSeparator},
+          std::tuple{"-o", "--output-separator", &options.outputSeparator}}) {
+      const std::string_view longPrefix = longName;
+      if (argument == shortName || argument == longPrefix) {
+        target = field;
+        if (i + 1 < argc) value = argv[++i];
+      } else if (argument.starts_with(longPrefix) && argument.size() > longPrefix.size() &&
+                 argument[longPrefix.size()] == '=') {
+        target = field;
+        value = argument.substr(longPrefix.size() + 1);
+      }
+    }
+    if (target == nullptr) {
+      Complain("unknown option '" + std::string(argument) + "' (see --help)");
+      return kExitBadInput;
+    }
+    if (!value) {
+      Complain("option '" + std::string(argument) + "' needs a separator text (see --help)");
+      return kExitBadInput;
+    }
+    std::string problem;
+    std::optional<std::u16string> separator = ParseSeparator(*value, problem);
+    if (!separator) {
+      Complain(problem);
+      return kExitBadInput;
+    }
+    *target = std::move(*separator);
+  }
+  return std::nullopt;
+}
+
+// Encodes and writes the sorted text in pieces, so the UTF-8 copy never has to exist whole.
+bool WriteText(std::u16string_view text) {
+  constexpr std::size_t kChunkUnits = std::size_t{1} << 18;
+  std::string buffer;
+  bool pendingCr = false;
+  while (!text.empty()) {
+    std::size_t take = std::min(text.size(), kChunkUnits);
+    // Keep a surrogate pair together.
+    if (take < text.size() && text[take - 1] >= 0xD800 && text[take - 1] <= 0xDBFF) ++take;
+    buffer.clear();
+    ordwell::cli::EncodeStreamText(text.substr(0, take), buffer, pendingCr);
+    if (!WriteAll(STDOUT_FILENO, buffer)) return false;
+    text.remove_prefix(take);
+  }
+  return !pendingCr || WriteAll(STDOUT_FILENO, "\r");
+}
+
+int Run(int argc, char** argv) {
+  Options options;
+  if (const std::optional<int> status = ParseArguments(argc, argv, options)) return *status;
+
+  ordwell::SortResult result;
+  {
+    ordwell::cli::DecodedText list;
+    {
+      std::optional<std::string> bytes = ReadAll(STDIN_FILENO);
+      if (!bytes) {
+        Complain(std::string("cannot read standard input: ") + std::strerror(errno));
+        return kExitFailure;
+      }
+      list = ordwell::cli::DecodeStreamText(*bytes);
+    }
+    if (!list.valid) {
+      Complain("the input is not valid UTF-8 (at byte offset " + std::to_string(list.errorOffset) + ")");
+      return kExitBadInput;
+    }
+    result = ordwell::SortListText(list.text, options.inputSeparator, options.outputSeparator);
+  }
+  if (result.refused) {
+    std::string message;
+    bool pendingCr = false;
+    ordwell::cli::EncodeStreamText(ordwell::kRefusalMessage, message, pendingCr);
+    Complain(message);
+    return kExitRefused;
+  }
+  if (!WriteText(result.text)) {
+    Complain(std::string("cannot write standard output: ") + std::strerror(errno));
+    return kExitFailure;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return Run(argc, argv);
+  } catch (const std::bad_alloc&) {
+    Complain("not enough memory for this list");
+  } catch (const std::length_error& error) {
+    Complain(std::string("the list is too long: ") + error.what());
+    return kExitBadInput;
+  } catch (const std::exception& error) {
+    Complain(error.what());
+  }
+  return kExitFailure;
+}
