@@ -1,0 +1,348 @@
+#include "frm_main.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFont>
+#include <QFontMetrics>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRect>
+#include <QStringList>
+#include <QTextOption>
+
+#include <array>
+#include <new>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "prefs/mod_standard.h"
+#include "sorting/sort_list.h"
+
+namespace ordwell {
+
+namespace {
+
+using services::TwipsToPixels;
+
+// Left, top, width and height in twips, relative to the control's container.
+struct Place {
+  int Left;
+  int Top;
+  int Width;
+  int Height;
+};
+
+// The window's geometry, in tab-index order. Containers: the client area, except picOptions (in
+// fraOptions) and the separator controls (in picOptions).
+namespace layout {
+inline constexpr int kClientWidth = 7500;
+inline constexpr int kClientHeightClosed = 4620;
+inline constexpr int kClientHeightOpen = 6000;
+
+inline constexpr Place lblCaption2{150, 150, 690, 195};
+inline constexpr Place lblCaption3{3810, 150, 810, 195};
+inline constexpr Place txtListIn{150, 420, 3555, 3570};
+inline constexpr Place txtListOut{3810, 420, 3555, 3570};
+inline constexpr Place cmdOptions{150, 4140, 1365, 345};
+inline constexpr Place cmdAbout{5565, 4140, 345, 345};
+inline constexpr Place cmdGo{6000, 4140, 1365, 345};
+inline constexpr Place fraOptions{150, 4665, 7215, 1170};
+inline constexpr Place picOptions{30, 210, 7140, 915};
+inline constexpr Place lblCaption0{150, 60, 750, 390};
+inline constexpr Place txtDelimiterIn{960, 60, 1170, 690};
+inline constexpr Place lblCaption1{2355, 60, 750, 390};
+inline constexpr Place txtDelimiterOut{3165, 60, 1170, 690};
+}  // namespace layout
+
+// The layout's text line is 13 pixels high: an 11-pixel font.
+constexpr int kFontPixelSize = 11;
+
+constexpr std::u16string_view kVersionText = u"1.0 Beta";
+constexpr std::u16string_view kOptionsClosed = u"Options >>";
+constexpr std::u16string_view kOptionsOpen = u"Options <<";
+constexpr std::u16string_view kWebAddress = u"http://www.quorvane.example/";
+constexpr std::u16string_view kCrLf = u"\r\n";
+constexpr std::u16string_view kTooManyItems =
+    u"This list has too many items to sort. Nothing was changed.";
+constexpr std::u16string_view kOutOfMemory =
+    u"There is not enough memory to sort this list. Nothing was changed.";
+
+constexpr std::int16_t kKeyA = 65;
+constexpr std::int16_t kCtrlMask = 2;
+
+QRect ToPixels(const Place& place) {
+  return QRect(TwipsToPixels(place.Left), TwipsToPixels(place.Top), TwipsToPixels(place.Width),
+               TwipsToPixels(place.Height));
+}
+
+QString Literal(std::u16string_view text) {
+  return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QLabel* NewLabel(QWidget* container, int index, std::u16string_view caption, const Place& place,
+                 bool wraps) {
+  auto* label = new QLabel(container);
+  label->setObjectName(QStringLiteral("lblCaption"));
+  label->setProperty("index", index);
+  label->setTextFormat(Qt::PlainText);  // no markup, and with no buddy '&' is shown as it is
+  label->setText(Literal(caption));
+  label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  label->setWordWrap(wraps);
+  label->setGeometry(ToPixels(place));
+  return label;
+}
+
+QPlainTextEdit* NewTextBox(QWidget* container, const char* name, const Place& place,
+                           bool readOnly, bool scrollBar) {
+  auto* box = new QPlainTextEdit(container);
+  box->setObjectName(QLatin1String(name));
+  box->setGeometry(ToPixels(place));
+  box->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  box->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+  box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  box->setVerticalScrollBarPolicy(scrollBar ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+  box->setTabChangesFocus(true);
+  if (readOnly) {
+    box->setReadOnly(true);
+    box->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+  }
+  return box;
+}
+
+QPushButton* NewButton(QWidget* container, const char* name, const Place& place) {
+  auto* button = new QPushButton(container);
+  button->setObjectName(QLatin1String(name));
+  button->setGeometry(ToPixels(place));
+  button->setAutoDefault(false);
+  button->setDefault(false);
+  return button;
+}
+
+// Whether a label's caption fits its box in the font: every word on one line, all lines inside.
+bool CaptionFits(const QLabel& label, const QFont& font) {
+  const QFontMetrics metrics(font);
+  const QRect box = label.contentsRect();
+  const QString text = label.text();
+  if (!label.wordWrap()) return metrics.horizontalAdvance(text) <= box.width() && metrics.height() <= box.height();
+  for (const QString& word : text.split(u' ', Qt::SkipEmptyParts)) {
+    if (metrics.horizontalAdvance(word) > box.width()) return false;
+  }
+  return metrics.boundingRect(box, Qt::TextWordWrap, text).height() <= box.height();
+}
+
+// The labels' boxes are sized for a narrow 8-point face; the platform font may be wider, so the
+// labels take the largest size, up to the window's, at which every caption fits its box.
+void FitLabelFont(const std::array<QLabel*, 4>& labels, const QFont& windowFont) {
+  QFont font = windowFont;
+  for (int size = kFontPixelSize; size > 6; --size) {
+    font.setPixelSize(size);
+    bool fits = true;
+    for (const QLabel* label : labels) fits = fits && CaptionFits(*label, font);
+    if (fits) break;
+  }
+  for (QLabel* label : labels) label->setFont(font);
+}
+
+}  // namespace
+
+// The controls as the handlers see them, plus the few widgets no handler touches.
+struct FrmMain::Controls {
+  std::array<QLabel*, 4> lblCaption;
+  services::TextBox txtListIn;
+  services::TextBox txtListOut;
+  services::CommandButton cmdOptions;
+  services::CommandButton cmdAbout;
+  services::CommandButton cmdGo;
+  QGroupBox* fraOptions;
+  QFrame* picOptions;
+  services::TextBox txtDelimiterIn;
+  services::TextBox txtDelimiterOut;
+};
+
+FrmMain::FrmMain(services::AppFacts app, QWidget* parent)
+    : QWidget(parent), app_(std::move(app)), form_(this) {
+  Form_Initialize();
+
+  setWindowIcon(services::AppIcon());
+  QFont windowFont = font();
+  windowFont.setPixelSize(kFontPixelSize);
+  setFont(windowFont);
+  form_.SetClientSize(layout::kClientWidth, layout::kClientHeightClosed);
+
+  // Created in tab-index order, which is also Qt's focus chain.
+  QLabel* const lbl2 = NewLabel(this, 2, u"Input List:", layout::lblCaption2, false);
+  QLabel* const lbl3 = NewLabel(this, 3, u"Output List:", layout::lblCaption3, false);
+  QPlainTextEdit* const listIn = NewTextBox(this, "txtListIn", layout::txtListIn, false, true);
+  QPlainTextEdit* const listOut = NewTextBox(this, "txtListOut", layout::txtListOut, true, true);
+  QPushButton* const options = NewButton(this, "cmdOptions", layout::cmdOptions);
+  QPushButton* const about = NewButton(this, "cmdAbout", layout::cmdAbout);
+  QPushButton* const go = NewButton(this, "cmdGo", layout::cmdGo);
+
+  auto* const frame = new QGroupBox(this);
+  frame->setObjectName(QStringLiteral("fraOptions"));
+  frame->setTitle(QStringLiteral("Options"));
+  frame->setGeometry(ToPixels(layout::fraOptions));
+  auto* const panel = new QFrame(frame);
+  panel->setObjectName(QStringLiteral("picOptions"));
+  panel->setFrameShape(QFrame::NoFrame);
+  panel->setGeometry(ToPixels(layout::picOptions));
+
+  QLabel* const lbl0 = NewLabel(panel, 0, u"Input Seperator:", layout::lblCaption0, true);
+  QPlainTextEdit* const delimIn =
+      NewTextBox(panel, "txtDelimiterIn", layout::txtDelimiterIn, false, false);
+  QLabel* const lbl1 = NewLabel(panel, 1, u"Output Seperator:", layout::lblCaption1, true);
+  QPlainTextEdit* const delimOut =
+      NewTextBox(panel, "txtDelimiterOut", layout::txtDelimiterOut, false, false);
+
+  for (auto [from, to] : {std::pair<QWidget*, QWidget*>{listIn, listOut}, {listOut, options},
+                          {options, about}, {about, go}, {go, delimIn}, {delimIn, delimOut}}) {
+    setTabOrder(from, to);
+  }
+
+  c_ = std::make_unique<const Controls>(Controls{
+      {lbl0, lbl1, lbl2, lbl3},
+      services::TextBox(listIn),
+      services::TextBox(listOut),
+      services::CommandButton(options),
+      services::CommandButton(about),
+      services::CommandButton(go),
+      frame,
+      panel,
+      services::TextBox(delimIn),
+      services::TextBox(delimOut),
+  });
+  FitLabelFont(c_->lblCaption, windowFont);
+
+  c_->cmdOptions.SetCaption(kOptionsClosed);
+  c_->cmdAbout.SetCaption(u"?");
+  c_->cmdGo.SetCaption(u"Sort");
+  c_->txtDelimiterIn.SetText(u", ");
+  c_->txtDelimiterOut.SetText(u", ");
+
+  c_->cmdGo.OnClick([this] { cmdGo_Click(); });
+  c_->cmdOptions.OnClick([this] { cmdOptions_Click(); });
+  c_->cmdAbout.OnClick([this] { cmdAbout_Click(); });
+  c_->txtListIn.OnKeyDown([this](std::int16_t KeyCode, std::int16_t Shift) {
+    txtListIn_KeyDown(KeyCode, Shift);
+  });
+  c_->txtListOut.OnKeyDown([this](std::int16_t KeyCode, std::int16_t Shift) {
+    txtListOut_KeyDown(KeyCode, Shift);
+  });
+  listIn->setFocus();
+
+  Form_Load();
+
+  // A session that ends without closing the window still saves the settings, once.
+  connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, &FrmMain::UnloadOnce);
+}
+
+FrmMain::~FrmMain() = default;
+
+std::filesystem::path FrmMain::PrefsPath() const {
+  return std::filesystem::path(app_.Path) / u"Prefs.ini";
+}
+
+void FrmMain::Form_Initialize() { services::InitCommonControls(); }
+
+void FrmMain::Form_Load() {
+  form_.SetCaption(app_.Title + u" " + std::u16string(kVersionText));
+  c_->txtDelimiterIn.SetText(modStandard::ReadIniValue(u"Prefs", u"DelimiterIn", u", ", PrefsPath()));
+  c_->txtDelimiterOut.SetText(
+      modStandard::ReadIniValue(u"Prefs", u"DelimiterOut", u", ", PrefsPath()));
+  const QString optionsOpen =
+      Literal(modStandard::ReadIniValue(u"Prefs", u"OptionsOpen", u"False", PrefsPath()));
+  if (optionsOpen.compare(u"True", Qt::CaseInsensitive) == 0) cmdOptions_Click();
+}
+
+void FrmMain::cmdGo_Click() {
+  SortResult result;
+  try {
+    result = SortListText(c_->txtListIn.Text(), c_->txtDelimiterIn.Text(),
+                          c_->txtDelimiterOut.Text());
+  } catch (const std::length_error&) {
+    services::MsgBox(this, kTooManyItems, services::vbExclamation);
+    return;
+  } catch (const std::bad_alloc&) {
+    services::MsgBox(this, kOutOfMemory, services::vbExclamation);
+    return;
+  }
+  if (result.refused) {
+    services::MsgBox(this, kRefusalMessage, services::vbExclamation);
+    return;
+  }
+  c_->txtListOut.SetText(result.text);
+}
+
+void FrmMain::cmdOptions_Click() {
+  if (c_->cmdOptions.Caption() == kOptionsClosed) {
+    form_.SetClientHeight(layout::kClientHeightOpen);
+    c_->cmdOptions.SetCaption(kOptionsOpen);
+  } else {
+    form_.SetClientHeight(layout::kClientHeightClosed);
+    c_->cmdOptions.SetCaption(kOptionsClosed);
+  }
+}
+
+void FrmMain::cmdAbout_Click() {
+  std::u16string revision;
+  for (const char digit : std::to_string(app_.Revision)) revision += static_cast<char16_t>(digit);
+  const std::array<std::u16string, 10> lines = {
+      u"Quorvane " + app_.Title,
+      u"Version " + std::u16string(kVersionText) + u" (Build " + revision + u")",
+      std::u16string(kWebAddress),
+      u"",
+      app_.Title + u" takes a list of items and sorts them alphabetically.",
+      u"",
+      u"Usage:",
+      u"1. Enter (type or paste) your list of items under 'Input List'.",
+      u"2. Click the 'Sort' button.",
+      u"3. Your items are sorted and displayed under 'Output List'. All done!",
+  };
+  std::u16string text = lines.front();
+  for (std::size_t i = 1; i < lines.size(); ++i) text += std::u16string(kCrLf) + lines[i];
+  services::MsgBox(this, text, services::vbInformation, u"About");
+}
+
+void FrmMain::txtListIn_KeyDown(std::int16_t KeyCode, std::int16_t Shift) {
+  if (Shift == kCtrlMask && KeyCode == kKeyA) {
+    c_->txtListIn.SetSelStart(0);
+    c_->txtListIn.SetSelLength(static_cast<qsizetype>(c_->txtListIn.Text().size()));
+  }
+}
+
+void FrmMain::txtListOut_KeyDown(std::int16_t KeyCode, std::int16_t Shift) {
+  if (Shift == kCtrlMask && KeyCode == kKeyA) {
+    c_->txtListOut.SetSelStart(0);
+    c_->txtListOut.SetSelLength(static_cast<qsizetype>(c_->txtListOut.Text().size()));
+  }
+}
+
+void FrmMain::Form_Unload(std::int16_t& /*Cancel*/) {
+  modStandard::WriteIniValue(u"Prefs", u"DelimiterIn", c_->txtDelimiterIn.Text(), PrefsPath());
+  modStandard::WriteIniValue(u"Prefs", u"DelimiterOut", c_->txtDelimiterOut.Text(), PrefsPath());
+  const bool closed = c_->cmdOptions.Caption() == kOptionsClosed;
+  modStandard::WriteIniValue(u"Prefs", u"OptionsOpen", closed ? u"False" : u"True", PrefsPath());
+}
+
+void FrmMain::UnloadOnce() {
+  if (unloaded_) return;
+  std::int16_t Cancel = 0;
+  Form_Unload(Cancel);
+  unloaded_ = Cancel == 0;
+}
+
+void FrmMain::closeEvent(QCloseEvent* event) {
+  UnloadOnce();
+  if (unloaded_) {
+    event->accept();
+  } else {
+    event->ignore();
+  }
+}
+
+}  // namespace ordwell

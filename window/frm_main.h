@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QWidget>
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+
+#include "window_services.h"
+
+class QCloseEvent;
+
+namespace ordwell {
+
+// The program's only window: two list boxes, the Sort, Options and About buttons, and the options
+// panel with the two separator boxes below the closed window's bottom edge.
+class FrmMain final : public QWidget {
+  Q_OBJECT
+
+ public:
+  // Builds the window in its creation state and loads the settings kept in app.Path.
+  explicit FrmMain(services::AppFacts app, QWidget* parent = nullptr);
+  ~FrmMain() override;
+
+  // Runs the platform's start-up initialisation.
+  void Form_Initialize();
+  // Sets the title and restores the separators and the panel state from the settings file.
+  void Form_Load();
+  // Sorts the input list into the output box, or shows the refusal and changes nothing.
+  void cmdGo_Click();
+  // Opens the options panel when it is closed and closes it when it is open.
+  void cmdOptions_Click();
+  // Shows the About box.
+  void cmdAbout_Click();
+  // Selects the whole input list on Ctrl+A.
+  void txtListIn_KeyDown(std::int16_t KeyCode, std::int16_t Shift);
+  // Selects the whole output list on Ctrl+A.
+  void txtListOut_KeyDown(std::int16_t KeyCode, std::int16_t Shift);
+  // Saves the separators and the panel state; Cancel is left as it is, so closing proceeds.
+  void Form_Unload(std::int16_t& Cancel);
+
+  // Runs Form_Unload unless it has already run; every way the window or the program ends comes
+  // through here, so the settings are written exactly once.
+  void UnloadOnce();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  std::filesystem::path PrefsPath() const;
+
+  struct Controls;
+
+  services::AppFacts app_;
+  services::FormWindow form_;
+  std::unique_ptr<const Controls> c_;
+  bool unloaded_ = false;
+};
+
+}  // namespace ordwell

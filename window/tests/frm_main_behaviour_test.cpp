@@ -1,0 +1,278 @@
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "frm_main.h"
+#include "sorting/sort_list.h"
+#include "window_services.h"
+#include "window_test_support.h"
+
+using ordwell::FrmMain;
+using ordwell::services::MsgBoxRecord;
+using ordwell::testing::Control;
+
+namespace {
+
+QByteArray PrefsFile(const QString& dir) {
+  QFile file(QDir(dir).filePath("Prefs.ini"));
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The file's lines without line endings and without blank lines.
+QStringList PrefsLines(const QString& dir) {
+  QStringList lines;
+  for (QString line : QString::fromUtf8(PrefsFile(dir)).split('\n')) {
+    if (line.endsWith('\r')) line.chop(1);
+    if (!line.isEmpty()) lines << line;
+  }
+  return lines;
+}
+
+}  // namespace
+
+class FrmMainBehaviourTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init();
+  void cleanup();
+  void firstStartWithoutSettingsUsesTheDefaults();
+  void unloadWritesExactlyTheThreeSettings();
+  void settingsSurviveTwoWindowLifetimes();
+  void optionsButtonTogglesThePanelHeightAndCaption();
+  void ctrlAloneWithASelectsTheWholeList_data();
+  void ctrlAloneWithASelectsTheWholeList();
+  void sortWritesTheSortedListIntoTheOutputBox_data();
+  void sortWritesTheSortedListIntoTheOutputBox();
+  void refusedSortShowsTheWarningAndChangesNoBox();
+  void aboutShowsTheSameTenLinesOnEveryClick();
+  void unloadRunsOnceWhateverEndsTheWindow();
+
+ private:
+  std::unique_ptr<FrmMain> NewForm() const {
+    return std::make_unique<FrmMain>(
+        ordwell::services::AppFacts::WithPath(appDir_->path().toStdU16String()));
+  }
+
+  std::unique_ptr<QTemporaryDir> appDir_;
+  std::vector<MsgBoxRecord> shown_;
+};
+
+void FrmMainBehaviourTest::init() {
+  appDir_ = std::make_unique<QTemporaryDir>();
+  QVERIFY(appDir_->isValid());
+  shown_.clear();
+  ordwell::services::SetMsgBoxHook([this](const MsgBoxRecord& record) { shown_.push_back(record); });
+}
+
+void FrmMainBehaviourTest::cleanup() {
+  ordwell::services::SetMsgBoxHook({});
+  appDir_.reset();
+}
+
+void FrmMainBehaviourTest::firstStartWithoutSettingsUsesTheDefaults() {
+  const auto form = NewForm();
+  QCOMPARE(form->windowTitle(), QString("Ordwell 1.0 Beta"));
+  QCOMPARE(Control<QPlainTextEdit>(*form, "txtDelimiterIn")->toPlainText(), QString(", "));
+  QCOMPARE(Control<QPlainTextEdit>(*form, "txtDelimiterOut")->toPlainText(), QString(", "));
+  QCOMPARE(Control<QPushButton>(*form, "cmdOptions")->text(), QString("Options >>"));
+  QCOMPARE(form->height(), 308);
+  QVERIFY(!QFile::exists(QDir(appDir_->path()).filePath("Prefs.ini")));  // loading writes nothing
+}
+
+void FrmMainBehaviourTest::unloadWritesExactlyTheThreeSettings() {
+  auto form = NewForm();
+  form->show();
+  QVERIFY(form->close());
+  const QStringList expected = {"[Prefs]", "DelimiterIn=,lsSpc", "DelimiterOut=,lsSpc",
+                                "OptionsOpen=False"};
+  QCOMPARE(PrefsLines(appDir_->path()), expected);
+}
+
+void FrmMainBehaviourTest::settingsSurviveTwoWindowLifetimes() {
+  {
+    auto form = NewForm();
+    form->show();
+    QTest::mouseClick(Control(*form, "cmdOptions"), Qt::LeftButton);
+    auto* delimiterIn = Control<QPlainTextEdit>(*form, "txtDelimiterIn");
+    delimiterIn->clear();
+    QTest::keyClick(delimiterIn, Qt::Key_Return);  // a line break as the input separator
+    Control<QPlainTextEdit>(*form, "txtDelimiterOut")->setPlainText(" | ");
+    QVERIFY(form->close());
+  }
+  QCOMPARE(PrefsLines(appDir_->path()),
+           QStringList({"[Prefs]", "DelimiterIn=lsCrLf", "DelimiterOut=lsSpc|lsSpc",
+                        "OptionsOpen=True"}));
+  {
+    auto form = NewForm();
+    QCOMPARE(Control<QPushButton>(*form, "cmdOptions")->text(), QString("Options <<"));
+    QCOMPARE(form->height(), 400);
+    QCOMPARE(Control<QPlainTextEdit>(*form, "txtDelimiterIn")->toPlainText(), QString("\n"));
+    QCOMPARE(Control<QPlainTextEdit>(*form, "txtDelimiterOut")->toPlainText(), QString(" | "));
+    // An emptied separator comes back as the default.
+    Control<QPlainTextEdit>(*form, "txtDelimiterOut")->clear();
+    QTest::mouseClick(Control(*form, "cmdOptions"), Qt::LeftButton);
+    form->show();
+    QVERIFY(form->close());
+  }
+  const auto form = NewForm();
+  QCOMPARE(Control<QPlainTextEdit>(*form, "txtDelimiterOut")->toPlainText(), QString(", "));
+  QCOMPARE(Control<QPushButton>(*form, "cmdOptions")->text(), QString("Options >>"));
+  QCOMPARE(form->height(), 308);
+}
+
+void FrmMainBehaviourTest::optionsButtonTogglesThePanelHeightAndCaption() {
+  const auto form = NewForm();
+  form->show();
+  QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+  auto* options = Control<QPushButton>(*form, "cmdOptions");
+  const QRect frame = Control(*form, "fraOptions")->geometry();
+  const QRect sortButton = Control(*form, "cmdGo")->geometry();
+  for (int click = 1; click <= 4; ++click) {
+    QTest::mouseClick(options, Qt::LeftButton);
+    const bool open = click % 2 == 1;
+    QCOMPARE(options->text(), QString(open ? "Options <<" : "Options >>"));
+    QCOMPARE(form->size(), QSize(500, open ? 400 : 308));
+    QCOMPARE(form->rect().contains(frame), open);  // the whole frame, bottom edge included
+    QCOMPARE(Control(*form, "fraOptions")->geometry(), frame);  // nothing else moves
+    QCOMPARE(Control(*form, "cmdGo")->geometry(), sortButton);
+  }
+}
+
+void FrmMainBehaviourTest::ctrlAloneWithASelectsTheWholeList_data() {
+  QTest::addColumn<QString>("box");
+  QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+  QTest::addColumn<bool>("selectsAll");
+  const auto ctrl = Qt::KeyboardModifiers(Qt::ControlModifier);
+  QTest::newRow("txtListIn ctrl") << "txtListIn" << ctrl << true;
+  QTest::newRow("txtListIn ctrl+shift") << "txtListIn" << (ctrl | Qt::ShiftModifier) << false;
+  QTest::newRow("txtListIn ctrl+alt") << "txtListIn" << (ctrl | Qt::AltModifier) << false;
+  QTest::newRow("txtListOut ctrl") << "txtListOut" << ctrl << true;
+  QTest::newRow("txtListOut ctrl+shift") << "txtListOut" << (ctrl | Qt::ShiftModifier) << false;
+  QTest::newRow("txtListOut ctrl+alt") << "txtListOut" << (ctrl | Qt::AltModifier) << false;
+}
+
+void FrmMainBehaviourTest::ctrlAloneWithASelectsTheWholeList() {
+  QFETCH(QString, box);
+  QFETCH(Qt::KeyboardModifiers, modifiers);
+  QFETCH(bool, selectsAll);
+  const auto form = NewForm();
+  form->show();
+  QVERIFY(QTest::qWaitForWindowActive(form.get()));
+  auto* listIn = Control<QPlainTextEdit>(*form, "txtListIn");
+  listIn->setPlainText("pear\nApple\nbanana");
+  Control<QPlainTextEdit>(*form, "txtDelimiterIn")->setPlainText("\n");
+  Control<QPlainTextEdit>(*form, "txtDelimiterOut")->setPlainText("\n");
+  QTest::mouseClick(Control(*form, "cmdGo"), Qt::LeftButton);
+  auto* target = Control<QPlainTextEdit>(*form, box.toLatin1().constData());
+  target->setFocus();
+  QTextCursor caret = target->textCursor();
+  caret.setPosition(3);
+  target->setTextCursor(caret);
+
+  QTest::keyClick(target, Qt::Key_A, modifiers);
+  const QTextCursor after = target->textCursor();
+  if (selectsAll) {
+    QCOMPARE(after.selectionStart(), 0);
+    QCOMPARE(after.selectionEnd(), target->toPlainText().size());
+  } else {
+    QVERIFY(!after.hasSelection());
+  }
+}
+
+void FrmMainBehaviourTest::sortWritesTheSortedListIntoTheOutputBox_data() {
+  QTest::addColumn<QString>("list");
+  QTest::addColumn<QString>("separatorIn");
+  QTest::addColumn<QString>("separatorOut");
+  QTest::addColumn<QString>("sorted");
+  QTest::newRow("comma list") << "pear, Apple, banana" << ", " << ", " << "Apple, banana, pear";
+  QTest::newRow("lines to commas") << "cherry\napple\nBanana" << "\n" << ", "
+                                   << "apple, Banana, cherry";
+  QTest::newRow("lines to lines, trailing break") << "b\na\n" << "\n" << "\n" << "\na\nb";
+}
+
+void FrmMainBehaviourTest::sortWritesTheSortedListIntoTheOutputBox() {
+  QFETCH(QString, list);
+  QFETCH(QString, separatorIn);
+  QFETCH(QString, separatorOut);
+  QFETCH(QString, sorted);
+  const auto form = NewForm();
+  Control<QPlainTextEdit>(*form, "txtListIn")->setPlainText(list);
+  Control<QPlainTextEdit>(*form, "txtDelimiterIn")->setPlainText(separatorIn);
+  Control<QPlainTextEdit>(*form, "txtDelimiterOut")->setPlainText(separatorOut);
+  QTest::mouseClick(Control(*form, "cmdGo"), Qt::LeftButton);
+  QCOMPARE(Control<QPlainTextEdit>(*form, "txtListOut")->toPlainText(), sorted);
+  QVERIFY(shown_.empty());
+}
+
+void FrmMainBehaviourTest::refusedSortShowsTheWarningAndChangesNoBox() {
+  const auto form = NewForm();
+  auto* listIn = Control<QPlainTextEdit>(*form, "txtListIn");
+  auto* listOut = Control<QPlainTextEdit>(*form, "txtListOut");
+  listIn->setPlainText("b, a");
+  QTest::mouseClick(Control(*form, "cmdGo"), Qt::LeftButton);
+  QCOMPARE(listOut->toPlainText(), QString("a, b"));
+
+  listIn->setPlainText("b,a");
+  QTest::mouseClick(Control(*form, "cmdGo"), Qt::LeftButton);
+  QCOMPARE(shown_.size(), std::size_t(1));
+  QVERIFY(shown_[0].Prompt ==
+          u"You must have a list with at least two items, seperated by the chosen seperator.");
+  QCOMPARE(shown_[0].Style, 48);
+  QVERIFY(shown_[0].Title == u"Ordwell");
+  QCOMPARE(listIn->toPlainText(), QString("b,a"));
+  QCOMPARE(listOut->toPlainText(), QString("a, b"));
+  QCOMPARE(Control<QPlainTextEdit>(*form, "txtDelimiterIn")->toPlainText(), QString(", "));
+  QCOMPARE(Control<QPlainTextEdit>(*form, "txtDelimiterOut")->toPlainText(), QString(", "));
+
+  listIn->clear();
+  QTest::mouseClick(Control(*form, "cmdGo"), Qt::LeftButton);
+  QCOMPARE(shown_.size(), std::size_t(2));
+  QCOMPARE(listOut->toPlainText(), QString("a, b"));
+}
+
+void FrmMainBehaviourTest::aboutShowsTheSameTenLinesOnEveryClick() {
+  const auto form = NewForm();
+  QTest::mouseClick(Control(*form, "cmdAbout"), Qt::LeftButton);
+  QTest::mouseClick(Control(*form, "cmdAbout"), Qt::LeftButton);
+  const std::u16string expected =
+      u"Quorvane Ordwell\r\n"
+      u"Version 1.0 Beta (Build 11)\r\n"
+      u"http://www.quorvane.example/\r\n"
+      u"\r\n"
+      u"Ordwell takes a list of items and sorts them alphabetically.\r\n"
+      u"\r\n"
+      u"Usage:\r\n"
+      u"1. Enter (type or paste) your list of items under 'Input List'.\r\n"
+      u"2. Click the 'Sort' button.\r\n"
+      u"3. Your items are sorted and displayed under 'Output List'. All done!";
+  QCOMPARE(shown_.size(), std::size_t(2));
+  for (const MsgBoxRecord& record : shown_) {
+    QVERIFY(record.Prompt == expected);
+    QCOMPARE(record.Style, 64);
+    QVERIFY(record.Title == u"About");
+  }
+  QCOMPARE(form->height(), 308);
+  QCOMPARE(Control<QPushButton>(*form, "cmdOptions")->text(), QString("Options >>"));
+}
+
+void FrmMainBehaviourTest::unloadRunsOnceWhateverEndsTheWindow() {
+  const auto form = NewForm();
+  form->show();
+  QVERIFY(form->close());
+  const QString prefs = QDir(appDir_->path()).filePath("Prefs.ini");
+  QVERIFY(QFile::remove(prefs));
+  form->UnloadOnce();  // what the end of the session calls
+  QVERIFY(!QFile::exists(prefs));
+}
+
+QTEST_MAIN(FrmMainBehaviourTest)
+#include "frm_main_behaviour_test.moc"
