@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QFontMetricsF>
+#include <QtGlobal>
+
+#include <unordered_map>
+#include <vector>
+
+class QFont;
+class QPaintDevice;
+
+namespace ordwell::listbox {
+
+// Horizontal advances of single characters in one font, measured once per character, so that
+// wrapping millions of characters costs a table look-up per character instead of a shaping pass.
+class AdvanceCache {
+public:
+  // Measures with `font` as it is drawn on `device` (null: the screen).
+  AdvanceCache(const QFont& font, QPaintDevice* device);
+
+  // Returns the advance of the BMP character `c`.
+  float advance(char16_t c) {
+    const float cached = m_bmp[c];
+    return cached >= 0.0F ? cached : measure(c);
+  }
+
+  // Returns the advance of the supplementary-plane character `ucs4`.
+  float advance(char32_t ucs4);
+
+  // Returns how far a tab character that starts at `x` reaches.
+  float tabAdvance(float x) const;
+
+  // Returns the distance between tab stops.
+  float tabStop() const { return m_tabStop; }
+
+private:
+  float measure(char16_t c);
+
+  QFontMetricsF m_metrics;
+  float m_tabStop;
+  std::vector<float> m_bmp;
+  std::unordered_map<char32_t, float> m_astral;
+};
+
+}  // namespace ordwell::listbox

@@ -1,0 +1,173 @@
+#include "window/listbox/row_index.h"
+
+#include "window/listbox/advance_cache.h"
+
+#include <QChar>
+#include <QString>
+
+#include <algorithm>
+
+namespace ordwell::listbox {
+
+namespace {
+
+// A row never holds more than this many units, so that a run of zero-width characters (marks,
+// controls) cannot make one row that takes seconds to shape each time it is painted.
+constexpr qsizetype kMaxRowUnits = 4096;
+
+// Returns true when a row may not start at `i` because the character there belongs to the one
+// before it (the second half of a surrogate pair, a combining mark, or the character after a
+// zero-width joiner).
+bool continuesCluster(const char16_t* d, qsizetype i) {
+  const char16_t c = d[i];
+  const char16_t before = d[i - 1];
+  if (c == u'\n') {
+    return false;
+  }
+  return (QChar::isLowSurrogate(c) && QChar::isHighSurrogate(before)) || QChar::isMark(c) || before == 0x200D;
+}
+
+// Returns where the next row starts when the row from `start` must break at `i` (which lies
+// inside the text, after `start`): before the cluster holding `i`, or after it when that cluster
+// began the row; -1 when that cluster runs to the end of the text.
+qsizetype clusterBreak(const char16_t* d, qsizetype n, qsizetype start, qsizetype i) {
+  qsizetype j = i;
+  while (j - 1 > start && continuesCluster(d, j)) {
+    --j;
+  }
+  if (!continuesCluster(d, j)) {
+    return j;
+  }
+  j = i;
+  while (j < n && continuesCluster(d, j)) {
+    ++j;
+  }
+  if (j == n) {
+    return -1;
+  }
+  return d[j] == u'\n' ? j + 1 : j;
+}
+
+}  // namespace
+
+void RowIndex::rebuild(const QString& text, float width, AdvanceCache& advances) {
+  m_starts.clear();
+  // Short lines dominate large lists: one row per line is the right first guess.
+  m_starts.reserve(static_cast<std::size_t>(text.count(QLatin1Char('\n')) + 1));
+  qsizetype start = 0;
+  for (;;) {
+    m_starts.push_back(start);
+    const qsizetype next = nextRowStart(text, start, width, advances);
+    if (next < 0) {
+      break;
+    }
+    start = next;
+  }
+  m_starts.shrink_to_fit();
+}
+
+void RowIndex::update(const QString& text, qsizetype pos, qsizetype removed, qsizetype inserted, float width,
+                      AdvanceCache& advances) {
+  const qsizetype delta = inserted - removed;
+  const qsizetype editEnd = pos + inserted;
+  const auto containing = std::upper_bound(m_starts.begin(), m_starts.end(), pos) - m_starts.begin() - 1;
+  // A row's break depends on the word that overflowed it, which lies in the following row: start
+  // two rows back so every row whose break could move is measured again.
+  const auto first = static_cast<std::size_t>(std::max<qsizetype>(0, containing - 2));
+
+  std::vector<qsizetype> fresh;
+  std::size_t resume = m_starts.size();
+  qsizetype start = m_starts[first];
+  for (;;) {
+    fresh.push_back(start);
+    const qsizetype next = nextRowStart(text, start, width, advances);
+    if (next < 0) {
+      break;
+    }
+    if (next >= editEnd) {
+      // Past the change, a row starting where an old row started wraps the same text the same way
+      // from there on: the old rows can be kept.
+      const qsizetype old = next - delta;
+      const auto found = std::lower_bound(m_starts.begin() + static_cast<std::ptrdiff_t>(first), m_starts.end(), old);
+      if (found != m_starts.end() && *found == old) {
+        resume = static_cast<std::size_t>(found - m_starts.begin());
+        break;
+      }
+    }
+    start = next;
+  }
+
+  const std::size_t replaced = resume - first;
+  if (fresh.size() == replaced) {
+    std::copy(fresh.begin(), fresh.end(), m_starts.begin() + static_cast<std::ptrdiff_t>(first));
+  } else {
+    m_starts.erase(m_starts.begin() + static_cast<std::ptrdiff_t>(first),
+                   m_starts.begin() + static_cast<std::ptrdiff_t>(resume));
+    m_starts.insert(m_starts.begin() + static_cast<std::ptrdiff_t>(first), fresh.begin(), fresh.end());
+  }
+  if (delta != 0) {
+    for (auto i = first + fresh.size(); i < m_starts.size(); ++i) {
+      m_starts[i] += delta;
+    }
+  }
+}
+
+qsizetype RowIndex::rowEnd(const QString& text, qsizetype row) const {
+  if (row + 1 >= rowCount()) {
+    return text.size();
+  }
+  const qsizetype next = rowStart(row + 1);
+  return text.at(next - 1) == QLatin1Char('\n') ? next - 1 : next;
+}
+
+bool RowIndex::endsWithLineBreak(const QString& text, qsizetype row) const {
+  return row + 1 < rowCount() && text.at(rowStart(row + 1) - 1) == QLatin1Char('\n');
+}
+
+qsizetype RowIndex::rowOf(qsizetype pos) const {
+  return std::upper_bound(m_starts.begin(), m_starts.end(), pos) - m_starts.begin() - 1;
+}
+
+qsizetype RowIndex::nextRowStart(const QString& text, qsizetype start, float width, AdvanceCache& advances) {
+  const auto* d = reinterpret_cast<const char16_t*>(text.constData());
+  const qsizetype n = text.size();
+  float x = 0.0F;
+  qsizetype breakAfterSpace = -1;
+  qsizetype i = start;
+  while (i < n) {
+    const char16_t c = d[i];
+    if (c == u'\n') {
+      return i + 1;
+    }
+    if (i - start >= kMaxRowUnits) {
+      return clusterBreak(d, n, start, i);
+    }
+    if (c == u' ' || c == u'\t') {
+      // Spaces may hang past the edge so a word-wrapped row ends with its space, but a space that
+      // starts beyond the edge goes to the next row, or a run of spaces would run out of sight.
+      if (x > width && i > start) {
+        return i;
+      }
+      x += c == u' ' ? advances.advance(c) : advances.tabAdvance(x);
+      breakAfterSpace = i + 1;
+      ++i;
+      continue;
+    }
+    qsizetype units = 1;
+    float advance = 0.0F;
+    if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(d[i + 1])) {
+      advance = advances.advance(QChar::surrogateToUcs4(c, d[i + 1]));
+      units = 2;
+    } else {
+      advance = advances.advance(c);
+    }
+    if (x + advance > width && i > start) {
+      return breakAfterSpace > start ? breakAfterSpace : clusterBreak(d, n, start, i);
+    }
+    x += advance;
+    i += units;
+  }
+  return -1;
+}
+
+}  // namespace ordwell::listbox

@@ -1,0 +1,537 @@
+#include "tests.h"
+
+#include "window/listbox/list_text_box.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QInputMethodEvent>
+#include <QMenu>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include <map>
+
+using ordwell::ListTextBox;
+
+namespace {
+
+const QString kGrinning = QString::fromUtf8("\xF0\x9F\x98\x80");  // one character, two UTF-16 units
+
+// A shown, active window holding two boxes one above the other, the first focused.
+class Harness {
+public:
+  explicit Harness(QSize boxSize = {237, 238}) : first(new ListTextBox(&window)), second(new ListTextBox(&window)) {
+    first->setGeometry(QRect(QPoint(0, 0), boxSize));
+    second->setGeometry(QRect(QPoint(0, boxSize.height()), QSize(boxSize.width(), 60)));
+    window.resize(boxSize.width(), boxSize.height() + 60);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    first->setFocus();
+  }
+  bool ready() { return QTest::qWaitForWindowActive(&window) && first->hasFocus(); }
+
+  QWidget window;
+  ListTextBox* first;
+  ListTextBox* second;
+};
+
+// Returns where the caret at `pos` is drawn, in the box's viewport coordinates.
+QPoint pointOf(ListTextBox* box, qsizetype pos) {
+  const auto anchor = box->selectionStart();
+  const auto length = box->selectionLength();
+  box->setSelection(pos, 0);
+  const QRect rect = box->inputMethodQuery(Qt::ImCursorRectangle).toRect();
+  box->setSelection(anchor, length);
+  return rect.center() - box->viewport()->pos();
+}
+
+QString numberedLines(int count, const QString& separator) {
+  QString text;
+  text.reserve(static_cast<qsizetype>(count) * 12);
+  for (int i = 0; i < count; ++i) {
+    if (i > 0) {
+      text += separator;
+    }
+    text += QStringLiteral("item%1").arg(i);
+  }
+  return text;
+}
+
+}  // namespace
+
+class ListTextBoxTest : public QObject {
+  Q_OBJECT
+
+private slots:
+  void editingKeysChangeTextAndCaret_data();
+  void editingKeysChangeTextAndCaret();
+  void tabMovesFocusAndInsertsNothing();
+  void ctrlAAfterTheWindowsFilterKeepsEverythingSelected();
+  void readOnlyRefusesEditsButAllowsCopy_data();
+  void readOnlyRefusesEditsButAllowsCopy();
+  void programSetsTextOfReadOnlyBox();
+  void setSelectionClampsAndKeepsPairsWhole_data();
+  void setSelectionClampsAndKeepsPairsWhole();
+  void longLinesWrapWithoutHorizontalScrolling();
+  void undoRedoStepsMergeConsecutiveTyping();
+  void mouseClicksDragsAndDoubleClicksSelect();
+  void contextMenuEnablesWhatApplies();
+  void inputMethodCommitsAndSeesSurroundingText();
+  void millionLinesScrollToEndPaintAndEdit();
+  void oneHugeWrappedLineScrollsAndPaints();
+};
+
+void ListTextBoxTest::editingKeysChangeTextAndCaret_data() {
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<qsizetype>("caret");
+  QTest::addColumn<QList<int>>("keys");
+  QTest::addColumn<QString>("typed");
+  QTest::addColumn<QString>("expected");
+  QTest::addColumn<qsizetype>("expectedCaret");
+  const int ctrl = Qt::ControlModifier;
+  const int shift = Qt::ShiftModifier;
+  QTest::newRow("typing inserts at the caret") << "ac" << qsizetype{1} << QList<int>{} << "b" << "abc" << qsizetype{2};
+  QTest::newRow("enter inserts a line break")
+      << "ab" << qsizetype{1} << QList<int>{Qt::Key_Return} << "" << "a\nb" << qsizetype{2};
+  QTest::newRow("keypad enter inserts a line break")
+      << "ab" << qsizetype{1} << QList<int>{int{Qt::Key_Enter} | int{Qt::KeypadModifier}} << "" << "a\nb" << qsizetype{2};
+  QTest::newRow("backspace deletes the character before")
+      << "abc" << qsizetype{2} << QList<int>{Qt::Key_Backspace} << "" << "ac" << qsizetype{1};
+  QTest::newRow("backspace at the start changes nothing")
+      << "abc" << qsizetype{0} << QList<int>{Qt::Key_Backspace} << "" << "abc" << qsizetype{0};
+  QTest::newRow("delete deletes the character after")
+      << "abc" << qsizetype{1} << QList<int>{Qt::Key_Delete} << "" << "ac" << qsizetype{1};
+  QTest::newRow("ctrl+backspace deletes the word before")
+      << "one two" << qsizetype{7} << QList<int>{ctrl | Qt::Key_Backspace} << "" << "one " << qsizetype{4};
+  QTest::newRow("ctrl+delete deletes to the next word")
+      << "one two" << qsizetype{0} << QList<int>{ctrl | Qt::Key_Delete} << "" << "two" << qsizetype{0};
+  QTest::newRow("typing replaces a shift-selection")
+      << "abcd" << qsizetype{1} << QList<int>{shift | Qt::Key_Right, shift | Qt::Key_Right} << "X" << "aXd"
+      << qsizetype{2};
+  QTest::newRow("home goes to the line's start")
+      << "ab\ncd" << qsizetype{4} << QList<int>{Qt::Key_Home} << "X" << "ab\nXcd" << qsizetype{4};
+  QTest::newRow("end goes to the line's end")
+      << "ab\ncd" << qsizetype{3} << QList<int>{Qt::Key_End} << "X" << "ab\ncdX" << qsizetype{6};
+  QTest::newRow("ctrl+end goes to the text's end")
+      << "ab\ncd" << qsizetype{0} << QList<int>{ctrl | Qt::Key_End} << "X" << "ab\ncdX" << qsizetype{6};
+  QTest::newRow("ctrl+home goes to the text's start")
+      << "ab\ncd" << qsizetype{5} << QList<int>{ctrl | Qt::Key_Home} << "X" << "Xab\ncd" << qsizetype{1};
+  QTest::newRow("down keeps the column")
+      << "abc\nabc" << qsizetype{1} << QList<int>{Qt::Key_Down} << "X" << "abc\naXbc" << qsizetype{6};
+  QTest::newRow("up on the first line goes to the start")
+      << "abc" << qsizetype{2} << QList<int>{Qt::Key_Up} << "X" << "Xabc" << qsizetype{1};
+  QTest::newRow("ctrl+right goes to the next word")
+      << "one two" << qsizetype{0} << QList<int>{ctrl | Qt::Key_Right} << "X" << "one Xtwo" << qsizetype{5};
+  QTest::newRow("right steps over a surrogate pair")
+      << "a" + kGrinning + "b" << qsizetype{1} << QList<int>{Qt::Key_Right} << "X" << "a" + kGrinning + "Xb"
+      << qsizetype{4};
+  QTest::newRow("backspace deletes a whole surrogate pair")
+      << "a" + kGrinning + "b" << qsizetype{3} << QList<int>{Qt::Key_Backspace} << "" << "ab" << qsizetype{1};
+  QTest::newRow("delete takes a letter with its combining accent")
+      << QString::fromUtf8("e\xCC\x81x") << qsizetype{0} << QList<int>{Qt::Key_Delete} << "" << "x" << qsizetype{0};
+  QTest::newRow("ctrl+a then typing replaces everything")
+      << "abc" << qsizetype{1} << QList<int>{ctrl | Qt::Key_A} << "z" << "z" << qsizetype{1};
+  QTest::newRow("ctrl with a letter types nothing")
+      << "ab" << qsizetype{1} << QList<int>{ctrl | Qt::Key_B, ctrl | Qt::Key_Tab} << "" << "ab" << qsizetype{1};
+}
+
+void ListTextBoxTest::editingKeysChangeTextAndCaret() {
+  QFETCH(QString, text);
+  QFETCH(qsizetype, caret);
+  QFETCH(QList<int>, keys);
+  QFETCH(QString, typed);
+  QFETCH(QString, expected);
+  QFETCH(qsizetype, expectedCaret);
+  Harness h;
+  QVERIFY(h.ready());
+  h.first->setPlainText(text);
+  h.first->setSelection(caret, 0);
+  for (const int key : keys) {
+    const auto combination = QKeyCombination::fromCombined(key);
+    QTest::keyClick(h.first, combination.key(), combination.keyboardModifiers());
+  }
+  QTest::keyClicks(h.first, typed);
+  QCOMPARE(h.first->toPlainText(), expected);
+  QCOMPARE(h.first->selectionStart(), expectedCaret);
+  QCOMPARE(h.first->selectionLength(), qsizetype{0});
+}
+
+void ListTextBoxTest::tabMovesFocusAndInsertsNothing() {
+  Harness h;
+  QVERIFY(h.ready());
+  h.first->setPlainText("ab");
+  h.second->setPlainText("cd");
+  QTest::keyClick(h.first, Qt::Key_Tab);
+  QVERIFY(h.second->hasFocus());
+  QTest::keyClick(h.second, Qt::Key_Backtab, Qt::ShiftModifier);
+  QVERIFY(h.first->hasFocus());
+  QCOMPARE(h.first->toPlainText(), QString("ab"));
+  QCOMPARE(h.second->toPlainText(), QString("cd"));
+}
+
+void ListTextBoxTest::ctrlAAfterTheWindowsFilterKeepsEverythingSelected() {
+  // The window selects the whole text in a key filter, then the key reaches the box.
+  class SelectAllFilter : public QObject {
+  public:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+      auto* box = qobject_cast<ListTextBox*>(watched);
+      if (box != nullptr && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_A && key->modifiers() == Qt::ControlModifier) {
+          box->setSelection(0, box->toPlainText().size());
+        }
+      }
+      return false;
+    }
+  } filter;
+  Harness h;
+  QVERIFY(h.ready());
+  h.first->setPlainText("one\ntwo\nthree");
+  h.first->installEventFilter(&filter);
+  QTest::keyClick(h.first, Qt::Key_A, Qt::ControlModifier);
+  QCOMPARE(h.first->selectionStart(), qsizetype{0});
+  QCOMPARE(h.first->selectionLength(), qsizetype{13});
+  QCOMPARE(h.first->selectedText(), QString("one\ntwo\nthree"));
+}
+
+void ListTextBoxTest::readOnlyRefusesEditsButAllowsCopy_data() {
+  QTest::addColumn<QString>("action");
+  for (const char* action : {"type", "enter", "backspace", "delete", "ctrl+backspace", "ctrl+v", "ctrl+x", "ctrl+z",
+                             "shift+insert", "paste()", "cut()", "undo()", "input method"}) {
+    QTest::newRow(action) << QString(action);
+  }
+}
+
+void ListTextBoxTest::readOnlyRefusesEditsButAllowsCopy() {
+  QFETCH(QString, action);
+  Harness h;
+  QVERIFY(h.ready());
+  ListTextBox* box = h.first;
+  box->setPlainText("alpha beta");
+  box->setSelection(10, 0);
+  QTest::keyClicks(box, "!");  // leaves something to undo
+  box->setReadOnly(true);
+  QGuiApplication::clipboard()->setText("pasted");
+  QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+  QSignalSpy changed(box, &ListTextBox::textChanged);
+
+  if (action == "type") {
+    QTest::keyClicks(box, "xyz");
+  } else if (action == "enter") {
+    QTest::keyClick(box, Qt::Key_Return);
+  } else if (action == "backspace") {
+    QTest::keyClick(box, Qt::Key_Backspace);
+  } else if (action == "delete") {
+    QTest::keyClick(box, Qt::Key_Delete);
+  } else if (action == "ctrl+backspace") {
+    QTest::keyClick(box, Qt::Key_Backspace, Qt::ControlModifier);
+  } else if (action == "ctrl+v") {
+    QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+  } else if (action == "ctrl+x") {
+    QTest::keyClick(box, Qt::Key_X, Qt::ControlModifier);
+  } else if (action == "ctrl+z") {
+    QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier);
+  } else if (action == "shift+insert") {
+    QTest::keyClick(box, Qt::Key_Insert, Qt::ShiftModifier);
+  } else if (action == "paste()") {
+    box->paste();
+  } else if (action == "cut()") {
+    box->cut();
+  } else if (action == "undo()") {
+    box->undo();
+  } else if (action == "input method") {
+    QInputMethodEvent event(QString(), {});
+    event.setCommitString("ime");
+    QApplication::sendEvent(box, &event);
+  }
+  QCOMPARE(box->toPlainText(), QString("alpha beta!"));
+  QCOMPARE(changed.count(), 0);
+  QCOMPARE(QGuiApplication::clipboard()->text(), action == "ctrl+x" || action == "cut()" ? "pasted" : "pasted");
+
+  // Caret, selection and copying still work.
+  QTest::keyClick(box, Qt::Key_Home);
+  QTest::keyClick(box, Qt::Key_Right, Qt::ControlModifier | Qt::ShiftModifier);
+  QCOMPARE(box->selectedText(), QString("alpha "));
+  QTest::keyClick(box, Qt::Key_C, Qt::ControlModifier);
+  QCOMPARE(QGuiApplication::clipboard()->text(), QString("alpha "));
+  box->selectAll();
+  box->copy();
+  QCOMPARE(QGuiApplication::clipboard()->text(), QString("alpha beta!"));
+}
+
+void ListTextBoxTest::programSetsTextOfReadOnlyBox() {
+  Harness h;
+  QVERIFY(h.ready());
+  h.first->setReadOnly(true);
+  QSignalSpy changed(h.first, &ListTextBox::textChanged);
+  h.first->setPlainText("sorted\nlist");
+  QCOMPARE(h.first->toPlainText(), QString("sorted\nlist"));
+  QCOMPARE(changed.count(), 1);
+  QVERIFY(h.first->isReadOnly());
+}
+
+void ListTextBoxTest::setSelectionClampsAndKeepsPairsWhole_data() {
+  // "ab" + grinning face (units 2 and 3) + "cd": six units.
+  QTest::addColumn<qsizetype>("start");
+  QTest::addColumn<qsizetype>("length");
+  QTest::addColumn<qsizetype>("expectedStart");
+  QTest::addColumn<qsizetype>("expectedLength");
+  QTest::newRow("inside the text") << qsizetype{0} << qsizetype{2} << qsizetype{0} << qsizetype{2};
+  QTest::newRow("caret only") << qsizetype{4} << qsizetype{0} << qsizetype{4} << qsizetype{0};
+  QTest::newRow("whole text") << qsizetype{0} << qsizetype{6} << qsizetype{0} << qsizetype{6};
+  QTest::newRow("length past the end") << qsizetype{4} << qsizetype{100} << qsizetype{4} << qsizetype{2};
+  QTest::newRow("start past the end") << qsizetype{100} << qsizetype{5} << qsizetype{6} << qsizetype{0};
+  QTest::newRow("negative start") << qsizetype{-3} << qsizetype{2} << qsizetype{0} << qsizetype{2};
+  QTest::newRow("negative length selects backwards") << qsizetype{4} << qsizetype{-2} << qsizetype{2} << qsizetype{2};
+  QTest::newRow("start inside a pair") << qsizetype{3} << qsizetype{2} << qsizetype{2} << qsizetype{3};
+  QTest::newRow("end inside a pair") << qsizetype{1} << qsizetype{2} << qsizetype{1} << qsizetype{3};
+  QTest::newRow("huge values") << qsizetype{-1} << std::numeric_limits<qsizetype>::max() << qsizetype{0}
+                               << qsizetype{6};
+}
+
+void ListTextBoxTest::setSelectionClampsAndKeepsPairsWhole() {
+  QFETCH(qsizetype, start);
+  QFETCH(qsizetype, length);
+  QFETCH(qsizetype, expectedStart);
+  QFETCH(qsizetype, expectedLength);
+  ListTextBox box;
+  const QString text = "ab" + kGrinning + "cd";
+  box.setPlainText(text);
+  box.setSelection(start, length);
+  QCOMPARE(box.selectionStart(), expectedStart);
+  QCOMPARE(box.selectionLength(), expectedLength);
+  QCOMPARE(box.selectedText(), text.mid(expectedStart, expectedLength));
+}
+
+void ListTextBoxTest::longLinesWrapWithoutHorizontalScrolling() {
+  Harness h({120, 200});
+  QVERIFY(h.ready());
+  ListTextBox* box = h.first;
+  const QString words = QString("alpha beta gamma delta epsilon ").repeated(30);
+  box->setPlainText(words);
+  QVERIFY(!box->horizontalScrollBar()->isVisible());
+  QVERIFY2(box->verticalScrollBar()->isVisible(), "one long line fills more than the box's height");
+
+  // End stops at the first row's end, just before the space the row broke at.
+  QTest::keyClick(box, Qt::Key_End);
+  const qsizetype firstRowEnd = box->selectionStart();
+  QVERIFY(firstRowEnd > 0 && firstRowEnd < 40);
+  QCOMPARE(words.at(firstRowEnd), QLatin1Char(' '));
+  // Down stays in the same line, on the next row.
+  QTest::keyClick(box, Qt::Key_Down);
+  QVERIFY(box->selectionStart() > firstRowEnd && box->selectionStart() < 80);
+
+  // A word longer than the box breaks between characters; a wider box holds more per row.
+  box->setPlainText(QString("x").repeated(500));
+  QTest::keyClick(box, Qt::Key_End);
+  const qsizetype narrowRow = box->selectionStart();
+  QVERIFY(narrowRow > 0 && narrowRow < 500);
+  box->resize(240, 200);
+  QTest::keyClick(box, Qt::Key_Home);
+  QTest::keyClick(box, Qt::Key_End);
+  QVERIFY(box->selectionStart() > narrowRow);
+  QVERIFY(!box->horizontalScrollBar()->isVisible());
+
+  // Ctrl+End brings the last row into view.
+  QTest::keyClick(box, Qt::Key_End, Qt::ControlModifier);
+  QCOMPARE(box->verticalScrollBar()->value(), box->verticalScrollBar()->maximum());
+}
+
+void ListTextBoxTest::undoRedoStepsMergeConsecutiveTyping() {
+  Harness h;
+  QVERIFY(h.ready());
+  ListTextBox* box = h.first;
+  QTest::keyClicks(box, "abc");
+  QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier);
+  QCOMPARE(box->toPlainText(), QString());
+  QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+  QCOMPARE(box->toPlainText(), QString("abc"));
+
+  // Moving the caret ends a typing step; backspaces in a row are one step.
+  QTest::keyClick(box, Qt::Key_Left);
+  QTest::keyClicks(box, "XY");
+  QTest::keyClick(box, Qt::Key_End);
+  QTest::keyClick(box, Qt::Key_Backspace);
+  QTest::keyClick(box, Qt::Key_Backspace);
+  QCOMPARE(box->toPlainText(), QString("abX"));
+  box->undo();
+  QCOMPARE(box->toPlainText(), QString("abXYc"));
+  box->undo();
+  QCOMPARE(box->toPlainText(), QString("abc"));
+  box->redo();
+  QCOMPARE(box->toPlainText(), QString("abXYc"));
+
+  // Undoing a deletion brings back the text and its selection; a new edit drops the redo steps.
+  box->selectAll();
+  QTest::keyClick(box, Qt::Key_Delete);
+  QCOMPARE(box->toPlainText(), QString());
+  box->undo();
+  QCOMPARE(box->selectedText(), QString("abXYc"));
+  QTest::keyClicks(box, "new");
+  box->redo();
+  QCOMPARE(box->toPlainText(), QString("new"));
+
+  // The program's own text replaces the history.
+  box->setPlainText("fresh");
+  box->undo();
+  QCOMPARE(box->toPlainText(), QString("fresh"));
+}
+
+void ListTextBoxTest::mouseClicksDragsAndDoubleClicksSelect() {
+  Harness h;
+  QVERIFY(h.ready());
+  ListTextBox* box = h.first;
+  box->setPlainText("hello world\nsecond line");
+  QWidget* view = box->viewport();
+
+  QTest::mouseClick(view, Qt::LeftButton, {}, pointOf(box, 6));
+  QCOMPARE(box->selectionStart(), qsizetype{6});
+  QCOMPARE(box->selectionLength(), qsizetype{0});
+
+  QTest::mouseClick(view, Qt::LeftButton, Qt::ShiftModifier, pointOf(box, 14));
+  QCOMPARE(box->selectedText(), QString("world\nse"));
+
+  QTest::mousePress(view, Qt::LeftButton, {}, pointOf(box, 0));
+  QTest::mouseMove(view, pointOf(box, 5));
+  QTest::mouseRelease(view, Qt::LeftButton, {}, pointOf(box, 5));
+  QCOMPARE(box->selectedText(), QString("hello"));
+
+  QTest::mouseDClick(view, Qt::LeftButton, {}, pointOf(box, 8));
+  QCOMPARE(box->selectedText(), QString("world"));
+
+  // Below and right of the last row: the caret goes to the end of the text.
+  QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(view->width() - 5, view->height() - 2));
+  QCOMPARE(box->selectionStart(), qsizetype{23});
+}
+
+void ListTextBoxTest::contextMenuEnablesWhatApplies() {
+  Harness h;
+  QVERIFY(h.ready());
+  ListTextBox* box = h.first;
+  box->setPlainText("one two");
+  QGuiApplication::clipboard()->setText("clip");
+
+  // Opens the menu, reads which actions are enabled, optionally triggers one, and closes it.
+  const auto menuState = [box](const QString& trigger) {
+    std::map<QString, bool> enabled;
+    QTimer::singleShot(0, box, [&enabled, trigger] {
+      auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+      if (menu == nullptr) {
+        return;
+      }
+      for (QAction* action : menu->actions()) {
+        if (!action->isSeparator()) {
+          enabled[action->objectName()] = action->isEnabled();
+        }
+        if (action->objectName() == trigger) {
+          action->trigger();
+        }
+      }
+      menu->close();
+    });
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), box->viewport()->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(box->viewport(), &event);
+    return enabled;
+  };
+
+  auto state = menuState(QString());
+  QVERIFY(!state.at("edit-undo") && !state.at("edit-redo") && !state.at("edit-cut") && !state.at("edit-copy") &&
+          !state.at("edit-delete"));
+  QVERIFY(state.at("edit-paste") && state.at("select-all"));
+
+  box->setSelection(0, 3);
+  state = menuState("edit-delete");
+  QVERIFY(state.at("edit-cut") && state.at("edit-copy") && state.at("edit-delete"));
+  QCOMPARE(box->toPlainText(), QString(" two"));
+  state = menuState(QString());
+  QVERIFY(state.at("edit-undo"));
+
+  box->setReadOnly(true);
+  box->setSelection(1, 3);
+  state = menuState("edit-copy");
+  QVERIFY(!state.at("edit-undo") && !state.at("edit-cut") && !state.at("edit-paste") && !state.at("edit-delete"));
+  QVERIFY(state.at("edit-copy") && state.at("select-all"));
+  QCOMPARE(QGuiApplication::clipboard()->text(), QString("two"));
+}
+
+void ListTextBoxTest::inputMethodCommitsAndSeesSurroundingText() {
+  Harness h;
+  QVERIFY(h.ready());
+  ListTextBox* box = h.first;
+  box->setPlainText("first\nsecond line");
+  box->setSelection(12, 0);
+  QCOMPARE(box->inputMethodQuery(Qt::ImSurroundingText).toString(), QString("second line"));
+  QCOMPARE(box->inputMethodQuery(Qt::ImCursorPosition).toInt(), 6);
+  QVERIFY(box->rect().contains(box->inputMethodQuery(Qt::ImCursorRectangle).toRect().center()));
+
+  QInputMethodEvent event(QString(), {});
+  event.setCommitString(QString::fromUtf8("\xC3\xBC"));
+  QApplication::sendEvent(box, &event);
+  QCOMPARE(box->toPlainText(), QString::fromUtf8("first\nsecond\xC3\xBC line"));
+  QCOMPARE(box->selectionStart(), qsizetype{13});
+}
+
+void ListTextBoxTest::millionLinesScrollToEndPaintAndEdit() {
+  Harness h;
+  QVERIFY(h.ready());
+  ListTextBox* box = h.first;
+  const QString text = numberedLines(1'000'000, "\n");
+  box->setPlainText(text);
+  QCOMPARE(box->toPlainText(), text);
+  QScrollBar* bar = box->verticalScrollBar();
+  QVERIFY(bar->isVisible());
+  QVERIFY(bar->maximum() > 990'000);
+
+  QTest::keyClick(box, Qt::Key_End, Qt::ControlModifier);
+  QCOMPARE(bar->value(), bar->maximum());
+  QVERIFY(!box->grab().isNull());
+  QTest::keyClicks(box, "Z");
+  QVERIFY(box->toPlainText().endsWith("item999999Z"));
+
+  // An edit in the middle moves only what follows it.
+  box->setSelection(text.indexOf("item500000\n") + 10, 0);
+  QTest::keyClick(box, Qt::Key_Return);
+  QTest::keyClicks(box, "new");
+  QVERIFY(box->toPlainText().contains("item500000\nnew\nitem500001"));
+  const int maximum = bar->maximum();
+  QTest::keyClick(box, Qt::Key_End, Qt::ControlModifier);
+  QCOMPARE(bar->value(), maximum);
+  QCOMPARE(box->selectionStart(), text.size() + 5);
+
+  QTest::keyClick(box, Qt::Key_Home, Qt::ControlModifier);
+  QCOMPARE(bar->value(), 0);
+  QVERIFY(!box->grab().isNull());
+}
+
+void ListTextBoxTest::oneHugeWrappedLineScrollsAndPaints() {
+  Harness h;
+  QVERIFY(h.ready());
+  ListTextBox* box = h.first;
+  const QString text = numberedLines(1'000'000, ", ");
+  QVERIFY(text.size() > 9'000'000);
+  box->setPlainText(text);
+  QScrollBar* bar = box->verticalScrollBar();
+  QVERIFY2(bar->maximum() > 100'000, "the line wraps into many rows");
+  QTest::keyClick(box, Qt::Key_End, Qt::ControlModifier);
+  QCOMPARE(bar->value(), bar->maximum());
+  QVERIFY(!box->grab().isNull());
+
+  // Keys move by rows within the line; Ctrl+A selects it all.
+  QTest::keyClick(box, Qt::Key_Up);
+  QVERIFY(box->selectionStart() > text.size() - 100);
+  QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+  QCOMPARE(box->selectionLength(), text.size());
+  QTest::keyClick(box, Qt::Key_Home, Qt::ControlModifier);
+  QCOMPARE(bar->value(), 0);
+  QVERIFY(!box->grab().isNull());
+}
+
+int runListTextBoxTests(int argc, char** argv) {
+  ListTextBoxTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "list_text_box_test.moc"

@@ -1,0 +1,11 @@
+#include "tests.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  int failures = 0;
+  failures += runRowIndexTests(argc, argv);
+  failures += runListTextBoxTests(argc, argv);
+  return failures == 0 ? 0 : 1;
+}
