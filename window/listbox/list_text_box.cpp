@@ -223,6 +223,10 @@ void ListTextBox::layoutRows(bool force) {
   const QScopedValueRollback guard(m_inLayout, true);
   // Keep the first row in view showing the same text when the rows change width.
   const qsizetype topPos = m_rowsValid ? m_rows.rowStart(std::min<qsizetype>(topRow(), m_rows.rowCount() - 1)) : 0;
+  if (verticalScrollBarPolicy() != Qt::ScrollBarAlwaysOn && moreRowsThanFit()) {
+    // Decided from the first screenful, so a large text is wrapped once, at the narrower width.
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  }
   for (int attempt = 0; attempt < 2; ++attempt) {
     const float width = wrapWidth();
     if (force || !m_rowsValid || width != m_rowsWidth) {
@@ -241,6 +245,18 @@ void ListTextBox::layoutRows(bool force) {
   updateScrollRange();
   verticalScrollBar()->setValue(toInt(m_rows.rowOf(topPos)));
   viewport()->update();
+}
+
+bool ListTextBox::moreRowsThanFit() const {
+  const float width = wrapWidth();
+  qsizetype start = 0;
+  for (int rows = 1; rows <= visibleRows(); ++rows) {
+    start = listbox::RowIndex::nextRowStart(m_text, start, width, *m_advances);
+    if (start < 0) {
+      return false;
+    }
+  }
+  return true;
 }
 
 void ListTextBox::updateScrollRange() {

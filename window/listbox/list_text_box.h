@@ -118,6 +118,7 @@ private:
   void ensureLayout();
   void layoutRows(bool force);
   void updateScrollRange();
+  bool moreRowsThanFit() const;
   float wrapWidth() const;
   int lineHeight() const;
   int visibleRows() const;

@@ -52,8 +52,8 @@ qsizetype clusterBreak(const char16_t* d, qsizetype n, qsizetype start, qsizetyp
 
 void RowIndex::rebuild(const QString& text, float width, AdvanceCache& advances) {
   m_starts.clear();
-  // Short lines dominate large lists: one row per line is the right first guess.
-  m_starts.reserve(static_cast<std::size_t>(text.count(QLatin1Char('\n')) + 1));
+  // A guess on the low side; the vector grows from there and is trimmed if it overshoots.
+  m_starts.reserve(static_cast<std::size_t>(text.size() / 32 + 1));
   qsizetype start = 0;
   for (;;) {
     m_starts.push_back(start);
@@ -63,7 +63,9 @@ void RowIndex::rebuild(const QString& text, float width, AdvanceCache& advances)
     }
     start = next;
   }
-  m_starts.shrink_to_fit();
+  if (m_starts.capacity() > m_starts.size() + m_starts.size() / 4) {
+    m_starts.shrink_to_fit();
+  }
 }
 
 void RowIndex::update(const QString& text, qsizetype pos, qsizetype removed, qsizetype inserted, float width,
