@@ -786,6 +786,16 @@ QVariant ListTextBox::inputMethodQuery(Qt::InputMethodQuery query) const {
 // Mouse, focus, menu
 
 void ListTextBox::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::MiddleButton && !m_readOnly && QGuiApplication::clipboard()->supportsSelection()) {
+    // X11 habit: the middle button pastes the most recent selection where it is clicked.
+    const QString text = withLineFeeds(QGuiApplication::clipboard()->text(QClipboard::Selection));
+    if (!text.isEmpty()) {
+      moveCaret(positionAt(event->position().toPoint()), false);
+      userEdit(m_caret, 0, text, EditKind::Other);
+    }
+    event->accept();
+    return;
+  }
   if (event->button() != Qt::LeftButton) {
     event->ignore();
     return;
@@ -894,7 +904,14 @@ std::unique_ptr<QMenu> ListTextBox::createContextMenu() {
 
 void ListTextBox::contextMenuEvent(QContextMenuEvent* event) {
   const std::unique_ptr<QMenu> menu = createContextMenu();
-  menu->exec(event->globalPos());
+  // From the keyboard's menu key the menu opens at the caret rather than the pointer.
+  QPoint at = event->globalPos();
+  if (event->reason() == QContextMenuEvent::Keyboard) {
+    const QRect caret = caretRect();
+    at = viewport()->mapToGlobal(viewport()->rect().contains(caret.center()) ? caret.bottomLeft()
+                                                                             : viewport()->rect().center());
+  }
+  menu->exec(at);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -249,7 +249,7 @@ void ListTextBoxTest::readOnlyRefusesEditsButAllowsCopy() {
   }
   QCOMPARE(box->toPlainText(), QString("alpha beta!"));
   QCOMPARE(changed.count(), 0);
-  QCOMPARE(QGuiApplication::clipboard()->text(), action == "ctrl+x" || action == "cut()" ? "pasted" : "pasted");
+  QCOMPARE(QGuiApplication::clipboard()->text(), QString("pasted"));  // a refused cut copies nothing either
 
   // Caret, selection and copying still work.
   QTest::keyClick(box, Qt::Key_Home);
