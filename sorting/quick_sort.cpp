@@ -33,7 +33,7 @@ void QuickSortAscending(std::vector<std::u16string>& sarray, std::int32_t inLow,
 
   detail::ParallelPlan plan;
   plan.threads = detail::AutoThreads(count);
-  detail::RecordSorter<detail::IndexedRecord>(records.data(), keys.get(), inLow)
+  detail::RecordSorter<detail::IndexedRecord, char16_t>(records.data(), keys.get(), inLow)
       .Sort(0, static_cast<std::int64_t>(count) - 1, plan);
 
   std::vector<std::u16string> sorted;

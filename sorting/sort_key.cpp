@@ -28,14 +28,11 @@ const LowerTable& Table() noexcept {
   return table;
 }
 
-}  // namespace
-
-char16_t LowerCaseUnit(char16_t unit) noexcept { return Table()[unit]; }
-
-void LowerCaseUnits(const char16_t* in, char16_t* out, std::size_t count) noexcept {
-  const LowerTable& table = Table();
+// Lower-cases blocks of `in` into `out`: blocks of ASCII by arithmetic, which vectorises, the
+// rest through the table.
+template <class Out>
+void LowerBlocks(const char16_t* in, Out* out, std::size_t count, const LowerTable& table) noexcept {
   std::size_t i = 0;
-  // Runs of ASCII are the common case; they need no table and vectorise well.
   while (i < count) {
     const std::size_t block = count - i < 16 ? count - i : 16;
     char16_t any = 0;
@@ -43,13 +40,36 @@ void LowerCaseUnits(const char16_t* in, char16_t* out, std::size_t count) noexce
     if (any < 0x80) {
       for (std::size_t j = 0; j < block; ++j) {
         const char16_t c = in[i + j];
-        out[i + j] = static_cast<char16_t>(c + ((static_cast<unsigned>(c - u'A') < 26u) ? 32 : 0));
+        out[i + j] = static_cast<Out>(c + ((static_cast<unsigned>(c - u'A') < 26u) ? 32 : 0));
       }
     } else {
-      for (std::size_t j = 0; j < block; ++j) out[i + j] = table[in[i + j]];
+      for (std::size_t j = 0; j < block; ++j) out[i + j] = static_cast<Out>(table[in[i + j]]);
     }
     i += block;
   }
+}
+
+}  // namespace
+
+char16_t LowerCaseUnit(char16_t unit) noexcept { return Table()[unit]; }
+
+void LowerCaseUnits(const char16_t* in, char16_t* out, std::size_t count) noexcept {
+  LowerBlocks(in, out, count, Table());
+}
+
+void LowerCaseUnitsNarrow(const char16_t* in, std::uint8_t* out, std::size_t count) noexcept {
+  LowerBlocks(in, out, count, Table());
+}
+
+bool AllUnitsBelow256(const char16_t* units, std::size_t count) noexcept {
+  constexpr std::size_t kBlock = 256;
+  for (std::size_t i = 0; i < count; i += kBlock) {
+    const std::size_t end = count - i < kBlock ? count : i + kBlock;
+    char16_t any = 0;
+    for (std::size_t j = i; j < end; ++j) any = static_cast<char16_t>(any | units[j]);
+    if (any > 0xFF) return false;
+  }
+  return true;
 }
 
 }  // namespace ordwell

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 namespace ordwell {
 
@@ -8,6 +9,13 @@ namespace ordwell {
 // other unit by ICU's simple case mapping, surrogate halves and units whose mapping leaves the
 // Basic Multilingual Plane unchanged. `in` and `out` may be the same buffer.
 void LowerCaseUnits(const char16_t* in, char16_t* out, std::size_t count) noexcept;
+
+// Lower-cases as LowerCaseUnits into one byte per unit; every unit of `in` must be below 256
+// (their lower-case forms are too).
+void LowerCaseUnitsNarrow(const char16_t* in, std::uint8_t* out, std::size_t count) noexcept;
+
+// Returns whether every one of the `count` units is below 256.
+bool AllUnitsBelow256(const char16_t* units, std::size_t count) noexcept;
 
 // Returns the lower-case counterpart of one UTF-16 unit, by the same rule as LowerCaseUnits.
 char16_t LowerCaseUnit(char16_t unit) noexcept;

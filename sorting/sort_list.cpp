@@ -1,12 +1,18 @@
 #include "sorting/sort_list.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <stdexcept>
-#include <vector>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <thread>
+#include <utility>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -14,12 +20,15 @@
 
 #include "sorting/detail/record_sort.h"
 #include "sorting/sort_key.h"
+#include "sorting/sort_items.h"
 #include "sorting/sort_list_detail.h"
 
 namespace ordwell {
 namespace {
 
 constexpr std::size_t kNotFound = static_cast<std::size_t>(-1);
+// Below this many units (or 64 sort grains) a second thread for lower-casing costs more than it saves.
+constexpr std::size_t kMinParallelSplitUnits = std::size_t{1} << 20;
 
 // Returns the index of the first `unit` in text[from, size), or kNotFound.
 std::size_t FindUnit(const char16_t* text, std::size_t size, std::size_t from, char16_t unit) noexcept {
@@ -49,67 +58,184 @@ std::size_t FindSeparator(std::u16string_view text, std::u16string_view separato
   while (from <= last) {
     const std::size_t at = FindUnit(text.data(), last + 1, from, first);
     if (at == kNotFound) return kNotFound;
-    if (std::memcmp(text.data() + at + 1, separator.data() + 1, (length - 1) * sizeof(char16_t)) == 0)
+    // Most separators are one or two units long (", ", CR LF); spare them a memcmp call.
+    if (length == 1 || (text[at + 1] == separator[1] &&
+                        (length == 2 || std::memcmp(text.data() + at + 2, separator.data() + 2,
+                                                    (length - 2) * sizeof(char16_t)) == 0)))
       return at;
     from = at + 1;
   }
   return kNotFound;
 }
 
-// Counts the items splitting gives: one more than the non-overlapping separator matches.
-std::size_t CountItems(std::u16string_view text, std::u16string_view separator, std::size_t firstMatch) {
-  if (separator.empty()) return 1;
+// Calls onMatch(position) for each non-overlapping occurrence of a non-empty `separator`, from
+// the left: the matches a repeated search from the end of the previous match finds.
+template <class OnMatch>
+void ForEachSeparator(std::u16string_view text, std::u16string_view separator, OnMatch&& onMatch) {
+  const std::size_t length = separator.size();
+  if (length == 0 || length > text.size()) return;
+  const std::size_t last = text.size() - length;  // the last position a match can start at
+  const char16_t* const t = text.data();
+  std::size_t allowed = 0;  // matches may not start inside the previous one
+  const auto check = [&](std::size_t at) {
+    if (at < allowed) return;
+    if (length > 1 && t[at + 1] != separator[1]) return;
+    if (length > 2 && std::memcmp(t + at + 2, separator.data() + 2, (length - 2) * sizeof(char16_t)) != 0) return;
+    onMatch(at);
+    allowed = at + length;
+  };
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  // Eight candidate positions at a time, on the first two units.
+  const __m128i first = _mm_set1_epi16(static_cast<short>(separator[0]));
+  const __m128i second = _mm_set1_epi16(static_cast<short>(length > 1 ? separator[1] : 0));
+  for (; i + 8 <= last + 1; i += 8) {
+    __m128i hits = _mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(t + i)), first);
+    if (length > 1) {
+      hits = _mm_and_si128(
+          hits, _mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(t + i + 1)), second));
+    }
+    auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(hits, _mm_setzero_si128())));
+    while (mask != 0) {
+      check(i + static_cast<std::size_t>(__builtin_ctz(mask)));
+      mask &= mask - 1;
+    }
+  }
+#endif
+  for (; i <= last; ++i) {
+    if (t[i] == separator[0]) check(i);
+  }
+}
+
+// Counts the items splitting gives: one more than the separator matches.
+std::size_t CountItems(std::u16string_view text, std::u16string_view separator) {
   std::size_t count = 1;
-  for (std::size_t at = firstMatch; at != kNotFound; at = FindSeparator(text, separator, at + separator.size()))
-    ++count;
+  ForEachSeparator(text, separator, [&count](std::size_t) { ++count; });
   return count;
 }
 
+// The items of a list, split, keyed and sorted; owns the sorted records, reads the list text.
+class SortedItems {
+ public:
+  virtual ~SortedItems() = default;
+  // Hands each item, in sorted order, to `emit(data, length)`.
+  virtual void ForEach(const std::function<void(std::u16string_view)>& emit) const = 0;
+  // Returns the items joined by `separator`.
+  virtual std::u16string Join(std::u16string_view separator) const = 0;
+};
+
 template <class Record>
-std::u16string SortAndJoin(std::u16string_view text, std::u16string_view inputSeparator,
-                           std::u16string_view outputSeparator, std::size_t count,
-                           std::unique_ptr<char16_t[]> keys, const detail::ParallelPlan& plan) {
+class SortedRecords final : public SortedItems {
+ public:
+  SortedRecords(std::u16string_view text, std::size_t count, std::size_t itemUnits,
+                std::unique_ptr<Record[]> records)
+      : text_(text), count_(count), itemUnits_(itemUnits), records_(std::move(records)) {}
+
+  void ForEach(const std::function<void(std::u16string_view)>& emit) const override {
+    Visit([&](const char16_t* item, std::size_t length) { emit({item, length}); });
+  }
+
+  std::u16string Join(std::u16string_view separator) const override {
+    std::u16string joined(itemUnits_ + (count_ - 1) * separator.size(), u'\0');
+    char16_t* out = joined.data();
+    bool first = true;
+    Visit([&](const char16_t* item, std::size_t length) {
+      if (!first) {
+        std::memcpy(out, separator.data(), separator.size() * sizeof(char16_t));
+        out += separator.size();
+      }
+      first = false;
+      std::memcpy(out, item, length * sizeof(char16_t));
+      out += length;
+    });
+    return joined;
+  }
+
+ private:
+  template <class Visitor>
+  void Visit(Visitor&& visit) const {
+    constexpr std::size_t kPrefetchAhead = 16;
+    const char16_t* const source = text_.data();
+    for (std::size_t i = 0; i < count_; ++i) {
+      if (i + kPrefetchAhead < count_) __builtin_prefetch(source + records_[i + kPrefetchAhead].offset);
+      visit(source + records_[i].offset, static_cast<std::size_t>(records_[i].length));
+    }
+  }
+
+  std::u16string_view text_;
+  std::size_t count_;
+  std::size_t itemUnits_;
+  std::unique_ptr<Record[]> records_;
+};
+
+// Lower-cases the text once into keys of `Unit`, splits it into records, and sorts them.
+template <class Record, class Unit>
+std::unique_ptr<SortedItems> SortRecords(std::u16string_view text, std::u16string_view separator,
+                                         std::size_t count, const detail::ParallelPlan& plan) {
+  auto keys = std::make_unique_for_overwrite<Unit[]>(text.size());
+  const auto lower = [&keys, text] {
+    if constexpr (sizeof(Unit) == 1) {
+      LowerCaseUnitsNarrow(text.data(), keys.get(), text.size());
+    } else {
+      LowerCaseUnits(text.data(), keys.get(), text.size());
+    }
+  };
   auto records = std::make_unique_for_overwrite<Record[]>(count);
   {
+    // Lower-casing and splitting are independent; on a large list they share the cores.
+    std::jthread lowering;
+    if (plan.threads > 1 && text.size() >= std::min(kMinParallelSplitUnits, 64 * plan.grain)) {
+      try {
+        lowering = std::jthread(lower);
+      } catch (const std::system_error&) {
+      }
+    }
     std::size_t start = 0;
     std::size_t item = 0;
     const auto add = [&](std::size_t end) {
       Record& r = records[item++];
       r.offset = static_cast<decltype(r.offset)>(start);
       r.length = static_cast<decltype(r.length)>(end - start);
-      r.prefix = detail::KeyPrefix(keys.get() + start, end - start);
     };
-    if (!inputSeparator.empty()) {
-      for (std::size_t at = FindSeparator(text, inputSeparator, 0); at != kNotFound;
-           at = FindSeparator(text, inputSeparator, start)) {
-        add(at);
-        start = at + inputSeparator.size();
-      }
-    }
+    ForEachSeparator(text, separator, [&](std::size_t at) {
+      add(at);
+      start = at + separator.size();
+    });
     add(text.size());
-  }
-
-  detail::RecordSorter<Record>(records.get(), keys.get())
-      .Sort(0, static_cast<std::int64_t>(count) - 1, plan);
-  keys.reset();
-
-  // Items total the text minus the separators between them.
-  const std::size_t itemUnits = text.size() - (count - 1) * inputSeparator.size();
-  std::u16string joined(itemUnits + (count - 1) * outputSeparator.size(), u'\0');
-  char16_t* out = joined.data();
-  const char16_t* source = text.data();
-  constexpr std::size_t kPrefetchAhead = 16;
-  for (std::size_t i = 0; i < count; ++i) {
-    if (i + kPrefetchAhead < count) __builtin_prefetch(source + records[i + kPrefetchAhead].offset);
-    if (i != 0) {
-      std::memcpy(out, outputSeparator.data(), outputSeparator.size() * sizeof(char16_t));
-      out += outputSeparator.size();
+    if (lowering.joinable()) {
+      lowering.join();
+    } else {
+      lower();
     }
-    const Record& r = records[i];
-    std::memcpy(out, source + r.offset, static_cast<std::size_t>(r.length) * sizeof(char16_t));
-    out += r.length;
   }
-  return joined;
+  for (std::size_t i = 0; i < count; ++i)
+    records[i].prefix = detail::KeyPrefix(keys.get() + records[i].offset, static_cast<std::size_t>(records[i].length));
+  detail::RecordSorter<Record, Unit>(records.get(), keys.get()).Sort(0, static_cast<std::int64_t>(count) - 1, plan);
+  // Items total the text minus the separators between them.
+  const std::size_t itemUnits = text.size() - (count - 1) * separator.size();
+  return std::make_unique<SortedRecords<Record>>(text, count, itemUnits, std::move(records));
+}
+
+// Splits and sorts a list; nullptr when the list is refused.
+std::unique_ptr<SortedItems> SortItems(std::u16string_view listText, std::u16string_view separator,
+                                       const detail::SortOptions& options) {
+  const std::size_t firstMatch = separator.empty() ? 0 : FindSeparator(listText, separator, 0);
+  if (listText.empty() || firstMatch == kNotFound) return nullptr;
+  const std::size_t count = CountItems(listText, separator);
+  if (count > static_cast<std::uint64_t>(options.maxItems))
+    throw std::length_error("SortListText: the list has more items than a 32-bit index can address");
+
+  detail::ParallelPlan plan;
+  plan.threads = options.threads != 0 ? options.threads : detail::AutoThreads(std::max(count, listText.size() / 16));
+  plan.grain = options.grain;
+  const bool compact = !options.wideRecords && listText.size() <= std::numeric_limits<std::uint32_t>::max();
+  const bool narrow = !options.wideKeys && AllUnitsBelow256(listText.data(), listText.size());
+  if (compact) {
+    return narrow ? SortRecords<detail::CompactRecord, std::uint8_t>(listText, separator, count, plan)
+                  : SortRecords<detail::CompactRecord, char16_t>(listText, separator, count, plan);
+  }
+  return narrow ? SortRecords<detail::WideRecord, std::uint8_t>(listText, separator, count, plan)
+                : SortRecords<detail::WideRecord, char16_t>(listText, separator, count, plan);
 }
 
 }  // namespace
@@ -119,29 +245,21 @@ namespace detail {
 SortResult SortListTextWith(std::u16string_view listText, std::u16string_view inputSeparator,
                             std::u16string_view outputSeparator, const SortOptions& options) {
   SortResult result;
-  const std::size_t firstMatch = inputSeparator.empty() ? 0 : FindSeparator(listText, inputSeparator, 0);
-  if (listText.empty() || firstMatch == kNotFound) {
+  const std::unique_ptr<SortedItems> items = SortItems(listText, inputSeparator, options);
+  if (items == nullptr) {
     result.refused = true;
-    return result;
-  }
-  const std::size_t count = CountItems(listText, inputSeparator, firstMatch);
-  if (count > static_cast<std::uint64_t>(options.maxItems))
-    throw std::length_error("SortListText: the list has more items than a 32-bit index can address");
-
-  auto keys = std::make_unique_for_overwrite<char16_t[]>(listText.size());
-  LowerCaseUnits(listText.data(), keys.get(), listText.size());
-
-  ParallelPlan plan;
-  plan.threads = options.threads != 0 ? options.threads : AutoThreads(count);
-  plan.grain = options.grain;
-  if (!options.wideRecords && listText.size() <= std::numeric_limits<std::uint32_t>::max()) {
-    result.text = SortAndJoin<CompactRecord>(listText, inputSeparator, outputSeparator, count,
-                                             std::move(keys), plan);
   } else {
-    result.text = SortAndJoin<WideRecord>(listText, inputSeparator, outputSeparator, count,
-                                          std::move(keys), plan);
+    result.text = items->Join(outputSeparator);
   }
   return result;
+}
+
+bool ForEachSortedItemWith(std::u16string_view listText, std::u16string_view inputSeparator,
+                           const std::function<void(std::u16string_view)>& emit, const SortOptions& options) {
+  const std::unique_ptr<SortedItems> items = SortItems(listText, inputSeparator, options);
+  if (items == nullptr) return false;
+  items->ForEach(emit);
+  return true;
 }
 
 }  // namespace detail
@@ -149,6 +267,11 @@ SortResult SortListTextWith(std::u16string_view listText, std::u16string_view in
 SortResult SortListText(std::u16string_view listText, std::u16string_view inputSeparator,
                         std::u16string_view outputSeparator) {
   return detail::SortListTextWith(listText, inputSeparator, outputSeparator, {});
+}
+
+bool ForEachSortedItem(std::u16string_view listText, std::u16string_view inputSeparator,
+                       const std::function<void(std::u16string_view)>& emit) {
+  return detail::ForEachSortedItemWith(listText, inputSeparator, emit, {});
 }
 
 }  // namespace ordwell

@@ -3,8 +3,9 @@
 // Knobs behind SortListText for the tests, the fuzzer and the benchmarks: they change how the
 // work is done, never the result.
 
-#include <cstdint>
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <limits>
 #include <string_view>
 
@@ -19,6 +20,8 @@ struct SortOptions {
   std::size_t grain = std::size_t{1} << 14;
   // Use the 64-bit record layout even when the text is small enough for the compact one.
   bool wideRecords = false;
+  // Keep 16-bit keys even when every unit would fit in a byte.
+  bool wideKeys = false;
   // The most items accepted before std::length_error.
   std::int64_t maxItems = std::numeric_limits<std::int32_t>::max();
 };
@@ -26,5 +29,9 @@ struct SortOptions {
 // SortListText with explicit options.
 SortResult SortListTextWith(std::u16string_view listText, std::u16string_view inputSeparator,
                             std::u16string_view outputSeparator, const SortOptions& options);
+
+// ForEachSortedItem with explicit options.
+bool ForEachSortedItemWith(std::u16string_view listText, std::u16string_view inputSeparator,
+                           const std::function<void(std::u16string_view)>& emit, const SortOptions& options);
 
 }  // namespace ordwell::detail

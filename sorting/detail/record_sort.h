@@ -18,40 +18,50 @@
 
 namespace ordwell::detail {
 
-// Packs the first four units of a key, zero padded, so that comparing two packed values as
-// unsigned numbers orders the keys whenever the values differ.
-inline std::uint64_t KeyPrefix(const char16_t* key, std::size_t length) noexcept {
-  if (length >= 4) {
+// Keys are held one byte per unit when every unit of the list is below 256 (the common case,
+// and lower-casing keeps such units below 256), else as 16-bit units; either way they compare
+// by unit value.
+template <class Unit>
+inline constexpr std::size_t kPrefixUnits = sizeof(std::uint64_t) / sizeof(Unit);
+
+// Packs key units [0, kPrefixUnits) big-endian and zero padded, so that comparing two packed
+// values as unsigned numbers orders the keys whenever the values differ.
+template <class Unit>
+inline std::uint64_t KeyPrefix(const Unit* key, std::size_t length) noexcept {
+  constexpr std::size_t kUnits = kPrefixUnits<Unit>;
+  constexpr unsigned kBits = 8 * sizeof(Unit);
+  if (length >= kUnits) {
     std::uint64_t word;
     std::memcpy(&word, key, sizeof word);
     if constexpr (std::endian::native == std::endian::little) {
-      word = (word >> 32) | (word << 32);
-      word = ((word >> 16) & 0x0000FFFF0000FFFFull) | ((word & 0x0000FFFF0000FFFFull) << 16);
+      if constexpr (sizeof(Unit) == 1) {
+        word = __builtin_bswap64(word);
+      } else {
+        word = (word >> 32) | (word << 32);
+        word = ((word >> 16) & 0x0000FFFF0000FFFFull) | ((word & 0x0000FFFF0000FFFFull) << 16);
+      }
     }
     return word;
   }
   std::uint64_t prefix = 0;
-  for (std::size_t i = 0; i < length; ++i) prefix |= std::uint64_t{key[i]} << (48 - 16 * i);
+  for (std::size_t i = 0; i < length; ++i) prefix |= std::uint64_t{key[i]} << (64 - kBits * (i + 1));
   return prefix;
 }
 
-// Orders two keys whose packed prefixes are equal: by 16-bit unit, a proper prefix first.
-inline bool TailLess(const char16_t* a, std::size_t aLength, const char16_t* b,
-                     std::size_t bLength) noexcept {
-  // Equal padded prefixes with one key no longer than four units make it a prefix of the other.
-  if (aLength <= 4 || bLength <= 4) return aLength < bLength;
+// Orders two keys that agree, zero padded, on units [0, depth + kPrefixUnits): by unit value, a
+// proper prefix first.
+template <class Unit>
+inline bool TailLess(const Unit* a, std::size_t aLength, const Unit* b, std::size_t bLength,
+                     std::size_t depth) noexcept {
+  std::size_t i = depth + kPrefixUnits<Unit>;
+  // A key that ends inside the agreeing part is a prefix of the other one.
+  if (aLength <= i || bLength <= i) return aLength < bLength;
   const std::size_t common = std::min(aLength, bLength);
-  std::size_t i = 4;
   if constexpr (std::endian::native == std::endian::little) {
-    for (; i + 4 <= common; i += 4) {
-      std::uint64_t x;
-      std::uint64_t y;
-      std::memcpy(&x, a + i, sizeof x);
-      std::memcpy(&y, b + i, sizeof y);
-      if (x != y) {
-        const std::size_t lane = static_cast<std::size_t>(std::countr_zero(x ^ y)) / 16;
-        return a[i + lane] < b[i + lane];
-      }
+    for (; i + kPrefixUnits<Unit> <= common; i += kPrefixUnits<Unit>) {
+      const std::uint64_t x = KeyPrefix(a + i, kPrefixUnits<Unit>);
+      const std::uint64_t y = KeyPrefix(b + i, kPrefixUnits<Unit>);
+      if (x != y) return x < y;
     }
   }
   for (; i < common; ++i) {
@@ -95,12 +105,13 @@ inline unsigned AutoThreads(std::size_t count) noexcept {
   return std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
 }
 
-template <class Record>
+template <class Record, class Unit>
 class RecordSorter {
  public:
   // Sorts records whose keys lie in `keys`, exactly as the quicksort steps order them; records[0]
-  // stands for array index `origin`, which decides how middle indexes round.
-  RecordSorter(Record* records, const char16_t* keys, std::int64_t origin = 0) noexcept
+  // stands for array index `origin`, which decides how middle indexes round. Every record's
+  // prefix must hold key units [0, kPrefixUnits).
+  RecordSorter(Record* records, const Unit* keys, std::int64_t origin = 0) noexcept
       : records_(records), keys_(keys), origin_(origin) {}
 
   // Sorts the inclusive range [lo, hi] following `plan`; falls back to fewer threads when the
@@ -109,18 +120,18 @@ class RecordSorter {
     if (lo >= hi) return;
     const auto count = static_cast<std::size_t>(hi - lo + 1);
     if (plan.threads <= 1 || count <= plan.grain) {
-      SortRange(lo, hi, nullptr, 0);
+      SortRange({lo, hi, 0, false}, nullptr, 0);
       return;
     }
     const std::size_t grain = std::max<std::size_t>(plan.grain, 1);
     TaskQueue queue(count / grain + 2);
-    queue.Push({lo, hi});
+    queue.Push({lo, hi, 0, false});
     std::vector<std::thread> helpers;
     helpers.reserve(plan.threads - 1);
     auto work = [this, &queue, grain] {
       Range range;
       while (queue.Pop(range)) {
-        SortRange(range.lo, range.hi, &queue, grain);
+        SortRange(range, &queue, grain);
         queue.Done();
       }
     };
@@ -136,9 +147,16 @@ class RecordSorter {
   }
 
  private:
+  // A range of records still to sort. All its keys agree, zero padded, on units [0, depth), and
+  // the prefixes of its records hold units [depth, depth + kPrefixUnits). `settled` marks a
+  // range whose prefixes are all equal and whose keys all end inside them, so only lengths differ.
   struct Range {
     std::int64_t lo = 0;
     std::int64_t hi = -1;
+    std::size_t depth = 0;
+    bool settled = false;
+
+    std::int64_t Size() const noexcept { return hi - lo + 1; }
   };
 
   // A stack of disjoint ranges still to sort, shared by the workers. Its capacity is reserved up
@@ -147,7 +165,7 @@ class RecordSorter {
    public:
     explicit TaskQueue(std::size_t capacity) { ranges_.reserve(capacity); }
 
-    void Push(Range range) {
+    void Push(const Range& range) {
       {
         const std::lock_guard lock(mutex_);
         ranges_.push_back(range);
@@ -182,13 +200,37 @@ class RecordSorter {
     std::size_t outstanding_ = 0;
   };
 
-  bool Less(const Record& a, const Record& b) const noexcept {
-    if (a.prefix != b.prefix) return a.prefix < b.prefix;
-    return TailLess(keys_ + a.offset, a.length, keys_ + b.offset, b.length);
+  static constexpr std::int64_t kMinRefreshSize = 16;
+
+  // When every record of a range has the same prefix, the keys agree on the prefix's units too,
+  // so the prefixes can move on to the next units: comparisons then rarely have to read the keys.
+  void RefreshPrefixes(Range& range) const noexcept {
+    if (range.settled || range.Size() < kMinRefreshSize) return;
+    Record* const r = records_;
+    const std::uint64_t prefix = r[range.lo].prefix;
+    if (r[range.hi].prefix != prefix || r[(range.lo + range.hi) / 2].prefix != prefix) return;
+    std::size_t longest = 0;
+    for (std::int64_t i = range.lo; i <= range.hi; ++i) {
+      if (r[i].prefix != prefix) return;
+      longest = std::max<std::size_t>(longest, r[i].length);
+    }
+    const std::size_t next = range.depth + kPrefixUnits<Unit>;
+    if (longest <= next) {
+      range.settled = true;
+      return;
+    }
+    for (std::int64_t i = range.lo; i <= range.hi; ++i) {
+      const std::size_t length = r[i].length;
+      r[i].prefix = length > next ? KeyPrefix(keys_ + r[i].offset + next, length - next) : 0;
+    }
+    range.depth = next;
   }
 
-  // One pass of the partition steps over [lo, hi]; returns the final (tmpLow, tmpHi).
-  std::pair<std::int64_t, std::int64_t> Partition(std::int64_t lo, std::int64_t hi) noexcept {
+  // One pass of the partition steps over the range; returns the final (tmpLow, tmpHi).
+  std::pair<std::int64_t, std::int64_t> Partition(const Range& range) noexcept {
+    const std::int64_t lo = range.lo;
+    const std::int64_t hi = range.hi;
+    const std::size_t depth = range.depth;
     std::int64_t tmpLow = lo;
     std::int64_t tmpHi = hi;
     // The middle of the array indexes inLow + inHi, halves rounded to the even neighbour.
@@ -196,10 +238,16 @@ class RecordSorter {
     std::int64_t middle = sum / 2;
     if ((sum & 1) != 0 && (middle & 1) != 0) ++middle;
     const Record pivot = records_[middle - origin_];
+    const Unit* const pivotKey = keys_ + pivot.offset;
+    const Unit* const keys = keys_;
     Record* const r = records_;
+    const auto less = [depth](const Record& a, const Unit* aKey, const Record& b, const Unit* bKey) {
+      if (a.prefix != b.prefix) return a.prefix < b.prefix;
+      return TailLess(aKey, a.length, bKey, b.length, depth);
+    };
     while (tmpLow <= tmpHi) {
-      while (tmpLow < hi && Less(r[tmpLow], pivot)) ++tmpLow;
-      while (tmpHi > lo && Less(pivot, r[tmpHi])) --tmpHi;
+      while (tmpLow < hi && less(r[tmpLow], keys + r[tmpLow].offset, pivot, pivotKey)) ++tmpLow;
+      while (tmpHi > lo && less(pivot, pivotKey, r[tmpHi], keys + r[tmpHi].offset)) --tmpHi;
       if (tmpLow > tmpHi) break;
       std::swap(r[tmpLow], r[tmpHi]);
       ++tmpLow;
@@ -211,29 +259,25 @@ class RecordSorter {
   // Recurses only into the smaller side and loops on the larger one, so the stack depth stays
   // logarithmic; with a queue, sides of at least `grain` records go to whichever worker is free.
   // The two sides never overlap, so the order in which they are sorted does not matter.
-  void SortRange(std::int64_t lo, std::int64_t hi, TaskQueue* queue, std::size_t grain) {
-    while (lo < hi) {
-      const auto [tmpLow, tmpHi] = Partition(lo, hi);
-      Range left{lo, tmpHi};
-      Range right{tmpLow, hi};
-      if (left.lo >= left.hi) left = Range{};
-      if (right.lo >= right.hi) right = Range{};
-      Range small = left;
-      Range large = right;
-      if (small.hi - small.lo > large.hi - large.lo) std::swap(small, large);
-      if (queue != nullptr && static_cast<std::size_t>(large.hi - large.lo + 1) >= grain) {
+  void SortRange(Range range, TaskQueue* queue, std::size_t grain) {
+    while (range.lo < range.hi) {
+      RefreshPrefixes(range);
+      const auto [tmpLow, tmpHi] = Partition(range);
+      Range small{range.lo, tmpHi, range.depth, range.settled};
+      Range large{tmpLow, range.hi, range.depth, range.settled};
+      if (small.Size() > large.Size()) std::swap(small, large);
+      if (queue != nullptr && large.Size() >= static_cast<std::int64_t>(grain)) {
         queue->Push(large);
       } else {
-        if (small.lo < small.hi) SortRange(small.lo, small.hi, queue, grain);
+        if (small.Size() > 1) SortRange(small, queue, grain);
         small = large;
       }
-      lo = small.lo;
-      hi = small.hi;
+      range = small;
     }
   }
 
   Record* records_;
-  const char16_t* keys_;
+  const Unit* keys_;
   std::int64_t origin_;
 };
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "sorting/quick_sort.h"
+#include "sorting/sort_items.h"
 #include "sorting/sort_list.h"
 #include "sorting/sort_list_detail.h"
 #include "sorting/tests/random_lists.h"
@@ -45,13 +46,19 @@ TEST(Differential, SortListTextMatchesTheLiteralStepsWhateverTheWorkSplit) {
   parallel.grain = 2;
   detail::SortOptions wide;
   wide.wideRecords = true;
+  wide.wideKeys = true;
   for (std::uint32_t seed = 1; seed <= 3000; ++seed) {
     SCOPED_TRACE(seed);
     std::mt19937 rng(seed);
     const std::u16string inputSeparator = testing::RandomSeparator(rng);
     const std::u16string outputSeparator = testing::RandomSeparator(rng);
-    const std::size_t count = std::uniform_int_distribution<std::size_t>(0, 60)(rng);
-    const std::u16string list = testing::RandomListText(rng, inputSeparator, count);
+    // Short lists of anything; longer ones of Latin-1 only (one-byte keys) or with long shared
+    // prefixes, where the cached prefixes move on to later units.
+    testing::Flavour flavour;
+    flavour.latin1Only = seed % 2 == 0;
+    flavour.longStems = seed % 3 == 0;
+    const std::size_t count = std::uniform_int_distribution<std::size_t>(0, seed % 5 == 0 ? 300 : 60)(rng);
+    const std::u16string list = testing::RandomListText(rng, inputSeparator, count, flavour);
 
     const SortResult expected = reference::SortListText(list, inputSeparator, outputSeparator);
     const SortResult plain = SortListText(list, inputSeparator, outputSeparator);
@@ -64,6 +71,16 @@ TEST(Differential, SortListTextMatchesTheLiteralStepsWhateverTheWorkSplit) {
     }
     const SortResult withWideRecords = detail::SortListTextWith(list, inputSeparator, outputSeparator, wide);
     ASSERT_EQ(withWideRecords.text, expected.text);
+    // Streaming the items gives the same order.
+    std::u16string streamed;
+    bool first = true;
+    const bool sorted = ForEachSortedItem(list, inputSeparator, [&](std::u16string_view item) {
+      if (!first) streamed += u'\x1F';
+      first = false;
+      streamed += item;
+    });
+    ASSERT_EQ(sorted, !expected.refused);
+    if (sorted) ASSERT_EQ(streamed, reference::SortListText(list, inputSeparator, u"\x1F").text);
   }
 }
 
@@ -73,7 +90,10 @@ TEST(Differential, LargeListsSortedOnSeveralThreadsMatchTheLiteralSteps) {
     SCOPED_TRACE(seed);
     std::mt19937 rng(seed);
     std::u16string list;
-    for (const std::u16string& item : testing::RandomItems(rng, 70000, 6)) {
+    testing::Flavour flavour;
+    flavour.maxPieces = 6;
+    flavour.longStems = seed == 2;
+    for (const std::u16string& item : testing::RandomItems(rng, 70000, flavour)) {
       list += item;
       list += u"\r\n";
     }

@@ -23,21 +23,43 @@ inline const std::vector<std::u16string>& ItemPieces() {
   return pieces;
 }
 
-// Returns an item of zero to `maxPieces` pieces.
-inline std::u16string RandomItem(std::mt19937& rng, int maxPieces = 4) {
-  const auto& pieces = ItemPieces();
-  std::uniform_int_distribution<int> howMany(0, maxPieces);
+// How a random list is drawn.
+struct Flavour {
+  int maxPieces = 4;
+  // Only pieces whose units are all below 256.
+  bool latin1Only = false;
+  // Items start with one of a few long stems in random letter case, so that many share long
+  // key prefixes.
+  bool longStems = false;
+};
+
+// Returns an item of zero to `flavour.maxPieces` pieces.
+inline std::u16string RandomItem(std::mt19937& rng, const Flavour& flavour = {}) {
+  std::vector<std::u16string> pieces;
+  for (const std::u16string& piece : ItemPieces()) {
+    bool narrow = true;
+    for (const char16_t unit : piece) narrow = narrow && unit < 256;
+    if (narrow || !flavour.latin1Only) pieces.push_back(piece);
+  }
+  std::uniform_int_distribution<int> howMany(0, flavour.maxPieces);
   std::uniform_int_distribution<std::size_t> which(0, pieces.size() - 1);
   std::u16string item;
+  if (flavour.longStems) {
+    static const std::u16string stems[] = {u"Stem of some length ", u"stem of some length, longer ", u"STEM"};
+    item = stems[std::uniform_int_distribution<std::size_t>(0, 2)(rng)];
+    for (char16_t& unit : item) {
+      if (unit >= u'a' && unit <= u'z' && std::uniform_int_distribution<int>(0, 3)(rng) == 0) unit -= 32;
+    }
+  }
   for (int n = howMany(rng); n > 0; --n) item += pieces[which(rng)];
   return item;
 }
 
-inline std::vector<std::u16string> RandomItems(std::mt19937& rng, std::size_t count, int maxPieces = 4) {
+inline std::vector<std::u16string> RandomItems(std::mt19937& rng, std::size_t count, const Flavour& flavour = {}) {
   // A few distinct items reused often give plenty of exact duplicates and case variants.
   std::vector<std::u16string> pool;
   std::uniform_int_distribution<std::size_t> poolSize(1, count + 1);
-  for (std::size_t n = poolSize(rng); n > 0; --n) pool.push_back(RandomItem(rng, maxPieces));
+  for (std::size_t n = poolSize(rng); n > 0; --n) pool.push_back(RandomItem(rng, flavour));
   std::uniform_int_distribution<std::size_t> pick(0, pool.size() - 1);
   std::vector<std::u16string> items;
   for (std::size_t i = 0; i < count; ++i) items.push_back(pool[pick(rng)]);
@@ -58,10 +80,11 @@ inline std::u16string RandomSeparator(std::mt19937& rng) {
 }
 
 // A list text: the items joined by `separator`, with stray separator pieces now and then.
-inline std::u16string RandomListText(std::mt19937& rng, const std::u16string& separator, std::size_t count) {
+inline std::u16string RandomListText(std::mt19937& rng, const std::u16string& separator, std::size_t count,
+                                     const Flavour& flavour = {}) {
   std::u16string text;
   std::uniform_int_distribution<int> coin(0, 9);
-  for (const std::u16string& item : RandomItems(rng, count)) {
+  for (const std::u16string& item : RandomItems(rng, count, flavour)) {
     if (!text.empty() || coin(rng) == 0) text += separator;
     text += item;
     if (coin(rng) == 0 && !separator.empty()) text += separator.substr(0, separator.size() / 2 + 1);

@@ -1,6 +1,7 @@
 // ordwell-sort: sorts the list read on standard input with the same code as the window and writes
 // the result on standard output.
 
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,6 +19,7 @@
 #include <utility>
 
 #include "ordwell_version.h"
+#include "sorting/sort_items.h"
 #include "sorting/sort_list.h"
 #include "tools/ordwell-sort/stream_text.h"
 
@@ -62,28 +64,59 @@ bool WriteAll(int fd, std::string_view data) {
   return true;
 }
 
-// Reads all of standard input; nullopt (with errno set) when reading fails.
-std::optional<std::string> ReadAll(int fd) {
-  std::string data;
-  struct stat info {};
-  std::size_t capacity = 1 << 16;
-  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
-    capacity = static_cast<std::size_t>(info.st_size) + 1;
-  data.resize(capacity);
-  std::size_t used = 0;
-  for (;;) {
-    if (used == data.size()) data.resize(data.size() * 2);
-    const ssize_t got = ::read(fd, data.data() + used, data.size() - used);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return std::nullopt;
-    }
-    if (got == 0) break;
-    used += static_cast<std::size_t>(got);
+// All of standard input: mapped when it is a regular file, else read into memory.
+class Input {
+ public:
+  Input() = default;
+  Input(const Input&) = delete;
+  Input& operator=(const Input&) = delete;
+  ~Input() {
+    if (mapped_ != nullptr) ::munmap(mapped_, mappedSize_);
   }
-  data.resize(used);
-  return data;
-}
+
+  // Takes in all of `fd`; false (with errno set) when reading fails.
+  bool Load(int fd) {
+    struct stat info {};
+    std::size_t capacity = 1 << 16;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+      const off_t offset = ::lseek(fd, 0, SEEK_CUR);
+      const auto size = static_cast<std::size_t>(info.st_size);
+      if (offset == 0) {
+        void* mapped = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+        if (mapped != MAP_FAILED) {
+          mapped_ = mapped;
+          mappedSize_ = size;
+          return true;
+        }
+      }
+      capacity = size + 1;
+    }
+    data_.resize(capacity);
+    std::size_t used = 0;
+    for (;;) {
+      if (used == data_.size()) data_.resize(data_.size() * 2);
+      const ssize_t got = ::read(fd, data_.data() + used, data_.size() - used);
+      if (got < 0) {
+        if (errno == EINTR) continue;
+        return false;
+      }
+      if (got == 0) break;
+      used += static_cast<std::size_t>(got);
+    }
+    data_.resize(used);
+    return true;
+  }
+
+  std::string_view Bytes() const {
+    if (mapped_ != nullptr) return {static_cast<const char*>(mapped_), mappedSize_};
+    return data_;
+  }
+
+ private:
+  std::string data_;
+  void* mapped_ = nullptr;
+  std::size_t mappedSize_ = 0;
+};
 
 // Turns an argument into a separator: \n, \t and \\ escapes, LF as CR LF; nullopt with a message
 // in `problem` when the text is not valid.
@@ -165,52 +198,38 @@ std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
   return std::nullopt;
 }
 
-// Encodes and writes the sorted text in pieces, so the UTF-8 copy never has to exist whole.
-bool WriteText(std::u16string_view text) {
-  constexpr std::size_t kChunkUnits = std::size_t{1} << 18;
-  std::string buffer;
-  bool pendingCr = false;
-  while (!text.empty()) {
-    std::size_t take = std::min(text.size(), kChunkUnits);
-    // Keep a surrogate pair together.
-    if (take < text.size() && text[take - 1] >= 0xD800 && text[take - 1] <= 0xDBFF) ++take;
-    buffer.clear();
-    ordwell::cli::EncodeStreamText(text.substr(0, take), buffer, pendingCr);
-    if (!WriteAll(STDOUT_FILENO, buffer)) return false;
-    text.remove_prefix(take);
-  }
-  return !pendingCr || WriteAll(STDOUT_FILENO, "\r");
-}
-
 int Run(int argc, char** argv) {
   Options options;
   if (const std::optional<int> status = ParseArguments(argc, argv, options)) return *status;
 
-  ordwell::SortResult result;
+  ordwell::cli::DecodedText list;
   {
-    ordwell::cli::DecodedText list;
-    {
-      std::optional<std::string> bytes = ReadAll(STDIN_FILENO);
-      if (!bytes) {
-        Complain(std::string("cannot read standard input: ") + std::strerror(errno));
-        return kExitFailure;
-      }
-      list = ordwell::cli::DecodeStreamText(*bytes);
+    Input input;
+    if (!input.Load(STDIN_FILENO)) {
+      Complain(std::string("cannot read standard input: ") + std::strerror(errno));
+      return kExitFailure;
     }
-    if (!list.valid) {
-      Complain("the input is not valid UTF-8 (at byte offset " + std::to_string(list.errorOffset) + ")");
-      return kExitBadInput;
-    }
-    result = ordwell::SortListText(list.text, options.inputSeparator, options.outputSeparator);
+    list = ordwell::cli::DecodeStreamText(input.Bytes());
   }
-  if (result.refused) {
-    std::string message;
-    bool pendingCr = false;
-    ordwell::cli::EncodeStreamText(ordwell::kRefusalMessage, message, pendingCr);
-    Complain(message);
+  if (!list.valid) {
+    Complain("the input is not valid UTF-8 (at byte offset " + std::to_string(list.errorOffset) + ")");
+    return kExitBadInput;
+  }
+  // The items are encoded straight from the list text as they come out of the sort, so the
+  // joined text never exists as a whole; SortListText would give the same bytes.
+  ordwell::cli::StreamWriter out(STDOUT_FILENO);
+  bool first = true;
+  const bool sorted = ordwell::ForEachSortedItem(list.text, options.inputSeparator, [&](std::u16string_view item) {
+    if (!first) out.Write(options.outputSeparator);
+    first = false;
+    out.Write(item);
+  });
+  if (!sorted) {
+    // The message is ASCII.
+    Complain(std::string(ordwell::kRefusalMessage.begin(), ordwell::kRefusalMessage.end()));
     return kExitRefused;
   }
-  if (!WriteText(result.text)) {
+  if (!out.Finish()) {
     Complain(std::string("cannot write standard output: ") + std::strerror(errno));
     return kExitFailure;
   }

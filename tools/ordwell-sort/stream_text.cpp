@@ -1,6 +1,9 @@
 #include "tools/ordwell-sort/stream_text.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <memory>
 
@@ -47,8 +50,9 @@ DecodedText DecodeStreamText(std::string_view bytes) {
   DecodedText result;
   // Every byte gives at most one unit, except LF, which may give two.
   const auto lineFeeds = static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n'));
-  auto buffer = std::make_unique_for_overwrite<char16_t[]>(bytes.size() + lineFeeds);
-  char16_t* out = buffer.get();
+  result.text.resize(bytes.size() + lineFeeds);
+  char16_t* const begin = result.text.data();
+  char16_t* out = begin;
   const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
   const std::size_t size = bytes.size();
   std::size_t i = 0;
@@ -66,12 +70,14 @@ DecodedText DecodeStreamText(std::string_view bytes) {
       i += 16;
     }
 #endif
-    // A block with line feeds or other characters goes one character at a time.
+    // A block with line feeds or other characters goes one character at a time; an LF not
+    // preceded by CR gets one written before it, without a branch.
     const std::size_t stop = std::min(size, i + 16);
     while (i < stop) {
       const unsigned char byte = in[i];
       if (byte < 0x80) {
-        if (byte == '\n' && (i == 0 || in[i - 1] != '\r')) *out++ = u'\r';
+        *out = u'\r';
+        out += byte == '\n' && (i == 0 || in[i - 1] != '\r');
         *out++ = byte;
         ++i;
         continue;
@@ -79,6 +85,7 @@ DecodedText DecodeStreamText(std::string_view bytes) {
       char32_t code = 0;
       const std::size_t length = DecodeSequence(bytes, i, code);
       if (length == 0) {
+        result.text.clear();
         result.valid = false;
         result.errorOffset = i;
         return result;
@@ -92,22 +99,16 @@ DecodedText DecodeStreamText(std::string_view bytes) {
       i += length;
     }
   }
-  result.text.assign(buffer.get(), out);
+  result.text.resize(static_cast<std::size_t>(out - begin));
   return result;
 }
 
-void EncodeStreamText(std::u16string_view text, std::string& out, bool& pendingCr) {
-  const std::size_t size = text.size();
-  const std::size_t start = out.size();
-  // At most three bytes per unit, plus a CR held over from the previous call.
-  out.resize(start + 3 * size + 1);
-  char* o = out.data() + start;
+namespace {
+
+// Encodes text[0, size) at `o`, which must have room for 3 * size bytes; returns the new end.
+char* EncodeUnits(const char16_t* text, std::size_t size, char* o, bool& pendingCr) {
   std::size_t i = 0;
-  if (pendingCr) {
-    if (size == 0) {
-      out.resize(start);
-      return;
-    }
+  if (pendingCr && size != 0) {
     if (text[0] != u'\n') *o++ = '\r';
     pendingCr = false;
   }
@@ -115,7 +116,7 @@ void EncodeStreamText(std::u16string_view text, std::string& out, bool& pendingC
 #if defined(__SSE2__)
     // Eight ASCII units without a CR narrow in one step.
     while (i + 8 <= size) {
-      const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
+      const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
       const __m128i high = _mm_cmpgt_epi16(_mm_srli_epi16(block, 7), _mm_setzero_si128());
       const __m128i cr = _mm_cmpeq_epi16(block, _mm_set1_epi16('\r'));
       if (_mm_movemask_epi8(_mm_or_si128(high, cr)) != 0) break;
@@ -129,7 +130,7 @@ void EncodeStreamText(std::u16string_view text, std::string& out, bool& pendingC
     if (unit < 0x80) {
       if (unit == u'\r') {
         if (i == size) {
-          pendingCr = true;  // the next call decides whether it starts a CR LF pair
+          pendingCr = true;  // the next write decides whether it starts a CR LF pair
           continue;
         }
         if (text[i] == u'\n') continue;  // CR LF becomes the LF that follows
@@ -139,7 +140,7 @@ void EncodeStreamText(std::u16string_view text, std::string& out, bool& pendingC
       *o++ = static_cast<char>(0xC0 | (unit >> 6));
       *o++ = static_cast<char>(0x80 | (unit & 0x3F));
     } else if (unit >= 0xD800 && unit <= 0xDBFF && i < size && text[i] >= 0xDC00 && text[i] <= 0xDFFF) {
-      const char32_t code = 0x10000 + ((char32_t{unit} - 0xD800) << 10) + (text[i++] - 0xDC00);
+      const char32_t code = 0x10000 + ((char32_t{unit} - 0xD800) << 10) + (text[i++] - 0xDC00u);
       *o++ = static_cast<char>(0xF0 | (code >> 18));
       *o++ = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
       *o++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
@@ -151,7 +152,50 @@ void EncodeStreamText(std::u16string_view text, std::string& out, bool& pendingC
       *o++ = static_cast<char>(0x80 | (code & 0x3F));
     }
   }
-  out.resize(static_cast<std::size_t>(o - out.data()));
+  return o;
+}
+
+}  // namespace
+
+StreamWriter::StreamWriter(int fd, std::size_t bufferBytes) : fd_(fd), buffer_(std::max<std::size_t>(bufferBytes, 64), '\0') {}
+
+void StreamWriter::Write(std::u16string_view text) {
+  // Pieces small enough for the buffer, with one more unit so a surrogate pair stays whole.
+  const std::size_t maxUnits = (buffer_.size() - 1) / 3 - 1;
+  while (!text.empty() && !failed_) {
+    std::size_t take = std::min(text.size(), maxUnits);
+    if (take < text.size() && text[take - 1] >= 0xD800 && text[take - 1] <= 0xDBFF) ++take;
+    if (buffer_.size() - used_ < 3 * take + 1) {
+      Flush();
+      if (failed_) return;
+    }
+    char* const begin = buffer_.data() + used_;
+    used_ += static_cast<std::size_t>(EncodeUnits(text.data(), take, begin, pendingCr_) - begin);
+    text.remove_prefix(take);
+  }
+}
+
+bool StreamWriter::Finish() {
+  if (pendingCr_ && !failed_) {
+    if (used_ == buffer_.size()) Flush();
+    buffer_[used_++] = '\r';
+    pendingCr_ = false;
+  }
+  Flush();
+  return !failed_;
+}
+
+void StreamWriter::Flush() {
+  std::string_view data(buffer_.data(), used_);
+  while (!data.empty() && !failed_) {
+    const ssize_t written = ::write(fd_, data.data(), data.size());
+    if (written < 0) {
+      if (errno != EINTR) failed_ = true;
+      continue;
+    }
+    data.remove_prefix(static_cast<std::size_t>(written));
+  }
+  used_ = 0;
 }
 
 }  // namespace ordwell::cli

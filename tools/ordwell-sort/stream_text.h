@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -17,8 +16,29 @@ struct DecodedText {
 // Decodes UTF-8 into UTF-16, turning each LF that is not already preceded by CR into CR LF.
 DecodedText DecodeStreamText(std::string_view bytes);
 
-// Encodes `text` as UTF-8 into `out` (appending), turning each CR LF pair back into LF; a lone
-// surrogate half becomes U+FFFD. `pendingCr` carries a trailing CR across calls.
-void EncodeStreamText(std::u16string_view text, std::string& out, bool& pendingCr);
+// Encodes UTF-16 text as UTF-8 onto a file descriptor through a buffer, turning each CR LF pair
+// back into LF (also when the pair is split between two writes); a lone surrogate half becomes
+// U+FFFD.
+class StreamWriter {
+ public:
+  explicit StreamWriter(int fd, std::size_t bufferBytes = std::size_t{1} << 20);
+  StreamWriter(const StreamWriter&) = delete;
+  StreamWriter& operator=(const StreamWriter&) = delete;
+
+  // Encodes `text` after what was written before; after a failed write it does nothing.
+  void Write(std::u16string_view text);
+
+  // Writes out everything still buffered; returns false when any write failed (errno tells why).
+  bool Finish();
+
+ private:
+  void Flush();
+
+  int fd_;
+  std::string buffer_;
+  std::size_t used_ = 0;
+  bool pendingCr_ = false;
+  bool failed_ = false;
+};
 
 }  // namespace ordwell::cli
