@@ -22,6 +22,7 @@
 
 #include "prefs/mod_standard.h"
 #include "sorting/sort_list.h"
+#include "window/listbox/list_text_box.h"
 
 namespace ordwell {
 
@@ -97,20 +98,26 @@ QLabel* NewLabel(QWidget* container, int index, std::u16string_view caption, con
   return label;
 }
 
-QPlainTextEdit* NewTextBox(QWidget* container, const char* name, const Place& place,
-                           bool readOnly, bool scrollBar) {
+// The separator boxes: small, so without scroll bars.
+QPlainTextEdit* NewTextBox(QWidget* container, const char* name, const Place& place) {
   auto* box = new QPlainTextEdit(container);
   box->setObjectName(QLatin1String(name));
   box->setGeometry(ToPixels(place));
   box->setLineWrapMode(QPlainTextEdit::WidgetWidth);
   box->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
   box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  box->setVerticalScrollBarPolicy(scrollBar ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+  box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   box->setTabChangesFocus(true);
-  if (readOnly) {
-    box->setReadOnly(true);
-    box->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-  }
+  return box;
+}
+
+// The list boxes hold whole lists: a box that lays out only the rows in view (always wrapping,
+// Tab moving the focus) keeps a million lines responsive where QPlainTextEdit takes seconds.
+ListTextBox* NewListBox(QWidget* container, const char* name, const Place& place, bool readOnly) {
+  auto* box = new ListTextBox(container);
+  box->setObjectName(QLatin1String(name));
+  box->setGeometry(ToPixels(place));
+  box->setReadOnly(readOnly);
   return box;
 }
 
@@ -177,8 +184,8 @@ FrmMain::FrmMain(services::AppFacts app, QWidget* parent)
   // Created in tab-index order, which is also Qt's focus chain.
   QLabel* const lbl2 = NewLabel(this, 2, u"Input List:", layout::lblCaption2, false);
   QLabel* const lbl3 = NewLabel(this, 3, u"Output List:", layout::lblCaption3, false);
-  QPlainTextEdit* const listIn = NewTextBox(this, "txtListIn", layout::txtListIn, false, true);
-  QPlainTextEdit* const listOut = NewTextBox(this, "txtListOut", layout::txtListOut, true, true);
+  ListTextBox* const listIn = NewListBox(this, "txtListIn", layout::txtListIn, false);
+  ListTextBox* const listOut = NewListBox(this, "txtListOut", layout::txtListOut, true);
   QPushButton* const options = NewButton(this, "cmdOptions", layout::cmdOptions);
   QPushButton* const about = NewButton(this, "cmdAbout", layout::cmdAbout);
   QPushButton* const go = NewButton(this, "cmdGo", layout::cmdGo);
@@ -194,10 +201,10 @@ FrmMain::FrmMain(services::AppFacts app, QWidget* parent)
 
   QLabel* const lbl0 = NewLabel(panel, 0, u"Input Seperator:", layout::lblCaption0, true);
   QPlainTextEdit* const delimIn =
-      NewTextBox(panel, "txtDelimiterIn", layout::txtDelimiterIn, false, false);
+      NewTextBox(panel, "txtDelimiterIn", layout::txtDelimiterIn);
   QLabel* const lbl1 = NewLabel(panel, 1, u"Output Seperator:", layout::lblCaption1, true);
   QPlainTextEdit* const delimOut =
-      NewTextBox(panel, "txtDelimiterOut", layout::txtDelimiterOut, false, false);
+      NewTextBox(panel, "txtDelimiterOut", layout::txtDelimiterOut);
 
   for (auto [from, to] : {std::pair<QWidget*, QWidget*>{listIn, listOut}, {listOut, options},
                           {options, about}, {about, go}, {go, delimIn}, {delimIn, delimOut}}) {

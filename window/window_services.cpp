@@ -18,6 +18,7 @@
 #include <utility>
 
 #include "ordwell_version.h"
+#include "window/listbox/list_text_box.h"
 
 #ifdef Q_OS_UNIX
 #include <csignal>
@@ -218,9 +219,27 @@ class PlainTextEditAdapter final : public TextBox::Adapter {
   QPlainTextEdit* edit_;
 };
 
+class ListTextBoxAdapter final : public TextBox::Adapter {
+ public:
+  explicit ListTextBoxAdapter(ListTextBox* box) : box_(box) {}
+
+  QString Text() const override { return box_->toPlainText(); }
+  void SetText(const QString& text) const override { box_->setPlainText(text); }
+  void Select(qsizetype anchor, qsizetype caret) const override {
+    box_->setSelection(anchor, caret - anchor);
+  }
+  qsizetype SelectionStart() const override { return box_->selectionStart(); }
+  qsizetype SelectionLength() const override { return box_->selectionLength(); }
+  QWidget* widget() const override { return box_; }
+
+ private:
+  ListTextBox* box_;
+};
+
 }  // namespace
 
 TextBox::TextBox(QPlainTextEdit* widget) : adapter_(std::make_unique<PlainTextEditAdapter>(widget)) {}
+TextBox::TextBox(ListTextBox* widget) : adapter_(std::make_unique<ListTextBoxAdapter>(widget)) {}
 TextBox::~TextBox() = default;
 TextBox::TextBox(TextBox&&) noexcept = default;
 TextBox& TextBox::operator=(TextBox&&) noexcept = default;

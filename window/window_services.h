@@ -16,6 +16,10 @@ class QPlainTextEdit;
 class QPushButton;
 class QWidget;
 
+namespace ordwell {
+class ListTextBox;
+}
+
 // The thin layer between the window's handlers and Qt: application facts, text boxes that speak
 // CR LF, push buttons, the form's title and height, message boxes and the process entry. Every
 // text that crosses this layer is UTF-16 with CR LF line breaks.
@@ -65,6 +69,8 @@ class TextBox {
 
   // Wraps a QPlainTextEdit the caller keeps owning.
   explicit TextBox(QPlainTextEdit* widget);
+  // Wraps a ListTextBox the caller keeps owning.
+  explicit TextBox(ListTextBox* widget);
   ~TextBox();
   TextBox(TextBox&&) noexcept;
   TextBox& operator=(TextBox&&) noexcept;

@@ -18,6 +18,11 @@
 using ordwell::FrmMain;
 using ordwell::testing::Caption;
 using ordwell::testing::Control;
+using ordwell::testing::SelectedTextOf;
+using ordwell::testing::SelectionOf;
+using ordwell::testing::SetCaret;
+using ordwell::testing::SetTextOf;
+using ordwell::testing::TextOf;
 
 namespace {
 
@@ -149,10 +154,10 @@ void FrmMainLayoutTest::captionsAreExactAndDefineNoAccessKey() {
   for (const QPushButton* button : form_->findChildren<QPushButton*>()) {
     QVERIFY(QKeySequence::mnemonic(button->text()).isEmpty());
   }
-  QCOMPARE(Control<QPlainTextEdit>(*form_, "txtListIn")->toPlainText(), QString());
-  QCOMPARE(Control<QPlainTextEdit>(*form_, "txtListOut")->toPlainText(), QString());
-  QCOMPARE(Control<QPlainTextEdit>(*form_, "txtDelimiterIn")->toPlainText(), QString(", "));
-  QCOMPARE(Control<QPlainTextEdit>(*form_, "txtDelimiterOut")->toPlainText(), QString(", "));
+  QCOMPARE(TextOf(Control(*form_, "txtListIn")), QString());
+  QCOMPARE(TextOf(Control(*form_, "txtListOut")), QString());
+  QCOMPARE(TextOf(Control(*form_, "txtDelimiterIn")), QString(", "));
+  QCOMPARE(TextOf(Control(*form_, "txtDelimiterOut")), QString(", "));
 }
 
 void FrmMainLayoutTest::captionsFitTheirLabelsWithSeparatorLabelsOnTwoLines() {
@@ -211,26 +216,26 @@ void FrmMainLayoutTest::enterAndTabInEachBox() {
   QFETCH(QString, next);
   form_->show();
   QVERIFY(QTest::qWaitForWindowActive(form_.get()));
-  auto* box = Control<QPlainTextEdit>(*form_, name.toLatin1().constData());
+  QWidget* box = Control(*form_, name.toLatin1().constData());
   box->setFocus();
-  box->moveCursor(QTextCursor::End);
+  SetCaret(box, TextOf(box).size());
   QTest::keyClick(box, Qt::Key_Return);
   QTest::keyClick(box, Qt::Key_Enter, Qt::KeypadModifier);
   const QString twice = afterEnter.isEmpty() ? QString() : afterEnter + "\n";
-  QCOMPARE(box->toPlainText(), twice);
+  QCOMPARE(TextOf(box), twice);
   QTest::keyClick(box, Qt::Key_Tab);
-  QCOMPARE(box->toPlainText(), twice);
+  QCOMPARE(TextOf(box), twice);
   QCOMPARE(QApplication::focusWidget()->objectName(), next);
 }
 
 void FrmMainLayoutTest::outputListRefusesEditsButAllowsSelectingAndCopying() {
   form_->show();
   QVERIFY(QTest::qWaitForWindowActive(form_.get()));
-  auto* listIn = Control<QPlainTextEdit>(*form_, "txtListIn");
-  auto* listOut = Control<QPlainTextEdit>(*form_, "txtListOut");
+  QWidget* listIn = Control(*form_, "txtListIn");
+  QWidget* listOut = Control(*form_, "txtListOut");
   QTest::keyClicks(listIn, "b, a");
   QTest::mouseClick(Control(*form_, "cmdGo"), Qt::LeftButton);
-  QCOMPARE(listOut->toPlainText(), QString("a, b"));  // the program's own setting works
+  QCOMPARE(TextOf(listOut), QString("a, b"));  // the program's own setting works
 
   listOut->setFocus();
   QGuiApplication::clipboard()->setText("pasted");
@@ -240,13 +245,13 @@ void FrmMainLayoutTest::outputListRefusesEditsButAllowsSelectingAndCopying() {
   QTest::keyClick(listOut, Qt::Key_Delete);
   QTest::keyClick(listOut, Qt::Key_End);
   QTest::keyClick(listOut, Qt::Key_Backspace);
-  QCOMPARE(listOut->toPlainText(), QString("a, b"));
-  QCOMPARE(listOut->textCursor().position(), 4);  // the caret moved
+  QCOMPARE(TextOf(listOut), QString("a, b"));
+  QCOMPARE(SelectionOf(listOut), std::make_pair(qsizetype(4), qsizetype(0)));  // the caret moved
 
   QTest::keyClick(listOut, Qt::Key_Home, Qt::ShiftModifier);
   QTest::keyClick(listOut, Qt::Key_X, Qt::ControlModifier);
-  QCOMPARE(listOut->toPlainText(), QString("a, b"));
-  QCOMPARE(listOut->textCursor().selectedText(), QString("a, b"));
+  QCOMPARE(TextOf(listOut), QString("a, b"));
+  QCOMPARE(SelectedTextOf(listOut), QString("a, b"));
   QTest::keyClick(listOut, Qt::Key_C, Qt::ControlModifier);
   QCOMPARE(QGuiApplication::clipboard()->text(), QString("a, b"));
 }
@@ -266,7 +271,7 @@ void FrmMainLayoutTest::longLinesWrapWithoutSidewaysScrolling() {
   form_->show();
   QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
   auto* box = Control<QAbstractScrollArea>(*form_, name.toLatin1().constData());
-  qobject_cast<QPlainTextEdit*>(box)->setPlainText(line);
+  SetTextOf(box, line);
   QCoreApplication::processEvents();
   QCOMPARE(box->horizontalScrollBar()->maximum(), 0);
   QVERIFY(box->verticalScrollBar()->maximum() > 0);  // the single line took many rows
