@@ -4,9 +4,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <functional>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -18,8 +18,10 @@
 #include <emmintrin.h>
 #endif
 
+#include "sorting/detail/big_buffer.h"
 #include "sorting/detail/record_sort.h"
 #include "sorting/sort_key.h"
+#include "sorting/detail/sorted_items.h"
 #include "sorting/sort_items.h"
 #include "sorting/sort_list_detail.h"
 
@@ -114,25 +116,17 @@ std::size_t CountItems(std::u16string_view text, std::u16string_view separator) 
   return count;
 }
 
-// The items of a list, split, keyed and sorted; owns the sorted records, reads the list text.
-class SortedItems {
- public:
-  virtual ~SortedItems() = default;
-  // Hands each item, in sorted order, to `emit(data, length)`.
-  virtual void ForEach(const std::function<void(std::u16string_view)>& emit) const = 0;
-  // Returns the items joined by `separator`.
-  virtual std::u16string Join(std::u16string_view separator) const = 0;
-};
-
 template <class Record>
-class SortedRecords final : public SortedItems {
+class SortedRecords final : public detail::SortedItems {
  public:
   SortedRecords(std::u16string_view text, std::size_t count, std::size_t itemUnits,
-                std::unique_ptr<Record[]> records)
+                detail::BigBuffer<Record> records)
       : text_(text), count_(count), itemUnits_(itemUnits), records_(std::move(records)) {}
 
-  void ForEach(const std::function<void(std::u16string_view)>& emit) const override {
-    Visit([&](const char16_t* item, std::size_t length) { emit({item, length}); });
+  std::size_t Count() const noexcept override { return count_; }
+
+  std::u16string_view Item(std::size_t index) const noexcept override {
+    return {text_.data() + records_[index].offset, static_cast<std::size_t>(records_[index].length)};
   }
 
   std::u16string Join(std::u16string_view separator) const override {
@@ -165,22 +159,22 @@ class SortedRecords final : public SortedItems {
   std::u16string_view text_;
   std::size_t count_;
   std::size_t itemUnits_;
-  std::unique_ptr<Record[]> records_;
+  detail::BigBuffer<Record> records_;
 };
 
 // Lower-cases the text once into keys of `Unit`, splits it into records, and sorts them.
 template <class Record, class Unit>
-std::unique_ptr<SortedItems> SortRecords(std::u16string_view text, std::u16string_view separator,
+std::unique_ptr<detail::SortedItems> SortRecords(std::u16string_view text, std::u16string_view separator,
                                          std::size_t count, const detail::ParallelPlan& plan) {
-  auto keys = std::make_unique_for_overwrite<Unit[]>(text.size());
+  detail::BigBuffer<Unit> keys(text.size());
   const auto lower = [&keys, text] {
     if constexpr (sizeof(Unit) == 1) {
-      LowerCaseUnitsNarrow(text.data(), keys.get(), text.size());
+      LowerCaseUnitsNarrow(text.data(), keys.data(), text.size());
     } else {
-      LowerCaseUnits(text.data(), keys.get(), text.size());
+      LowerCaseUnits(text.data(), keys.data(), text.size());
     }
   };
-  auto records = std::make_unique_for_overwrite<Record[]>(count);
+  detail::BigBuffer<Record> records(count);
   {
     // Lower-casing and splitting are independent; on a large list they share the cores.
     std::jthread lowering;
@@ -209,15 +203,15 @@ std::unique_ptr<SortedItems> SortRecords(std::u16string_view text, std::u16strin
     }
   }
   for (std::size_t i = 0; i < count; ++i)
-    records[i].prefix = detail::KeyPrefix(keys.get() + records[i].offset, static_cast<std::size_t>(records[i].length));
-  detail::RecordSorter<Record, Unit>(records.get(), keys.get()).Sort(0, static_cast<std::int64_t>(count) - 1, plan);
+    records[i].prefix = detail::KeyPrefix(keys.data() + records[i].offset, static_cast<std::size_t>(records[i].length));
+  detail::RecordSorter<Record, Unit>(records.data(), keys.data()).Sort(0, static_cast<std::int64_t>(count) - 1, plan);
   // Items total the text minus the separators between them.
   const std::size_t itemUnits = text.size() - (count - 1) * separator.size();
   return std::make_unique<SortedRecords<Record>>(text, count, itemUnits, std::move(records));
 }
 
 // Splits and sorts a list; nullptr when the list is refused.
-std::unique_ptr<SortedItems> SortItems(std::u16string_view listText, std::u16string_view separator,
+std::unique_ptr<detail::SortedItems> SortItems(std::u16string_view listText, std::u16string_view separator,
                                        const detail::SortOptions& options) {
   const std::size_t firstMatch = separator.empty() ? 0 : FindSeparator(listText, separator, 0);
   if (listText.empty() || firstMatch == kNotFound) return nullptr;
@@ -245,21 +239,13 @@ namespace detail {
 SortResult SortListTextWith(std::u16string_view listText, std::u16string_view inputSeparator,
                             std::u16string_view outputSeparator, const SortOptions& options) {
   SortResult result;
-  const std::unique_ptr<SortedItems> items = SortItems(listText, inputSeparator, options);
+  const std::unique_ptr<detail::SortedItems> items = SortItems(listText, inputSeparator, options);
   if (items == nullptr) {
     result.refused = true;
   } else {
     result.text = items->Join(outputSeparator);
   }
   return result;
-}
-
-bool ForEachSortedItemWith(std::u16string_view listText, std::u16string_view inputSeparator,
-                           const std::function<void(std::u16string_view)>& emit, const SortOptions& options) {
-  const std::unique_ptr<SortedItems> items = SortItems(listText, inputSeparator, options);
-  if (items == nullptr) return false;
-  items->ForEach(emit);
-  return true;
 }
 
 }  // namespace detail
@@ -269,9 +255,26 @@ SortResult SortListText(std::u16string_view listText, std::u16string_view inputS
   return detail::SortListTextWith(listText, inputSeparator, outputSeparator, {});
 }
 
-bool ForEachSortedItem(std::u16string_view listText, std::u16string_view inputSeparator,
-                       const std::function<void(std::u16string_view)>& emit) {
-  return detail::ForEachSortedItemWith(listText, inputSeparator, emit, {});
+std::optional<SortedList> SortWith(std::u16string_view listText, std::u16string_view inputSeparator,
+                                   const detail::SortOptions& options) {
+  std::unique_ptr<detail::SortedItems> items = SortItems(listText, inputSeparator, options);
+  if (items == nullptr) return std::nullopt;
+  return SortedList(std::move(items));
 }
+
+std::optional<SortedList> SortedList::Sort(std::u16string_view listText, std::u16string_view inputSeparator) {
+  return SortWith(listText, inputSeparator, {});
+}
+
+SortedList::SortedList(std::unique_ptr<const detail::SortedItems> items) noexcept : items_(std::move(items)) {}
+SortedList::SortedList(SortedList&&) noexcept = default;
+SortedList& SortedList::operator=(SortedList&&) noexcept = default;
+SortedList::~SortedList() = default;
+
+std::size_t SortedList::size() const noexcept { return items_->Count(); }
+
+std::u16string_view SortedList::operator[](std::size_t index) const noexcept { return items_->Item(index); }
+
+std::u16string SortedList::Join(std::u16string_view separator) const { return items_->Join(separator); }
 
 }  // namespace ordwell

@@ -5,10 +5,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
+#include <optional>
 #include <limits>
 #include <string_view>
 
+#include "sorting/sort_items.h"
 #include "sorting/sort_list.h"
 
 namespace ordwell::detail {
@@ -30,8 +31,12 @@ struct SortOptions {
 SortResult SortListTextWith(std::u16string_view listText, std::u16string_view inputSeparator,
                             std::u16string_view outputSeparator, const SortOptions& options);
 
-// ForEachSortedItem with explicit options.
-bool ForEachSortedItemWith(std::u16string_view listText, std::u16string_view inputSeparator,
-                           const std::function<void(std::u16string_view)>& emit, const SortOptions& options);
-
 }  // namespace ordwell::detail
+
+namespace ordwell {
+
+// SortedList::Sort with explicit options.
+std::optional<SortedList> SortWith(std::u16string_view listText, std::u16string_view inputSeparator,
+                                   const detail::SortOptions& options);
+
+}  // namespace ordwell

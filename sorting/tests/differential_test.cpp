@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -71,16 +72,15 @@ TEST(Differential, SortListTextMatchesTheLiteralStepsWhateverTheWorkSplit) {
     }
     const SortResult withWideRecords = detail::SortListTextWith(list, inputSeparator, outputSeparator, wide);
     ASSERT_EQ(withWideRecords.text, expected.text);
-    // Streaming the items gives the same order.
-    std::u16string streamed;
-    bool first = true;
-    const bool sorted = ForEachSortedItem(list, inputSeparator, [&](std::u16string_view item) {
-      if (!first) streamed += u'\x1F';
-      first = false;
-      streamed += item;
-    });
-    ASSERT_EQ(sorted, !expected.refused);
-    if (sorted) ASSERT_EQ(streamed, reference::SortListText(list, inputSeparator, u"\x1F").text);
+    // The sorted items one by one are the same, in the same order.
+    const std::optional<SortedList> items = SortedList::Sort(list, inputSeparator);
+    ASSERT_EQ(items.has_value(), !expected.refused);
+    if (items) {
+      std::u16string joined;
+      for (std::size_t i = 0; i < items->size(); ++i) joined += (i == 0 ? u"" : u"\x1F") + std::u16string((*items)[i]);
+      ASSERT_EQ(joined, reference::SortListText(list, inputSeparator, u"\x1F").text);
+      ASSERT_EQ(items->Join(outputSeparator), expected.text);
+    }
   }
 }
 

@@ -15,6 +15,8 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <system_error>
+#include <thread>
 #include <tuple>
 #include <utility>
 
@@ -145,7 +147,7 @@ std::optional<std::u16string> ParseSeparator(std::string_view argument, std::str
     problem = "a separator is not valid UTF-8";
     return std::nullopt;
   }
-  return std::move(decoded.text);
+  return std::u16string(decoded.Text());
 }
 
 struct Options {
@@ -198,6 +200,61 @@ std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
   return std::nullopt;
 }
 
+// Encodes items [from, to) with separators before all but item 0 into `out`.
+void EncodeItems(const ordwell::SortedList& items, std::u16string_view separator, std::size_t from,
+                 std::size_t to, ordwell::cli::StreamWriter& out) {
+  for (std::size_t i = from; i < to; ++i) {
+    if (i != 0) out.Write(separator);
+    out.Write(items[i]);
+  }
+}
+
+// Returns the first unit written from item `from` on (its separator first), or 0 when none is.
+char16_t FirstUnitFrom(const ordwell::SortedList& items, std::u16string_view separator, std::size_t from) {
+  if (from != 0 && !separator.empty()) return separator.front();
+  for (std::size_t i = from; i < items.size(); ++i) {
+    if (!items[i].empty()) return items[i].front();
+    if (!separator.empty()) return separator.front();
+  }
+  return 0;
+}
+
+// Writes the items joined by `separator` (what SortListText gives) straight from the list text,
+// so the joined text never exists as a whole. A large list's second half is encoded into memory
+// on another core meanwhile.
+bool WriteSorted(const ordwell::SortedList& items, std::u16string_view separator) {
+  constexpr std::size_t kMinItemsToSplit = 100'000;
+  const std::size_t count = items.size();
+  std::size_t half = count;
+  std::string secondHalf;
+  bool secondHalfDone = false;
+  std::jthread helper;
+  if (count >= kMinItemsToSplit && std::thread::hardware_concurrency() > 1) {
+    try {
+      helper = std::jthread([&] {
+        try {
+          ordwell::cli::StreamWriter memory(&secondHalf);
+          EncodeItems(items, separator, count / 2, count, memory);
+          secondHalfDone = memory.Finish();
+        } catch (const std::bad_alloc&) {
+          secondHalf.clear();  // this thread's work is redone below
+        }
+      });
+      half = count / 2;
+    } catch (const std::system_error&) {
+    }
+  }
+  ordwell::cli::StreamWriter out(STDOUT_FILENO);
+  EncodeItems(items, separator, 0, half, out);
+  if (!out.Finish(half < count ? FirstUnitFrom(items, separator, half) : 0)) return false;
+  if (half == count) return true;
+  helper.join();
+  if (secondHalfDone) return WriteAll(STDOUT_FILENO, secondHalf);
+  ordwell::cli::StreamWriter rest(STDOUT_FILENO);
+  EncodeItems(items, separator, half, count, rest);
+  return rest.Finish();
+}
+
 int Run(int argc, char** argv) {
   Options options;
   if (const std::optional<int> status = ParseArguments(argc, argv, options)) return *status;
@@ -215,21 +272,13 @@ int Run(int argc, char** argv) {
     Complain("the input is not valid UTF-8 (at byte offset " + std::to_string(list.errorOffset) + ")");
     return kExitBadInput;
   }
-  // The items are encoded straight from the list text as they come out of the sort, so the
-  // joined text never exists as a whole; SortListText would give the same bytes.
-  ordwell::cli::StreamWriter out(STDOUT_FILENO);
-  bool first = true;
-  const bool sorted = ordwell::ForEachSortedItem(list.text, options.inputSeparator, [&](std::u16string_view item) {
-    if (!first) out.Write(options.outputSeparator);
-    first = false;
-    out.Write(item);
-  });
+  const std::optional<ordwell::SortedList> sorted = ordwell::SortedList::Sort(list.Text(), options.inputSeparator);
   if (!sorted) {
     // The message is ASCII.
     Complain(std::string(ordwell::kRefusalMessage.begin(), ordwell::kRefusalMessage.end()));
     return kExitRefused;
   }
-  if (!out.Finish()) {
+  if (!WriteSorted(*sorted, options.outputSeparator)) {
     Complain(std::string("cannot write standard output: ") + std::strerror(errno));
     return kExitFailure;
   }

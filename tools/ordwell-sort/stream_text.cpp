@@ -48,58 +48,69 @@ std::size_t DecodeSequence(std::string_view bytes, std::size_t i, char32_t& code
 
 DecodedText DecodeStreamText(std::string_view bytes) {
   DecodedText result;
-  // Every byte gives at most one unit, except LF, which may give two.
+  // Every byte gives at most one unit, except LF, which may give two; the runs of ASCII are
+  // widened sixteen at a time and may write up to sixteen units past their end.
+  constexpr std::size_t kSlack = 16;
   const auto lineFeeds = static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n'));
-  result.text.resize(bytes.size() + lineFeeds);
-  char16_t* const begin = result.text.data();
+  result.units = detail::BigBuffer<char16_t>(bytes.size() + lineFeeds + kSlack);
+  char16_t* const begin = result.units.data();
   char16_t* out = begin;
   const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
   const std::size_t size = bytes.size();
   std::size_t i = 0;
   while (i < size) {
+    // A run of ASCII other than LF.
+    std::size_t j = i;
 #if defined(__SSE2__)
-    // Sixteen ASCII bytes without a line feed widen in one step.
-    while (i + 16 <= size) {
-      const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
-      const __m128i lf = _mm_cmpeq_epi8(block, _mm_set1_epi8('\n'));
-      if (_mm_movemask_epi8(_mm_or_si128(block, lf)) != 0) break;
-      const __m128i zero = _mm_setzero_si128();
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(block, zero));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), _mm_unpackhi_epi8(block, zero));
-      out += 16;
-      i += 16;
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i lineFeed = _mm_set1_epi8('\n');
+    while (j + 16 <= size) {
+      const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + j));
+      char16_t* const to = out + (j - i);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(to), _mm_unpacklo_epi8(block, zero));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 8), _mm_unpackhi_epi8(block, zero));
+      const auto special = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(block, _mm_cmpeq_epi8(block, lineFeed))));
+      if (special != 0) {
+        j += static_cast<std::size_t>(__builtin_ctz(special));
+        break;
+      }
+      j += 16;
     }
+    if (j + 16 > size)
 #endif
-    // A block with line feeds or other characters goes one character at a time; an LF not
-    // preceded by CR gets one written before it, without a branch.
-    const std::size_t stop = std::min(size, i + 16);
-    while (i < stop) {
-      const unsigned char byte = in[i];
-      if (byte < 0x80) {
-        *out = u'\r';
-        out += byte == '\n' && (i == 0 || in[i - 1] != '\r');
-        *out++ = byte;
-        ++i;
-        continue;
+    {
+      while (j < size && in[j] < 0x80 && in[j] != '\n') {
+        out[j - i] = in[j];
+        ++j;
       }
-      char32_t code = 0;
-      const std::size_t length = DecodeSequence(bytes, i, code);
-      if (length == 0) {
-        result.text.clear();
-        result.valid = false;
-        result.errorOffset = i;
-        return result;
-      }
-      if (code >= 0x10000) {
-        *out++ = static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10));
-        *out++ = static_cast<char16_t>(0xDC00 + (code & 0x3FF));
-      } else {
-        *out++ = static_cast<char16_t>(code);
-      }
-      i += length;
     }
+    out += j - i;
+    i = j;
+    if (i == size) break;
+    const unsigned char byte = in[i];
+    if (byte == '\n') {
+      if (i == 0 || in[i - 1] != '\r') *out++ = u'\r';
+      *out++ = u'\n';
+      ++i;
+      continue;
+    }
+    char32_t code = 0;
+    const std::size_t length = DecodeSequence(bytes, i, code);
+    if (length == 0) {
+      result.units.Release();
+      result.valid = false;
+      result.errorOffset = i;
+      return result;
+    }
+    if (code >= 0x10000) {
+      *out++ = static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10));
+      *out++ = static_cast<char16_t>(0xDC00 + (code & 0x3FF));
+    } else {
+      *out++ = static_cast<char16_t>(code);
+    }
+    i += length;
   }
-  result.text.resize(static_cast<std::size_t>(out - begin));
+  result.length = static_cast<std::size_t>(out - begin);
   return result;
 }
 
@@ -157,7 +168,11 @@ char* EncodeUnits(const char16_t* text, std::size_t size, char* o, bool& pending
 
 }  // namespace
 
-StreamWriter::StreamWriter(int fd, std::size_t bufferBytes) : fd_(fd), buffer_(std::max<std::size_t>(bufferBytes, 64), '\0') {}
+StreamWriter::StreamWriter(int fd, std::size_t bufferBytes)
+    : fd_(fd), buffer_(std::max<std::size_t>(bufferBytes, 64), '\0') {}
+
+StreamWriter::StreamWriter(std::string* memory, std::size_t bufferBytes)
+    : memory_(memory), buffer_(std::max<std::size_t>(bufferBytes, 64), '\0') {}
 
 void StreamWriter::Write(std::u16string_view text) {
   // Pieces small enough for the buffer, with one more unit so a surrogate pair stays whole.
@@ -175,8 +190,8 @@ void StreamWriter::Write(std::u16string_view text) {
   }
 }
 
-bool StreamWriter::Finish() {
-  if (pendingCr_ && !failed_) {
+bool StreamWriter::Finish(char16_t next) {
+  if (pendingCr_ && !failed_ && next != u'\n') {
     if (used_ == buffer_.size()) Flush();
     buffer_[used_++] = '\r';
     pendingCr_ = false;
@@ -187,6 +202,11 @@ bool StreamWriter::Finish() {
 
 void StreamWriter::Flush() {
   std::string_view data(buffer_.data(), used_);
+  if (memory_ != nullptr) {
+    memory_->append(data);
+    used_ = 0;
+    return;
+  }
   while (!data.empty() && !failed_) {
     const ssize_t written = ::write(fd_, data.data(), data.size());
     if (written < 0) {

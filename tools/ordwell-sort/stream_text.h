@@ -4,16 +4,22 @@
 #include <string>
 #include <string_view>
 
+#include "sorting/detail/big_buffer.h"
+
 namespace ordwell::cli {
 
 // The outcome of decoding: the text, or the byte offset where the UTF-8 stops being valid.
 struct DecodedText {
-  std::u16string text;
+  detail::BigBuffer<char16_t> units;
+  std::size_t length = 0;
   bool valid = true;
   std::size_t errorOffset = 0;
+
+  std::u16string_view Text() const noexcept { return {units.data(), length}; }
 };
 
 // Decodes UTF-8 into UTF-16, turning each LF that is not already preceded by CR into CR LF.
+// Throws std::bad_alloc.
 DecodedText DecodeStreamText(std::string_view bytes);
 
 // Encodes UTF-16 text as UTF-8 onto a file descriptor through a buffer, turning each CR LF pair
@@ -21,20 +27,26 @@ DecodedText DecodeStreamText(std::string_view bytes);
 // U+FFFD.
 class StreamWriter {
  public:
+  // Writes to the file descriptor `fd`.
   explicit StreamWriter(int fd, std::size_t bufferBytes = std::size_t{1} << 20);
+  // Appends to `memory` instead.
+  explicit StreamWriter(std::string* memory, std::size_t bufferBytes = std::size_t{1} << 20);
   StreamWriter(const StreamWriter&) = delete;
   StreamWriter& operator=(const StreamWriter&) = delete;
 
   // Encodes `text` after what was written before; after a failed write it does nothing.
   void Write(std::u16string_view text);
 
-  // Writes out everything still buffered; returns false when any write failed (errno tells why).
-  bool Finish();
+  // Writes out everything still buffered; `next` is the unit that will follow in the stream, if
+  // any (a CR at the end is dropped when an LF follows). Returns false when any write failed
+  // (errno tells why).
+  bool Finish(char16_t next = 0);
 
  private:
   void Flush();
 
-  int fd_;
+  int fd_ = -1;
+  std::string* memory_ = nullptr;
   std::string buffer_;
   std::size_t used_ = 0;
   bool pendingCr_ = false;

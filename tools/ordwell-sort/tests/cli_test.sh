@@ -61,6 +61,25 @@ expect_stderr "unknown escape message" 'unknown escape'
 check "unknown option" 2 '' 'a, b' --frobnicate
 check "missing separator text" 2 '' 'a, b' -o
 
+# A list large enough to be written in two halves on two threads: the joint must not lose or
+# double anything, not even a CR that ends the last item of the first half.
+python3 - "$work" <<'PY'
+import random, sys
+work = sys.argv[1]
+count = 150000
+keys = ["".join(c.upper() if random.random() < 0.5 else c for c in f"k{i:06d}x") for i in range(count)]
+keys[count // 2 - 1] += "\r"
+shuffled = keys[:]
+random.Random(7).shuffle(shuffled)
+open(f"{work}/big.in", "w", newline="").write("\n".join(k + ("\r" if k.endswith("\r") else "") for k in shuffled))
+open(f"{work}/big.want", "w", newline="").write("\r\n".join(keys).replace("\r\n", "\n"))
+PY
+"$sorter" -i '\n' -o '\n' <"$work/big.in" >"$work/big.out" 2>"$work/err"
+if ! cmp -s "$work/big.out" "$work/big.want"; then
+  echo "FAIL: large list written in two halves: $(cmp "$work/big.out" "$work/big.want" 2>&1)"
+  failures=$((failures + 1))
+fi
+
 check "help" 0 "$("$sorter" --help | sed 's/\\/\\\\/g')\n" '' --help
 "$sorter" --help | grep -q -- '--input-separator' || { echo "FAIL: help lacks --input-separator"; failures=$((failures + 1)); }
 "$sorter" --version | grep -Eq '^ordwell-sort [0-9]+\.[0-9]+\.[0-9]+\.[0-9]+$' ||
