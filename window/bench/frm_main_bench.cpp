@@ -1,0 +1,137 @@
+// Times the Sort button end to end (cmdGo_Click, then the event loop until the window has shown
+// the result) against SortListText alone on the same list, at several sizes, for a line-per-item
+// list and a comma-separated one. Prints both times, their ratio and the window process's peak
+// resident memory per case.
+// Usage: frm_main_bench [--sizes 10000,100000,1000000] [--repeat N]
+
+#include <QAbstractEventDispatcher>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPlainTextEdit>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "frm_main.h"
+#include "sorting/sort_list.h"
+#include "window/listbox/list_text_box.h"
+#include "window_services.h"
+
+namespace {
+
+// Items of 3 to 12 letters of mixed case, so a million of them make about 8.5 MB of list text.
+std::vector<QString> MakeItems(int count) {
+  std::mt19937 random(20240611u);
+  std::uniform_int_distribution<int> length(3, 12);
+  std::uniform_int_distribution<int> letter(0, 51);
+  std::vector<QString> items;
+  items.reserve(static_cast<std::size_t>(count));
+  for (int i = 0; i < count; ++i) {
+    QString item;
+    const int n = length(random);
+    for (int k = 0; k < n; ++k) {
+      const int l = letter(random);
+      item += QChar(l < 26 ? u'a' + l : u'A' + (l - 26));
+    }
+    items.push_back(item);
+  }
+  return items;
+}
+
+QString Join(const std::vector<QString>& items, const QString& separator) {
+  QString text;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (i > 0) text += separator;
+    text += items[i];
+  }
+  return text;
+}
+
+long StatusKb(const char* field) {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  const std::string key = std::string(field) + ":";
+  while (std::getline(status, line)) {
+    if (line.rfind(key, 0) == 0) return std::stol(line.substr(key.size()));
+  }
+  return -1;
+}
+
+// Lowers the peak-RSS mark to the current RSS, so each case reports its own peak.
+void ResetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
+
+void ProcessUntilIdle() {
+  for (int i = 0; i < 10; ++i) {
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    if (!QAbstractEventDispatcher::instance()->processEvents(QEventLoop::AllEvents)) break;
+  }
+}
+
+struct Case {
+  const char* name;
+  QString separator;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  std::vector<int> sizes = {10000, 100000, 1000000};
+  int repeat = 3;
+  const QStringList args = QCoreApplication::arguments();
+  for (int i = 1; i + 1 < args.size(); ++i) {
+    if (args[i] == "--sizes") {
+      sizes.clear();
+      for (const QString& s : args[i + 1].split(',')) sizes.push_back(s.toInt());
+    }
+    if (args[i] == "--repeat") repeat = std::max(1, args[i + 1].toInt());
+  }
+
+  QTemporaryDir appDir;
+  std::printf("%-8s %9s %14s %15s %7s %13s %13s\n", "form", "items", "SortListText",
+              "cmdGo_Click", "ratio", "RSS before", "peak RSS");
+  for (const int size : sizes) {
+    for (const Case& c : {Case{"lines", "\n"}, Case{"commas", ", "}}) {
+      ResetPeak();
+      const QString list = Join(MakeItems(size), c.separator);
+      const std::u16string crLfList = ordwell::services::ToCrLf(list);
+      const std::u16string crLfSeparator = ordwell::services::ToCrLf(c.separator);
+
+      double sortMs = 1e300;
+      for (int r = 0; r < repeat; ++r) {
+        QElapsedTimer timer;
+        timer.start();
+        const ordwell::SortResult result = ordwell::SortListText(crLfList, crLfSeparator, u", ");
+        sortMs = std::min(sortMs, timer.nsecsElapsed() / 1e6);
+        if (result.refused) return 1;
+      }
+
+      ordwell::FrmMain form(ordwell::services::AppFacts::WithPath(appDir.path().toStdU16String()));
+      form.show();
+      form.findChild<ordwell::ListTextBox*>("txtListIn")->setPlainText(list);
+      form.findChild<QPlainTextEdit*>("txtDelimiterIn")->setPlainText(c.separator);
+      ProcessUntilIdle();
+      const long rssBefore = StatusKb("VmRSS");
+
+      double clickMs = 1e300;
+      for (int r = 0; r < repeat; ++r) {
+        QElapsedTimer timer;
+        timer.start();
+        form.cmdGo_Click();
+        ProcessUntilIdle();
+        clickMs = std::min(clickMs, timer.nsecsElapsed() / 1e6);
+      }
+      std::printf("%-8s %9d %11.1f ms %12.1f ms %6.2fx %10ld MB %10ld MB\n", c.name, size, sortMs,
+                  clickMs, clickMs / sortMs, rssBefore / 1024, StatusKb("VmHWM") / 1024);
+      std::fflush(stdout);
+    }
+  }
+  return 0;
+}
