@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Starts the real Ordwell under Xvfb (96 dpi) with openbox and saves PNGs of its window, frame
-# included, into screenshots/: the panel closed, the panel open and the About box.
+# included, into screenshots/: empty at start, with a sorted list, the panel open and the About box.
 # Usage: window/tools/screenshot.sh [path/to/ordwell]   (default: builds build/release)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
@@ -24,6 +24,11 @@ trap cleanup EXIT
 
 mkdir -p screenshots
 win="$(xsession_window 'Ordwell 1.0 Beta')"
+sleep 0.5
+import -frame -window "$win" screenshots/window-empty.png
+# The focus starts in txtListIn: type a list there, then press Sort (400,276; 91 x 23).
+xdotool windowactivate --sync "$win" type --delay 20 'pear, Apple, banana, cherry, a rather long item that has to wrap inside the box'
+xdotool mousemove --window "$win" 445 287 click 1
 sleep 0.5
 import -frame -window "$win" screenshots/window-closed.png
 # cmdOptions is at 10,276 (91 x 23) in the client area.
