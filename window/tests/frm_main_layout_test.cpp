@@ -26,12 +26,7 @@ using ordwell::testing::TextOf;
 
 namespace {
 
-// Where a control is expected, in pixels (twips / 15), inside the named container.
-struct Expected {
-  QRect rect;
-  QString container;
-};
-
+// A rectangle given in twips, in pixels.
 QRect Px(int left, int top, int width, int height) {
   return QRect(left / 15, top / 15, width / 15, height / 15);
 }
@@ -47,8 +42,6 @@ class FrmMainLayoutTest : public QObject {
   void clientAreaIs500By308AtCreation();
   void everyControlSitsWhereTheTablePutsIt_data();
   void everyControlSitsWhereTheTablePutsIt();
-  void separatorControlsSitWhereTheTablePutsThemInWindowCoordinates_data();
-  void separatorControlsSitWhereTheTablePutsThemInWindowCoordinates();
   void captionsAreExactAndDefineNoAccessKey();
   void captionsFitTheirLabelsWithSeparatorLabelsOnTwoLines();
   void closedWindowHidesTheWholeFrame();
@@ -117,27 +110,6 @@ void FrmMainLayoutTest::everyControlSitsWhereTheTablePutsIt() {
                                       : Control(*form_, name.toLatin1().constData());
   QCOMPARE(control->geometry(), rect);
   QCOMPARE(control->parentWidget()->objectName(), container);
-}
-
-void FrmMainLayoutTest::separatorControlsSitWhereTheTablePutsThemInWindowCoordinates_data() {
-  QTest::addColumn<QString>("name");
-  QTest::addColumn<int>("index");
-  QTest::addColumn<QRect>("rect");
-  // Across and down ranges of the flat table, as left, top, width, height.
-  QTest::newRow("picOptions") << "picOptions" << -1 << Px(180, 4875, 7140, 915);
-  QTest::newRow("lblCaption(0)") << "lblCaption" << 0 << Px(330, 4935, 750, 390);
-  QTest::newRow("txtDelimiterIn") << "txtDelimiterIn" << -1 << Px(1140, 4935, 1170, 690);
-  QTest::newRow("lblCaption(1)") << "lblCaption" << 1 << Px(2535, 4935, 750, 390);
-  QTest::newRow("txtDelimiterOut") << "txtDelimiterOut" << -1 << Px(3345, 4935, 1170, 690);
-}
-
-void FrmMainLayoutTest::separatorControlsSitWhereTheTablePutsThemInWindowCoordinates() {
-  QFETCH(QString, name);
-  QFETCH(int, index);
-  QFETCH(QRect, rect);
-  const QWidget* control = index >= 0 ? Caption(*form_, index)
-                                      : Control(*form_, name.toLatin1().constData());
-  QCOMPARE(QRect(control->mapTo(form_.get(), QPoint(0, 0)), control->size()), rect);
 }
 
 void FrmMainLayoutTest::captionsAreExactAndDefineNoAccessKey() {
