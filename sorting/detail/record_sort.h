@@ -1,7 +1,7 @@
 #pragma once
 
 // The quicksort's partition steps run over compact records instead of strings: each record holds
-// a big-endian copy of the first four key units (zero padded) plus where the key lies in one
+// a big-endian copy of 64 bits of its key (zero padded) plus where the key lies in one
 // lower-cased buffer. Records move exactly as the strings would, so the final order, ties
 // included, is the one the plain steps give; only the cost of a comparison changes.
 

@@ -203,7 +203,10 @@ std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
 // Encodes items [from, to) with separators before all but item 0 into `out`.
 void EncodeItems(const ordwell::SortedList& items, std::u16string_view separator, std::size_t from,
                  std::size_t to, ordwell::cli::StreamWriter& out) {
+  // The items lie scattered over the list text; ask for each one a little ahead of its turn.
+  constexpr std::size_t kAhead = 16;
   for (std::size_t i = from; i < to; ++i) {
+    if (i + kAhead < to) __builtin_prefetch(items[i + kAhead].data());
     if (i != 0) out.Write(separator);
     out.Write(items[i]);
   }
