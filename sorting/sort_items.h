@@ -36,7 +36,8 @@ class SortedList {
   std::u16string Join(std::u16string_view separator) const;
 
  private:
-  friend std::optional<SortedList> SortWith(std::u16string_view, std::u16string_view, const detail::SortOptions&);
+  friend std::optional<SortedList> SortWith(std::u16string_view, std::u16string_view,
+                                            const detail::SortOptions&);
   explicit SortedList(std::unique_ptr<const detail::SortedItems> items) noexcept;
 
   std::unique_ptr<const detail::SortedItems> items_;

@@ -28,47 +28,8 @@
 namespace ordwell {
 namespace {
 
-constexpr std::size_t kNotFound = static_cast<std::size_t>(-1);
 // Below this many units (or 64 sort grains) a second thread for lower-casing costs more than it saves.
 constexpr std::size_t kMinParallelSplitUnits = std::size_t{1} << 20;
-
-// Returns the index of the first `unit` in text[from, size), or kNotFound.
-std::size_t FindUnit(const char16_t* text, std::size_t size, std::size_t from, char16_t unit) noexcept {
-  std::size_t i = from;
-#if defined(__SSE2__)
-  const __m128i wanted = _mm_set1_epi16(static_cast<short>(unit));
-  for (; i + 8 <= size; i += 8) {
-    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
-    const int mask = _mm_movemask_epi8(_mm_cmpeq_epi16(block, wanted));
-    if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask))) / 2;
-  }
-#endif
-  for (; i < size; ++i) {
-    if (text[i] == unit) return i;
-  }
-  return kNotFound;
-}
-
-// Finds the next non-empty separator at or after `from`, case-sensitively by unit; kNotFound if none.
-std::size_t FindSeparator(std::u16string_view text, std::u16string_view separator,
-                          std::size_t from) noexcept {
-  const std::size_t size = text.size();
-  const std::size_t length = separator.size();
-  if (length > size) return kNotFound;
-  const std::size_t last = size - length;  // the last position a match can start at
-  const char16_t first = separator[0];
-  while (from <= last) {
-    const std::size_t at = FindUnit(text.data(), last + 1, from, first);
-    if (at == kNotFound) return kNotFound;
-    // Most separators are one or two units long (", ", CR LF); spare them a memcmp call.
-    if (length == 1 || (text[at + 1] == separator[1] &&
-                        (length == 2 || std::memcmp(text.data() + at + 2, separator.data() + 2,
-                                                    (length - 2) * sizeof(char16_t)) == 0)))
-      return at;
-    from = at + 1;
-  }
-  return kNotFound;
-}
 
 // Calls onMatch(position) for each non-overlapping occurrence of a non-empty `separator`, from
 // the left: the matches a repeated search from the end of the previous match finds.
@@ -82,7 +43,8 @@ void ForEachSeparator(std::u16string_view text, std::u16string_view separator, O
   const auto check = [&](std::size_t at) {
     if (at < allowed) return;
     if (length > 1 && t[at + 1] != separator[1]) return;
-    if (length > 2 && std::memcmp(t + at + 2, separator.data() + 2, (length - 2) * sizeof(char16_t)) != 0) return;
+    if (length > 2 && std::memcmp(t + at + 2, separator.data() + 2, (length - 2) * sizeof(char16_t)) != 0)
+      return;
     onMatch(at);
     allowed = at + length;
   };
@@ -165,7 +127,7 @@ class SortedRecords final : public detail::SortedItems {
 // Lower-cases the text once into keys of `Unit`, splits it into records, and sorts them.
 template <class Record, class Unit>
 std::unique_ptr<detail::SortedItems> SortRecords(std::u16string_view text, std::u16string_view separator,
-                                         std::size_t count, const detail::ParallelPlan& plan) {
+                                                 std::size_t count, const detail::ParallelPlan& plan) {
   detail::BigBuffer<Unit> keys(text.size());
   const auto lower = [&keys, text] {
     if constexpr (sizeof(Unit) == 1) {
@@ -182,6 +144,7 @@ std::unique_ptr<detail::SortedItems> SortRecords(std::u16string_view text, std::
       try {
         lowering = std::jthread(lower);
       } catch (const std::system_error&) {
+        // No thread to spare: lower-case after splitting instead.
       }
     }
     std::size_t start = 0;
@@ -203,8 +166,10 @@ std::unique_ptr<detail::SortedItems> SortRecords(std::u16string_view text, std::
     }
   }
   for (std::size_t i = 0; i < count; ++i)
-    records[i].prefix = detail::KeyPrefix(keys.data() + records[i].offset, static_cast<std::size_t>(records[i].length));
-  detail::RecordSorter<Record, Unit>(records.data(), keys.data()).Sort(0, static_cast<std::int64_t>(count) - 1, plan);
+    records[i].prefix =
+        detail::KeyPrefix(keys.data() + records[i].offset, static_cast<std::size_t>(records[i].length));
+  detail::RecordSorter<Record, Unit>(records.data(), keys.data())
+      .Sort(0, static_cast<std::int64_t>(count) - 1, plan);
   // Items total the text minus the separators between them.
   const std::size_t itemUnits = text.size() - (count - 1) * separator.size();
   return std::make_unique<SortedRecords<Record>>(text, count, itemUnits, std::move(records));
@@ -212,15 +177,16 @@ std::unique_ptr<detail::SortedItems> SortRecords(std::u16string_view text, std::
 
 // Splits and sorts a list; nullptr when the list is refused.
 std::unique_ptr<detail::SortedItems> SortItems(std::u16string_view listText, std::u16string_view separator,
-                                       const detail::SortOptions& options) {
-  const std::size_t firstMatch = separator.empty() ? 0 : FindSeparator(listText, separator, 0);
-  if (listText.empty() || firstMatch == kNotFound) return nullptr;
+                                               const detail::SortOptions& options) {
+  // An empty separator occurs in any non-empty text.
+  if (listText.empty() || listText.find(separator) == std::u16string_view::npos) return nullptr;
   const std::size_t count = CountItems(listText, separator);
   if (count > static_cast<std::uint64_t>(options.maxItems))
     throw std::length_error("SortListText: the list has more items than a 32-bit index can address");
 
   detail::ParallelPlan plan;
-  plan.threads = options.threads != 0 ? options.threads : detail::AutoThreads(std::max(count, listText.size() / 16));
+  plan.threads =
+      options.threads != 0 ? options.threads : detail::AutoThreads(std::max(count, listText.size() / 16));
   plan.grain = options.grain;
   const bool compact = !options.wideRecords && listText.size() <= std::numeric_limits<std::uint32_t>::max();
   const bool narrow = !options.wideKeys && AllUnitsBelow256(listText.data(), listText.size());
@@ -266,7 +232,8 @@ std::optional<SortedList> SortedList::Sort(std::u16string_view listText, std::u1
   return SortWith(listText, inputSeparator, {});
 }
 
-SortedList::SortedList(std::unique_ptr<const detail::SortedItems> items) noexcept : items_(std::move(items)) {}
+SortedList::SortedList(std::unique_ptr<const detail::SortedItems> items) noexcept
+    : items_(std::move(items)) {}
 SortedList::SortedList(SortedList&&) noexcept = default;
 SortedList& SortedList::operator=(SortedList&&) noexcept = default;
 SortedList::~SortedList() = default;

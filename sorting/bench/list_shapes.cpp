@@ -41,12 +41,18 @@ void SortByLowerCase(std::vector<std::string>& items) {
 
 std::string_view ShapeName(Shape shape) {
   switch (shape) {
-    case Shape::kRandom: return "random";
-    case Shape::kSorted: return "sorted";
-    case Shape::kReversed: return "reversed";
-    case Shape::kAllEqual: return "equal";
-    case Shape::kCaseVariants: return "variants";
-    case Shape::kLongLines: return "long";
+    case Shape::kRandom:
+      return "random";
+    case Shape::kSorted:
+      return "sorted";
+    case Shape::kReversed:
+      return "reversed";
+    case Shape::kAllEqual:
+      return "equal";
+    case Shape::kCaseVariants:
+      return "variants";
+    case Shape::kLongLines:
+      return "long";
   }
   return "";
 }

@@ -15,9 +15,10 @@ namespace {
 
 // Most bytes pick from a small case-rich alphabet, so that ties and separators are common; a
 // 0xFF byte takes the next two bytes as a raw 16-bit unit.
-constexpr char16_t kAlphabet[] = {u'a', u'A', u'b', u'B', u',', u' ', u'\r', u'\n', u'\u00E9', u'\u00C9',
-                                  u'\u03A3', u'\u03C3', u'\u03C2', u'\u0130', u'i', u'I', u'\u0131',
-                                  u'\0', u'\xD801', u'\xDC00', u'_', u'z', u'Z', u'0'};
+constexpr char16_t kAlphabet[] = {u'a',      u'A',      u'b',      u'B',      u',',      u' ',
+                                  u'\r',     u'\n',     u'\u00E9', u'\u00C9', u'\u03A3', u'\u03C3',
+                                  u'\u03C2', u'\u0130', u'i',      u'I',      u'\u0131', u'\0',
+                                  u'\xD801', u'\xDC00', u'_',      u'z',      u'Z',      u'0'};
 
 std::u16string Decode(const std::uint8_t*& data, const std::uint8_t* end, std::size_t maxUnits) {
   std::u16string text;
@@ -53,7 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   options.wideRecords = (flavour & 2) != 0;
   const ordwell::SortResult actual =
       ordwell::detail::SortListTextWith(list, inputSeparator, outputSeparator, options);
-  const ordwell::SortResult expected = ordwell::reference::SortListText(list, inputSeparator, outputSeparator);
+  const ordwell::SortResult expected =
+      ordwell::reference::SortListText(list, inputSeparator, outputSeparator);
   if (actual.refused != expected.refused || actual.text != expected.text) std::abort();
   return 0;
 }

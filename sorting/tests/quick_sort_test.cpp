@@ -87,7 +87,8 @@ Items AdversarialInput(std::int32_t count) {
   };
   std::vector<int> ids(static_cast<std::size_t>(count));
   std::iota(ids.begin(), ids.end(), 0);
-  reference::QuickSortSteps(ids, 0, count - 1, [](int id) { return id; }, less);
+  reference::QuickSortSteps(
+      ids, 0, count - 1, [](int id) { return id; }, less);
   Items items;
   for (int v : value) {
     char digits[16];

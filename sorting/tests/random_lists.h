@@ -16,10 +16,15 @@ namespace ordwell::testing {
 // letter (a surrogate pair), lone surrogate halves, a NUL, punctuation and digits.
 inline const std::vector<std::u16string>& ItemPieces() {
   static const std::vector<std::u16string> pieces = {
-      u"a", u"A", u"b", u"B", u"ab", u"aB", u"Ab", u"z", u"Z", u"_", u" ", u"0", u"1", u"10",
-      u"\u00E9", u"\u00C9", u"\u00DF", u"\u1E9E", u"\u0130", u"\u0131", u"i", u"I", u"\u03A3",
-      u"\u03C3", u"\u03C2", u"\u01C5", u"\u2126", u"\U00010400", u"\U00010428", u"\xD800",
-      u"\xDC00", std::u16string(1, u'\0'), u"\uFF21", u"\uFF41", u"aaaa", u"AAAAa"};
+      u"a",          u"A",      u"b",      u"B",
+      u"ab",         u"aB",     u"Ab",     u"z",
+      u"Z",          u"_",      u" ",      u"0",
+      u"1",          u"10",     u"\u00E9", u"\u00C9",
+      u"\u00DF",     u"\u1E9E", u"\u0130", u"\u0131",
+      u"i",          u"I",      u"\u03A3", u"\u03C3",
+      u"\u03C2",     u"\u01C5", u"\u2126", u"\U00010400",
+      u"\U00010428", u"\xD800", u"\xDC00", std::u16string(1, u'\0'),
+      u"\uFF21",     u"\uFF41", u"aaaa",   u"AAAAa"};
   return pieces;
 }
 
@@ -55,7 +60,8 @@ inline std::u16string RandomItem(std::mt19937& rng, const Flavour& flavour = {})
   return item;
 }
 
-inline std::vector<std::u16string> RandomItems(std::mt19937& rng, std::size_t count, const Flavour& flavour = {}) {
+inline std::vector<std::u16string> RandomItems(std::mt19937& rng, std::size_t count,
+                                               const Flavour& flavour = {}) {
   // A few distinct items reused often give plenty of exact duplicates and case variants.
   std::vector<std::u16string> pool;
   std::uniform_int_distribution<std::size_t> poolSize(1, count + 1);

@@ -37,7 +37,8 @@ inline std::u16string LowerCase(std::u16string_view text) {
 // The quicksort steps over any items: `keyOf` gives an item's key (the pivot's is taken once and
 // kept), `less` orders two keys.
 template <class Item, class KeyOf, class Less>
-void QuickSortSteps(std::vector<Item>& sarray, std::int32_t inLow, std::int32_t inHi, KeyOf keyOf, Less less) {
+void QuickSortSteps(std::vector<Item>& sarray, std::int32_t inLow, std::int32_t inHi, KeyOf keyOf,
+                    Less less) {
   std::int32_t tmpLow = inLow;
   std::int32_t tmpHi = inHi;
   // The default floating-point rounding mode rounds exact halves to the even neighbour.

@@ -39,7 +39,8 @@ TEST(SortListText, RefusesAnEmptyListOrOneWithoutTheSeparator) {
   EXPECT_TRUE(Refused(u"a", u"aa"));   // a separator longer than the list
   EXPECT_FALSE(Refused(u"single", u""));
   EXPECT_FALSE(Refused(u", "));
-  EXPECT_EQ(kRefusalMessage, u"You must have a list with at least two items, seperated by the chosen seperator.");
+  EXPECT_EQ(kRefusalMessage,
+            u"You must have a list with at least two items, seperated by the chosen seperator.");
 }
 
 TEST(SortListText, KeepsEmptyItemsAndUntrimmedSpaces) {

@@ -134,9 +134,15 @@ std::optional<std::u16string> ParseSeparator(std::string_view argument, std::str
       return std::nullopt;
     }
     switch (argument[i]) {
-      case 'n': unescaped.push_back('\n'); break;
-      case 't': unescaped.push_back('\t'); break;
-      case '\\': unescaped.push_back('\\'); break;
+      case 'n':
+        unescaped.push_back('\n');
+        break;
+      case 't':
+        unescaped.push_back('\t');
+        break;
+      case '\\':
+        unescaped.push_back('\\');
+        break;
       default:
         problem = std::string("unknown escape \\") + argument[i] + " in a separator (known: \\n, \\t, \\\\)";
         return std::nullopt;
@@ -245,6 +251,7 @@ bool WriteSorted(const ordwell::SortedList& items, std::u16string_view separator
       });
       half = count / 2;
     } catch (const std::system_error&) {
+      // No thread to spare: everything is written from here.
     }
   }
   ordwell::cli::StreamWriter out(STDOUT_FILENO);
@@ -275,7 +282,8 @@ int Run(int argc, char** argv) {
     Complain("the input is not valid UTF-8 (at byte offset " + std::to_string(list.errorOffset) + ")");
     return kExitBadInput;
   }
-  const std::optional<ordwell::SortedList> sorted = ordwell::SortedList::Sort(list.Text(), options.inputSeparator);
+  const std::optional<ordwell::SortedList> sorted =
+      ordwell::SortedList::Sort(list.Text(), options.inputSeparator);
   if (!sorted) {
     // The message is ASCII.
     Complain(std::string(ordwell::kRefusalMessage.begin(), ordwell::kRefusalMessage.end()));

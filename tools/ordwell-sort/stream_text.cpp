@@ -69,7 +69,8 @@ DecodedText DecodeStreamText(std::string_view bytes) {
       char16_t* const to = out + (j - i);
       _mm_storeu_si128(reinterpret_cast<__m128i*>(to), _mm_unpacklo_epi8(block, zero));
       _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 8), _mm_unpackhi_epi8(block, zero));
-      const auto special = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(block, _mm_cmpeq_epi8(block, lineFeed))));
+      const auto special =
+          static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(block, _mm_cmpeq_epi8(block, lineFeed))));
       if (special != 0) {
         j += static_cast<std::size_t>(__builtin_ctz(special));
         break;
