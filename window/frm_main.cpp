@@ -174,7 +174,14 @@ struct FrmMain::Controls {
 FrmMain::FrmMain(services::AppFacts app, QWidget* parent)
     : QWidget(parent), app_(std::move(app)), form_(this) {
   Form_Initialize();
+  CreateControls();
+  ConnectHandlers();
+  Form_Load();
+  // A session that ends without closing the window still saves the settings, once.
+  connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, &FrmMain::UnloadOnce);
+}
 
+void FrmMain::CreateControls() {
   setWindowIcon(services::AppIcon());
   QFont windowFont = font();
   windowFont.setPixelSize(kFontPixelSize);
@@ -230,7 +237,10 @@ FrmMain::FrmMain(services::AppFacts app, QWidget* parent)
   c_->cmdGo.SetCaption(u"Sort");
   c_->txtDelimiterIn.SetText(u", ");
   c_->txtDelimiterOut.SetText(u", ");
+  listIn->setFocus();
+}
 
+void FrmMain::ConnectHandlers() {
   c_->cmdGo.OnClick([this] { cmdGo_Click(); });
   c_->cmdOptions.OnClick([this] { cmdOptions_Click(); });
   c_->cmdAbout.OnClick([this] { cmdAbout_Click(); });
@@ -240,12 +250,6 @@ FrmMain::FrmMain(services::AppFacts app, QWidget* parent)
   c_->txtListOut.OnKeyDown([this](std::int16_t KeyCode, std::int16_t Shift) {
     txtListOut_KeyDown(KeyCode, Shift);
   });
-  listIn->setFocus();
-
-  Form_Load();
-
-  // A session that ends without closing the window still saves the settings, once.
-  connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, &FrmMain::UnloadOnce);
 }
 
 FrmMain::~FrmMain() = default;

@@ -47,6 +47,10 @@ class FrmMain final : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  // Creates the controls at their places in the closed-panel state, with their first captions and texts.
+  void CreateControls();
+  // Routes the controls' clicks and key-downs to the handlers.
+  void ConnectHandlers();
   std::filesystem::path PrefsPath() const;
 
   struct Controls;
