@@ -32,3 +32,12 @@ function(ordwell_add_fuzzer name)
   target_link_options(${name} PRIVATE -fsanitize=fuzzer)
   target_link_libraries(${name} PRIVATE ${ARG_LIBS})
 endfunction()
+
+# ordwell_target_warnings(TARGET [CONVERSION])
+# Turns on the project's warnings for a target's own sources; CONVERSION adds -Wconversion, kept
+# for the plain C++ code (the Qt code mixes int and qsizetype too freely for it to help).
+function(ordwell_target_warnings target)
+  cmake_parse_arguments(ARG "CONVERSION" "" "" ${ARGN})
+  target_compile_options(${target} PRIVATE
+    $<$<CXX_COMPILER_ID:GNU,Clang>:-Wall -Wextra -Wpedantic -Wshadow $<$<BOOL:${ARG_CONVERSION}>:-Wconversion>>)
+endfunction()
