@@ -7,7 +7,6 @@
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QPlainTextEdit>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -118,7 +117,7 @@ int main(int argc, char** argv) {
       ordwell::FrmMain form(ordwell::services::AppFacts::WithPath(appDir.path().toStdU16String()));
       form.show();
       form.findChild<ordwell::ListTextBox*>("txtListIn")->setPlainText(list);
-      form.findChild<QPlainTextEdit*>("txtDelimiterIn")->setPlainText(c.separator);
+      form.findChild<ordwell::ListTextBox*>("txtDelimiterIn")->setPlainText(c.separator);
       ProcessUntilIdle();
       const long rssBefore = StatusKb("VmRSS");
 

@@ -1,7 +1,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -85,8 +84,8 @@ void FrmMainBehaviourTest::cleanup() {
 void FrmMainBehaviourTest::firstStartWithoutSettingsUsesTheDefaults() {
   const auto form = NewForm();
   QCOMPARE(form->windowTitle(), QString("Ordwell 1.0 Beta"));
-  QCOMPARE(Control<QPlainTextEdit>(*form, "txtDelimiterIn")->toPlainText(), QString(", "));
-  QCOMPARE(Control<QPlainTextEdit>(*form, "txtDelimiterOut")->toPlainText(), QString(", "));
+  QCOMPARE(TextOf(Control(*form, "txtDelimiterIn")), QString(", "));
+  QCOMPARE(TextOf(Control(*form, "txtDelimiterOut")), QString(", "));
   QCOMPARE(Control<QPushButton>(*form, "cmdOptions")->text(), QString("Options >>"));
   QCOMPARE(form->height(), 308);
   QVERIFY(!QFile::exists(QDir(appDir_->path()).filePath("Prefs.ini")));  // loading writes nothing
@@ -106,10 +105,10 @@ void FrmMainBehaviourTest::settingsSurviveTwoWindowLifetimes() {
     auto form = NewForm();
     form->show();
     QTest::mouseClick(Control(*form, "cmdOptions"), Qt::LeftButton);
-    auto* delimiterIn = Control<QPlainTextEdit>(*form, "txtDelimiterIn");
-    delimiterIn->clear();
+    QWidget* delimiterIn = Control(*form, "txtDelimiterIn");
+    SetTextOf(delimiterIn, QString());
     QTest::keyClick(delimiterIn, Qt::Key_Return);  // a line break as the input separator
-    Control<QPlainTextEdit>(*form, "txtDelimiterOut")->setPlainText(" | ");
+    SetTextOf(Control(*form, "txtDelimiterOut"), " | ");
     QVERIFY(form->close());
   }
   QCOMPARE(PrefsLines(appDir_->path()),
@@ -119,16 +118,16 @@ void FrmMainBehaviourTest::settingsSurviveTwoWindowLifetimes() {
     auto form = NewForm();
     QCOMPARE(Control<QPushButton>(*form, "cmdOptions")->text(), QString("Options <<"));
     QCOMPARE(form->height(), 400);
-    QCOMPARE(Control<QPlainTextEdit>(*form, "txtDelimiterIn")->toPlainText(), QString("\n"));
-    QCOMPARE(Control<QPlainTextEdit>(*form, "txtDelimiterOut")->toPlainText(), QString(" | "));
+    QCOMPARE(TextOf(Control(*form, "txtDelimiterIn")), QString("\n"));
+    QCOMPARE(TextOf(Control(*form, "txtDelimiterOut")), QString(" | "));
     // An emptied separator comes back as the default.
-    Control<QPlainTextEdit>(*form, "txtDelimiterOut")->clear();
+    SetTextOf(Control(*form, "txtDelimiterOut"), QString());
     QTest::mouseClick(Control(*form, "cmdOptions"), Qt::LeftButton);
     form->show();
     QVERIFY(form->close());
   }
   const auto form = NewForm();
-  QCOMPARE(Control<QPlainTextEdit>(*form, "txtDelimiterOut")->toPlainText(), QString(", "));
+  QCOMPARE(TextOf(Control(*form, "txtDelimiterOut")), QString(", "));
   QCOMPARE(Control<QPushButton>(*form, "cmdOptions")->text(), QString("Options >>"));
   QCOMPARE(form->height(), 308);
 }
@@ -172,8 +171,8 @@ void FrmMainBehaviourTest::ctrlAloneWithASelectsTheWholeList() {
   form->show();
   QVERIFY(QTest::qWaitForWindowActive(form.get()));
   SetTextOf(Control(*form, "txtListIn"), "pear\nApple\nbanana");
-  Control<QPlainTextEdit>(*form, "txtDelimiterIn")->setPlainText("\n");
-  Control<QPlainTextEdit>(*form, "txtDelimiterOut")->setPlainText("\n");
+  SetTextOf(Control(*form, "txtDelimiterIn"), "\n");
+  SetTextOf(Control(*form, "txtDelimiterOut"), "\n");
   QTest::mouseClick(Control(*form, "cmdGo"), Qt::LeftButton);
   QWidget* target = Control(*form, box.toLatin1().constData());
   target->setFocus();
@@ -208,8 +207,8 @@ void FrmMainBehaviourTest::sortWritesTheSortedListIntoTheOutputBox() {
   QFETCH(QString, sorted);
   const auto form = NewForm();
   SetTextOf(Control(*form, "txtListIn"), list);
-  Control<QPlainTextEdit>(*form, "txtDelimiterIn")->setPlainText(separatorIn);
-  Control<QPlainTextEdit>(*form, "txtDelimiterOut")->setPlainText(separatorOut);
+  SetTextOf(Control(*form, "txtDelimiterIn"), separatorIn);
+  SetTextOf(Control(*form, "txtDelimiterOut"), separatorOut);
   QTest::mouseClick(Control(*form, "cmdGo"), Qt::LeftButton);
   QCOMPARE(TextOf(Control(*form, "txtListOut")), sorted);
   QVERIFY(shown_.empty());
@@ -232,8 +231,8 @@ void FrmMainBehaviourTest::refusedSortShowsTheWarningAndChangesNoBox() {
   QVERIFY(shown_[0].Title == u"Ordwell");
   QCOMPARE(TextOf(listIn), QString("b,a"));
   QCOMPARE(TextOf(listOut), QString("a, b"));
-  QCOMPARE(Control<QPlainTextEdit>(*form, "txtDelimiterIn")->toPlainText(), QString(", "));
-  QCOMPARE(Control<QPlainTextEdit>(*form, "txtDelimiterOut")->toPlainText(), QString(", "));
+  QCOMPARE(TextOf(Control(*form, "txtDelimiterIn")), QString(", "));
+  QCOMPARE(TextOf(Control(*form, "txtDelimiterOut")), QString(", "));
 
   SetTextOf(listIn, QString());
   QTest::mouseClick(Control(*form, "cmdGo"), Qt::LeftButton);
