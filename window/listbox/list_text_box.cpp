@@ -948,35 +948,45 @@ void ListTextBox::drawWhitespaceMarks(QPainter& painter, const QTextLayout& layo
   const QTextLine line = layout.lineAt(0);
   const QFontMetricsF metrics(font());
   const qreal baseline = origin.y() + metrics.ascent();
-  // Faint: a third of the way from the background to the text's colour.
+  // Faint: a little under half the way from the background to the text's colour.
   const auto faint = [this](QPalette::ColorRole text, QPalette::ColorRole background) {
+    constexpr float kWeight = 0.45F;
     const QColor fg = palette().color(text);
     const QColor bg = palette().color(background);
-    return QColor::fromRgbF(bg.redF() + (fg.redF() - bg.redF()) * 0.35F, bg.greenF() + (fg.greenF() - bg.greenF()) * 0.35F,
-                            bg.blueF() + (fg.blueF() - bg.blueF()) * 0.35F);
+    return QColor::fromRgbF(bg.redF() + (fg.redF() - bg.redF()) * kWeight,
+                            bg.greenF() + (fg.greenF() - bg.greenF()) * kWeight,
+                            bg.blueF() + (fg.blueF() - bg.blueF()) * kWeight);
   };
   const QColor plain = faint(QPalette::Text, QPalette::Base);
   const QColor selected = faint(QPalette::HighlightedText, QPalette::Highlight);
-  const auto drawMark = [&](QChar mark, qsizetype pos, qreal left, qreal right) {
-    painter.setPen(pos >= selStart && pos < selEnd ? selected : plain);
-    const qreal width = metrics.horizontalAdvance(mark);
-    // A space's dot sits in the middle of the space; the other marks start where their character does.
-    const qreal x = mark == QChar(0x00B7) ? (left + right - width) / 2 : left;
-    painter.drawText(QPointF(origin.x() + x, baseline), QString(mark));
-  };
+  const auto colourAt = [&](qsizetype pos) { return pos >= selStart && pos < selEnd ? selected : plain; };
+  // A space's mark is a dot in the middle of the space at half the height of a small letter,
+  // drawn as a shape because a middle-dot glyph is too thin to see in a narrow space.
+  const qreal dot = std::max<qreal>(2.0, metrics.height() / 7.0);
+  const qreal dotY = baseline - metrics.xHeight() / 2 - dot / 2;
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing);
   for (qsizetype pos = start; pos < end; ++pos) {
     const QChar c = text_.at(pos);
-    if (c == QLatin1Char(' ') || c == QLatin1Char('\t')) {
-      const qreal left = line.cursorToX(toInt(pos - start));
-      const qreal right = line.cursorToX(toInt(pos + 1 - start));
-      drawMark(c == QLatin1Char(' ') ? QChar(0x00B7) : QChar(0x2192), pos, left, right);
+    if (c != QLatin1Char(' ') && c != QLatin1Char('\t')) {
+      continue;
+    }
+    const qreal left = origin.x() + line.cursorToX(toInt(pos - start));
+    const qreal right = origin.x() + line.cursorToX(toInt(pos + 1 - start));
+    if (c == QLatin1Char(' ')) {
+      painter.setPen(Qt::NoPen);
+      painter.setBrush(colourAt(pos));
+      painter.drawEllipse(QRectF((left + right - dot) / 2, dotY, dot, dot));
+    } else {
+      painter.setPen(colourAt(pos));
+      painter.drawText(QPointF(left, baseline), QString(QChar(0x2192)));
     }
   }
   if (rows_.endsWithLineBreak(text_, row)) {
-    const qreal x = line.naturalTextWidth();
-    drawMark(QChar(0x00B6), end, x, x);
+    painter.setPen(colourAt(end));
+    painter.drawText(QPointF(origin.x() + line.naturalTextWidth(), baseline), QString(QChar(0x00B6)));
   }
-  painter.setPen(palette().color(QPalette::Text));
+  painter.restore();
 }
 
 void ListTextBox::resizeEvent(QResizeEvent* event) {
