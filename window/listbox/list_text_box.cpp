@@ -86,6 +86,7 @@ ListTextBox::ListTextBox(QWidget* parent)
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   viewport()->setCursor(Qt::IBeamCursor);
+  viewport()->setAcceptDrops(true);
   verticalScrollBar()->setSingleStep(1);
 }
 
