@@ -43,7 +43,6 @@
 #include <QVariant>
 
 #include <algorithm>
-#include <array>
 #include <climits>
 #include <cmath>
 #include <optional>
@@ -145,7 +144,8 @@ void ListTextBox::setSelection(qsizetype start, qsizetype length) {
     caret = length < -anchor ? 0 : anchor + length;
   }
   const bool forwards = caret >= anchor;
-  setAnchorAndCaret(listbox::snapToCodePoint(text_, anchor, !forwards), listbox::snapToCodePoint(text_, caret, forwards));
+  setAnchorAndCaret(listbox::snapToCodePoint(text_, anchor, !forwards),
+                    listbox::snapToCodePoint(text_, caret, forwards));
   goalX_ = -1.0;
   history_.closeRun();
   ensureCaretVisible();
@@ -578,7 +578,8 @@ void ListTextBox::inputMethodEvent(QInputMethodEvent* event) {
     qsizetype length = selectionLength();
     if (!hasSelection() && (event->replacementLength() > 0 || event->replacementStart() != 0)) {
       from = listbox::snapToCodePoint(text_, clampTo(caret_ + event->replacementStart(), 0, text_.size()), false);
-      length = listbox::snapToCodePoint(text_, clampTo(from + event->replacementLength(), from, text_.size()), true) - from;
+      const qsizetype to = clampTo(from + event->replacementLength(), from, text_.size());
+      length = listbox::snapToCodePoint(text_, to, true) - from;
     }
     userEdit(from, length, event->commitString(), EditKind::Typing);
   }

@@ -571,7 +571,11 @@ void ListTextBoxTest::keyboardOpensTheContextMenuAtTheCaret() {
   QVERIFY2(actions.contains("edit-copy"), "the edit menu opened");
   // Just below the caret, not wherever the pointer happens to be.
   QVERIFY2((menuAt - caret).manhattanLength() < 3 * box->fontMetrics().lineSpacing(),
-           qPrintable(QString("menu at %1,%2, caret at %3,%4").arg(menuAt.x()).arg(menuAt.y()).arg(caret.x()).arg(caret.y())));
+           qPrintable(QString("menu at %1,%2, caret at %3,%4")
+                          .arg(menuAt.x())
+                          .arg(menuAt.y())
+                          .arg(caret.x())
+                          .arg(caret.y())));
   QCOMPARE(box->toPlainText(), QString("one\ntwo\nthree"));
 }
 
@@ -675,10 +679,13 @@ void ListTextBoxTest::tableKeysAreKeptFromWindowShortcuts_data() {
       QTest::newRow(qPrintable(name)) << sequence[0].toCombined() << static_cast<int>(binding.command);
     }
   }
-  QTest::newRow("Backspace") << int{Qt::Key_Backspace} << static_cast<int>(ordwell::listbox::KeyCommand::DeletePreviousChar);
-  QTest::newRow("Return") << int{Qt::Key_Return} << static_cast<int>(ordwell::listbox::KeyCommand::InsertLineBreak);
+  using ordwell::listbox::KeyCommand;
+  QTest::newRow("Backspace") << int{Qt::Key_Backspace} << static_cast<int>(KeyCommand::DeletePreviousChar);
+  QTest::newRow("Return") << int{Qt::Key_Return} << static_cast<int>(KeyCommand::InsertLineBreak);
   QTest::newRow("Shift+F10") << (Qt::ShiftModifier | Qt::Key_F10).toCombined()
-                             << static_cast<int>(ordwell::listbox::KeyCommand::ContextMenu);
+                             << static_cast<int>(KeyCommand::ContextMenu);
+  QTest::newRow("Menu") << int{Qt::Key_Menu} << static_cast<int>(KeyCommand::ContextMenu);
+  QTest::newRow("typed letter") << int{Qt::Key_Q} << static_cast<int>(KeyCommand::InsertText);
 }
 
 void ListTextBoxTest::tableKeysAreKeptFromWindowShortcuts() {
@@ -687,7 +694,10 @@ void ListTextBoxTest::tableKeysAreKeptFromWindowShortcuts() {
   const auto key = QKeyCombination::fromCombined(combination);
   const auto expected = static_cast<ordwell::listbox::KeyCommand>(command);
   // The press maps back to its command (no earlier table row takes the key first).
-  const QKeyEvent press(QEvent::KeyPress, key.key(), key.keyboardModifiers());
+  // A plain letter carries the text it types, as from a keyboard.
+  const bool letter = key.key() >= Qt::Key_A && key.key() <= Qt::Key_Z && key.keyboardModifiers() == Qt::NoModifier;
+  const QString text = letter ? QString(QChar(key.key())).toLower() : QString();
+  const QKeyEvent press(QEvent::KeyPress, key.key(), key.keyboardModifiers(), text);
   const auto binding = ordwell::listbox::keyBindingFor(press);
   QVERIFY(binding.has_value());
   QCOMPARE(static_cast<int>(binding->command), command);
@@ -696,7 +706,7 @@ void ListTextBoxTest::tableKeysAreKeptFromWindowShortcuts() {
   for (const bool readOnly : {false, true}) {
     ListTextBox box;
     box.setReadOnly(readOnly);
-    QKeyEvent override(QEvent::ShortcutOverride, key.key(), key.keyboardModifiers());
+    QKeyEvent override(QEvent::ShortcutOverride, key.key(), key.keyboardModifiers(), text);
     override.ignore();
     QApplication::sendEvent(&box, &override);
     QCOMPARE(override.isAccepted(), !(readOnly && ordwell::listbox::changesText(expected)));
