@@ -12,6 +12,7 @@
 #include <QSocketNotifier>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QVariant>
 #include <QWidget>
 
 #include <algorithm>
@@ -243,6 +244,10 @@ class ListTextBoxAdapter final : public TextBox::Adapter {
 
 TextBox::TextBox(QPlainTextEdit* widget) : adapter_(std::make_unique<PlainTextEditAdapter>(widget)) {}
 TextBox::TextBox(ListTextBox* widget) : adapter_(std::make_unique<ListTextBoxAdapter>(widget)) {
+  // Connected once per box, however often it is wrapped, so a refusal shows one message.
+  static constexpr const char* kShowsDropMessages = "ordwellShowsDropMessages";
+  if (widget->property(kShowsDropMessages).toBool()) return;
+  widget->setProperty(kShowsDropMessages, true);
   QObject::connect(widget, &ListTextBox::dropRefused, widget, [widget](const QString& message) {
     MsgBox(widget->window(), ToU16(message), vbExclamation);
   });
