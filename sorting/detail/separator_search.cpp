@@ -1,5 +1,7 @@
 #include "sorting/detail/separator_search.h"
 
+#include <algorithm>
+
 namespace ordwell::detail {
 namespace {
 
@@ -25,6 +27,21 @@ std::size_t NextCandidate(const char16_t* t, std::size_t from, std::size_t last,
     if (t[i] == first && t[i + 1] == second) return i;
   }
   return kNone;
+}
+
+// Returns how many units a and b have in common from their start, looking at most at `size`.
+std::size_t CommonPrefix(const char16_t* a, const char16_t* b, std::size_t size) {
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  for (; i + 8 <= size; i += 8) {
+    const __m128i equal = _mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i)),
+                                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i)));
+    const auto mask = static_cast<unsigned>(_mm_movemask_epi8(equal));
+    if (mask != 0xFFFF) return i + static_cast<std::size_t>(__builtin_ctz(~mask)) / 2;
+  }
+#endif
+  while (i < size && a[i] == b[i]) ++i;
+  return i;
 }
 
 }  // namespace
@@ -58,15 +75,20 @@ std::size_t LongSeparatorMatcher::Find(std::u16string_view text, std::size_t fro
       q = 2;
       if (q == m) return i - m;
     }
-    // Each step either advances i or shortens q, and q grows only with i: linear overall.
-    while (i < n) {
+    // Every unit is read once, by the extension or by the step after a mismatch, and the border
+    // steps are paid for by earlier growth of q: linear overall.
+    for (;;) {
+      const std::size_t k = CommonPrefix(t + i, s + q, std::min(n - i, m - q));
+      i += k;
+      q += k;
+      if (q == m) return i - m;
+      if (i == n) return kNone;
       const char16_t c = t[i++];
       while (q > 0 && s[q] != c) q = border_[q - 1];
       if (s[q] == c) ++q;
       if (q == m) return i - m;
       if (q == 0) break;
     }
-    if (i >= n) return kNone;
   }
 }
 
