@@ -208,7 +208,8 @@ std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
     const int code = getopt_long(argc, argv, ":i:o:urh", kLongOptions, nullptr);
     if (code == -1) break;
     // The option as given: a long one from its argument, a short one (maybe in a group) by letter.
-    std::string given = optind > previous ? argv[optind - 1] : argv[previous];
+    const std::string_view raw = optind > previous ? argv[optind - 1] : argv[previous];
+    std::string given(raw);
     if (given.starts_with("--")) {
       given = given.substr(0, given.find('='));
     } else if (optopt > 0 && optopt < 256) {
@@ -245,8 +246,12 @@ std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
         Complain("option '" + given + "' needs a separator text (see --help)");
         return kExitBadInput;
       default:
-        Complain(optopt >= 256 ? "option '" + given + "' takes no value (see --help)"
-                               : "unknown option '" + given + "' (see --help)");
+        // A known long option has its code in optopt; an unknown one has 0 there.
+        if (raw.starts_with("--") && raw.find('=') != std::string_view::npos && optopt != 0) {
+          Complain("option '" + given + "' takes no value (see --help)");
+        } else {
+          Complain("unknown option '" + given + "' (see --help)");
+        }
         return kExitBadInput;
     }
   }

@@ -19,7 +19,7 @@ _ordwell_sort() {
   for ((i = 1; i < COMP_CWORD; ++i)); do
     [[ "${COMP_WORDS[i]}" == "--" ]] && options_ended=1
   done
-  if [[ $options_ended -eq 0 && "$cur" == -?* ]]; then
+  if [[ $options_ended -eq 0 && "$cur" == -* ]]; then
     local options="-i --input-separator= -o --output-separator= -u --unique -r --reverse --exact
                    -h --help --version"
     mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")
