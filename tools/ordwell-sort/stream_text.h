@@ -26,7 +26,8 @@ struct DecodedText {
 DecodedText DecodeStreamText(std::string_view bytes);
 
 // Decodes the UTF-8 `pieces` as DecodeStreamText does into one text, with `joint` between each two
-// of them. Throws std::bad_alloc.
+// of them; an LF that follows a CR across a piece's start stays one LF, as in the pieces' bytes one
+// after the other. Throws std::bad_alloc.
 DecodedText DecodeStreamTexts(std::span<const std::string_view> pieces, std::u16string_view joint);
 
 // Returns the items' text of a text stream: `bytes` without a leading UTF-8 byte-order mark and
