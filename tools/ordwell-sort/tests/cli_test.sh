@@ -98,6 +98,24 @@ check "a file's end ends its item with other separators" 0 'a, b, banana, c\n' '
   <(printf 'b\n')
 check "options after files" 0 'pear\nfig\n' '' crlf.txt --reverse
 check "-- ends the options" 0 'x\n' '' -- -u
+# With --exact, FILEs are one text, as if joined by cat: also across a CR LF split between two
+# files and long runs of ASCII that end near a file's end.
+python3 - <<'PY'
+import random
+rng = random.Random(11)
+pieces = ["a", "B", "\r", "\n", "\r\n", "é", "😀", ", ", "x" * 20]
+for case in range(20):
+    chars = "".join(rng.choice(pieces) for _ in range(rng.randint(1, 30))) + ", "
+    cut = sorted(rng.randint(0, len(chars)) for _ in range(2))
+    for n, part in enumerate((chars[: cut[0]], chars[cut[0] : cut[1]], chars[cut[1] :])):
+        open(f"split{case}.{n}", "w", newline="").write(part)
+PY
+for case in $(seq 0 19); do
+  cat "split$case".* | "$sorter" --exact -i ', ' -o '|' >want 2>&1
+  "$sorter" --exact -i ', ' -o '|' "split$case".* >out 2>&1
+  cmp -s out want || { echo "FAIL: --exact FILEs differ from their cat (split$case)"; failures=$((failures + 1)); }
+done
+
 check "missing file" 2 '' 'a\nb\n' apple.txt - missing.txt
 expect_stderr "missing file named" "cannot read 'missing.txt': No such file or directory"
 check "directory" 2 '' '' apple.txt .
