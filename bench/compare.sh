@@ -42,7 +42,7 @@ run_tool() {  # run_tool TOOL INPUT OUTPUT
     ordwell) "$sorter" -i '\n' -o '\n' <"$2" >"$3" ;;
     sort) LC_ALL=C sort -f <"$2" >"$3" ;;
     sort-p1) LC_ALL=C sort -f --parallel=1 <"$2" >"$3" ;;
-    python) python3 -c 'import sys; sys.stdout.write("\n".join(sorted(sys.stdin.read().split("\n"), key=str.lower)))' <"$2" >"$3" ;;
+    python) python3 -c 'import sys; sys.stdout.write("\n".join(sorted(sys.stdin.read().split("\n"), key=str.lower)) + "\n")' <"$2" >"$3" ;;
   esac
 }
 export -f run_tool

@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ clang-14 libclang-rt-14-dev
   qt6-base-dev libgl-dev libicu-dev libgtest-dev libbenchmark-dev
   xvfb xauth openbox xdotool wmctrl x11-apps x11-utils imagemagick fonts-dejavu-core
-  python3 time
+  python3 time help2man
   "$@"
 )
 

@@ -1,6 +1,8 @@
-// ordwell-sort: sorts the list read on standard input with the same code as the window and writes
-// the result on standard output.
+// ordwell-sort: sorts a list read from files or standard input with the same code as the window
+// and writes the result on standard output.
 
+#include <fcntl.h>
+#include <getopt.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <memory>
 #include <new>
 #include <optional>
 #include <stdexcept>
@@ -17,11 +20,12 @@
 #include <string_view>
 #include <system_error>
 #include <thread>
-#include <tuple>
 #include <utility>
+#include <vector>
 
 #include "ordwell_version.h"
 #include "sorting/sort_items.h"
+#include "sorting/sort_key.h"
 #include "sorting/sort_list.h"
 #include "tools/ordwell-sort/stream_text.h"
 
@@ -31,23 +35,42 @@ constexpr int kExitRefused = 1;
 constexpr int kExitBadInput = 2;
 constexpr int kExitFailure = 3;
 
+constexpr std::u16string_view kLineBreak = u"\r\n";
+
 constexpr std::string_view kUsage =
-    "Usage: ordwell-sort [OPTION]... < LIST > SORTED\n"
-    "Sorts the items of the list on standard input in ascending order, ignoring letter case,\n"
-    "and writes them to standard output.\n"
+    "Usage: ordwell-sort [OPTION]... [FILE]...\n"
+    "Sort the items of the FILEs in ascending order, ignoring letter case, and write them to\n"
+    "standard output. Several FILEs make one list. With no FILE, or when FILE is -, read\n"
+    "standard input.\n"
     "\n"
-    "  -i, --input-separator TEXT   the text between the items of the input (default \", \")\n"
-    "  -o, --output-separator TEXT  the text to put between the items of the output (default \", \")\n"
-    "      --help                   show this help and exit\n"
-    "      --version                show the version and exit\n"
+    "By default every line is an item. A line break at the end of a FILE ends its last item, a\n"
+    "UTF-8 byte-order mark at its start is skipped, and the output ends with a line break.\n"
+    "Input without the input separator is one item, written as it is; a warning says so when\n"
+    "the separator is not a line break. Empty input writes nothing.\n"
     "\n"
-    "In TEXT, \\n stands for a line break, \\t for a tab and \\\\ for a backslash.\n"
-    "Input and output are UTF-8; line breaks are LF (CR LF is accepted on input).\n"
-    "Empty items are kept: a line break at the end of a line-per-item list is an empty last item,\n"
-    "which sorts first.\n"
+    "Options:\n"
+    "  -i, --input-separator=TEXT   the text between the items of the input\n"
+    "                               (default: a line break)\n"
+    "  -o, --output-separator=TEXT  the text to put between the items of the output\n"
+    "                               (default: a line break)\n"
+    "  -u, --unique                 of items equal but for letter case, write only the first\n"
+    "  -r, --reverse                write the items in descending order\n"
+    "      --exact                  sort as the window's Sort button does: the input is the list\n"
+    "                               text as it is, the output has no line break added, and a\n"
+    "                               list that is empty or lacks the input separator is refused\n"
+    "  -h, --help                   display this help and exit\n"
+    "      --version                output version information and exit\n"
     "\n"
-    "Exit status: 0 when sorted, 1 when the list is refused (empty, or without the input\n"
-    "separator), 2 for input that is not valid UTF-8 or a wrong command line.\n";
+    "In TEXT, \\n stands for a line break, \\t for a tab and \\\\ for a backslash; -i ', ' -o ', '\n"
+    "gives the window's separators. Input and output are UTF-8; line breaks are LF on output\n"
+    "(CR LF is accepted on input). Nothing is trimmed: a space next to a separator that is\n"
+    "not part of it stays in the item.\n"
+    "\n"
+    "Exit status:\n"
+    " 0  the list was sorted and written (also when it is one item, or empty)\n"
+    " 1  --exact refused the list\n"
+    " 2  a FILE could not be read, the input is not valid UTF-8, or the command line is wrong\n"
+    " 3  the output could not be written, or memory ran out\n";
 
 void Complain(const std::string& message) {
   const std::string line = "ordwell-sort: " + message + "\n";
@@ -66,7 +89,7 @@ bool WriteAll(int fd, std::string_view data) {
   return true;
 }
 
-// All of standard input: mapped when it is a regular file, else read into memory.
+// All of one input: mapped when it is a regular file, else read into memory.
 class Input {
  public:
   Input() = default;
@@ -88,6 +111,7 @@ class Input {
         if (mapped != MAP_FAILED) {
           mapped_ = mapped;
           mappedSize_ = size;
+          ::lseek(fd, 0, SEEK_END);  // consumed, as reading would leave it (standard input twice)
           return true;
         }
       }
@@ -157,58 +181,110 @@ std::optional<std::u16string> ParseSeparator(std::string_view argument, std::str
 }
 
 struct Options {
-  std::u16string inputSeparator = u", ";
-  std::u16string outputSeparator = u", ";
+  std::u16string inputSeparator{kLineBreak};
+  std::u16string outputSeparator{kLineBreak};
+  bool exact = false;
+  bool unique = false;
+  bool reverse = false;
+  std::vector<std::string> files;  // none: standard input
 };
 
 // Parses the command line; returns an exit status when the program should stop here.
 std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view argument = argv[i];
-    if (argument == "--help") {
-      return WriteAll(STDOUT_FILENO, kUsage) ? 0 : kExitFailure;
+  enum : int { kExact = 256, kVersion };
+  static const option kLongOptions[] = {
+      {"input-separator", required_argument, nullptr, 'i'},
+      {"output-separator", required_argument, nullptr, 'o'},
+      {"unique", no_argument, nullptr, 'u'},
+      {"reverse", no_argument, nullptr, 'r'},
+      {"exact", no_argument, nullptr, kExact},
+      {"help", no_argument, nullptr, 'h'},
+      {"version", no_argument, nullptr, kVersion},
+      {nullptr, 0, nullptr, 0},
+  };
+  opterr = 0;  // the messages below say more
+  for (;;) {
+    const int previous = optind;
+    const int code = getopt_long(argc, argv, ":i:o:urh", kLongOptions, nullptr);
+    if (code == -1) break;
+    // The option as given: a long one from its argument, a short one (maybe in a group) by letter.
+    const std::string_view raw = optind > previous ? argv[optind - 1] : argv[previous];
+    std::string given(raw);
+    if (given.starts_with("--")) {
+      given = given.substr(0, given.find('='));
+    } else if (optopt > 0 && optopt < 256) {
+      given = std::string{'-', static_cast<char>(optopt)};
     }
-    if (argument == "--version") {
-      const std::string version = std::string("ordwell-sort ") + ordwell::version::kVersionString + "\n";
-      return WriteAll(STDOUT_FILENO, version) ? 0 : kExitFailure;
-    }
-    std::u16string* target = nullptr;
-    std::optional<std::string_view> value;
-    for (const auto& [shortName, longName, field] :
-         {std::tuple{"-i", "--input-separator", &options.inputSeparator},
-          std::tuple{"-o", "--output-separator", &options.outputSeparator}}) {
-      const std::string_view longPrefix = longName;
-      if (argument == shortName || argument == longPrefix) {
-        target = field;
-        if (i + 1 < argc) value = argv[++i];
-      } else if (argument.starts_with(longPrefix) && argument.size() > longPrefix.size() &&
-                 argument[longPrefix.size()] == '=') {
-        target = field;
-        value = argument.substr(longPrefix.size() + 1);
+    switch (code) {
+      case 'i':
+      case 'o': {
+        std::string problem;
+        std::optional<std::u16string> separator = ParseSeparator(optarg, problem);
+        if (!separator) {
+          Complain(problem);
+          return kExitBadInput;
+        }
+        (code == 'i' ? options.inputSeparator : options.outputSeparator) = std::move(*separator);
+        break;
       }
+      case 'u':
+        options.unique = true;
+        break;
+      case 'r':
+        options.reverse = true;
+        break;
+      case kExact:
+        options.exact = true;
+        break;
+      case 'h':
+        return WriteAll(STDOUT_FILENO, kUsage) ? 0 : kExitFailure;
+      case kVersion: {
+        const std::string version = std::string("ordwell-sort ") + ordwell::version::kVersionString + "\n";
+        return WriteAll(STDOUT_FILENO, version) ? 0 : kExitFailure;
+      }
+      case ':':
+        Complain("option '" + given + "' needs a separator text (see --help)");
+        return kExitBadInput;
+      default:
+        // A known long option has its code in optopt; an unknown one has 0 there.
+        if (raw.starts_with("--") && raw.find('=') != std::string_view::npos && optopt != 0) {
+          Complain("option '" + given + "' takes no value (see --help)");
+        } else {
+          Complain("unknown option '" + given + "' (see --help)");
+        }
+        return kExitBadInput;
     }
-    if (target == nullptr) {
-      Complain("unknown option '" + std::string(argument) + "' (see --help)");
-      return kExitBadInput;
-    }
-    if (!value) {
-      Complain("option '" + std::string(argument) + "' needs a separator text (see --help)");
-      return kExitBadInput;
-    }
-    std::string problem;
-    std::optional<std::u16string> separator = ParseSeparator(*value, problem);
-    if (!separator) {
-      Complain(problem);
-      return kExitBadInput;
-    }
-    *target = std::move(*separator);
   }
+  for (int i = optind; i < argc; ++i) options.files.emplace_back(argv[i]);
   return std::nullopt;
 }
 
-// Encodes items [from, to) with separators before all but item 0 into `out`.
-void EncodeItems(const ordwell::SortedList& items, std::u16string_view separator, std::size_t from,
-                 std::size_t to, ordwell::cli::StreamWriter& out) {
+// Returns whether two items have equal sort keys: they differ at most in letter case.
+bool EqualKeys(std::u16string_view a, std::u16string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (a[i] != b[i] && ordwell::LowerCaseUnit(a[i]) != ordwell::LowerCaseUnit(b[i])) return false;
+  }
+  return true;
+}
+
+// Returns the sorted items to write with --unique (the first of each run of equal keys) and
+// --reverse applied.
+std::vector<std::u16string_view> Arrange(const ordwell::SortedList& items, bool unique, bool reverse) {
+  std::vector<std::u16string_view> order;
+  order.reserve(items.size());
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (!unique || order.empty() || !EqualKeys(order.back(), items[i])) order.push_back(items[i]);
+  }
+  if (reverse) std::reverse(order.begin(), order.end());
+  return order;
+}
+
+// Encodes items [from, to) with separators before all but item 0 into `out`, and `ending` after
+// the last item of the list.
+template <typename Items>
+void EncodeItems(const Items& items, std::u16string_view separator, std::u16string_view ending,
+                 std::size_t from, std::size_t to, ordwell::cli::StreamWriter& out) {
   // The items lie scattered over the list text; ask for each one a little ahead of its turn.
   constexpr std::size_t kAhead = 16;
   for (std::size_t i = from; i < to; ++i) {
@@ -216,22 +292,26 @@ void EncodeItems(const ordwell::SortedList& items, std::u16string_view separator
     if (i != 0) out.Write(separator);
     out.Write(items[i]);
   }
+  if (to == items.size()) out.Write(ending);
 }
 
 // Returns the first unit written from item `from` on (its separator first), or 0 when none is.
-char16_t FirstUnitFrom(const ordwell::SortedList& items, std::u16string_view separator, std::size_t from) {
+template <typename Items>
+char16_t FirstUnitFrom(const Items& items, std::u16string_view separator, std::u16string_view ending,
+                       std::size_t from) {
   if (from != 0 && !separator.empty()) return separator.front();
   for (std::size_t i = from; i < items.size(); ++i) {
     if (!items[i].empty()) return items[i].front();
     if (!separator.empty()) return separator.front();
   }
-  return 0;
+  return ending.empty() ? 0 : ending.front();
 }
 
-// Writes the items joined by `separator` (what SortListText gives) straight from the list text,
-// so the joined text never exists as a whole. A large list's second half is encoded into memory
-// on another core meanwhile.
-bool WriteSorted(const ordwell::SortedList& items, std::u16string_view separator) {
+// Writes the items joined by `separator` (what SortListText gives), then `ending`, straight from
+// the list text, so the joined text never exists as a whole. A large list's second half is
+// encoded into memory on another core meanwhile.
+template <typename Items>
+bool WriteSorted(const Items& items, std::u16string_view separator, std::u16string_view ending) {
   constexpr std::size_t kMinItemsToSplit = 100'000;
   const std::size_t count = items.size();
   std::size_t half = count;
@@ -243,7 +323,7 @@ bool WriteSorted(const ordwell::SortedList& items, std::u16string_view separator
       helper = std::jthread([&] {
         try {
           ordwell::cli::StreamWriter memory(&secondHalf);
-          EncodeItems(items, separator, count / 2, count, memory);
+          EncodeItems(items, separator, ending, count / 2, count, memory);
           secondHalfDone = memory.Finish();
         } catch (const std::bad_alloc&) {
           secondHalf.clear();  // this thread's work is redone below
@@ -255,41 +335,117 @@ bool WriteSorted(const ordwell::SortedList& items, std::u16string_view separator
     }
   }
   ordwell::cli::StreamWriter out(STDOUT_FILENO);
-  EncodeItems(items, separator, 0, half, out);
-  if (!out.Finish(half < count ? FirstUnitFrom(items, separator, half) : 0)) return false;
+  EncodeItems(items, separator, ending, 0, half, out);
+  if (!out.Finish(half < count ? FirstUnitFrom(items, separator, ending, half) : 0)) return false;
   if (half == count) return true;
   helper.join();
   if (secondHalfDone) return WriteAll(STDOUT_FILENO, secondHalf);
   ordwell::cli::StreamWriter rest(STDOUT_FILENO);
-  EncodeItems(items, separator, half, count, rest);
+  EncodeItems(items, separator, ending, half, count, rest);
   return rest.Finish();
+}
+
+// Writes `text` and then `ending` on standard output.
+bool WriteText(std::u16string_view text, std::u16string_view ending) {
+  ordwell::cli::StreamWriter out(STDOUT_FILENO);
+  out.Write(text);
+  out.Write(ending);
+  return out.Finish();
+}
+
+// Returns a separator as the user would write it on the command line.
+std::string DescribeSeparator(std::u16string_view separator) {
+  std::string encoded;
+  ordwell::cli::StreamWriter memory(&encoded, 64);
+  memory.Write(separator);
+  memory.Finish();
+  std::string described;
+  for (const char c : encoded) {
+    if (c == '\n') {
+      described += "\\n";
+    } else if (c == '\t') {
+      described += "\\t";
+    } else if (c == '\\') {
+      described += "\\\\";
+    } else {
+      described += c;
+    }
+  }
+  return described;
+}
+
+// Reads one FILE (standard input for "-") into `input`; false with a message when it cannot.
+bool ReadInput(const std::string& name, Input& input) {
+  if (name == "-") {
+    if (input.Load(STDIN_FILENO)) return true;
+    Complain(std::string("cannot read standard input: ") + std::strerror(errno));
+    return false;
+  }
+  const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  const bool loaded = fd >= 0 && input.Load(fd);
+  const int error = errno;
+  if (fd >= 0) ::close(fd);
+  if (!loaded) Complain("cannot read '" + name + "': " + std::strerror(error));
+  return loaded;
 }
 
 int Run(int argc, char** argv) {
   Options options;
   if (const std::optional<int> status = ParseArguments(argc, argv, options)) return *status;
+  if (options.files.empty()) options.files.emplace_back("-");
 
+  // The list: the streams' texts joined by the input separator (with --exact, the bytes of the
+  // inputs one after the other).
   ordwell::cli::DecodedText list;
+  bool anyItems = false;
   {
-    Input input;
-    if (!input.Load(STDIN_FILENO)) {
-      Complain(std::string("cannot read standard input: ") + std::strerror(errno));
-      return kExitFailure;
+    std::vector<std::unique_ptr<Input>> inputs;
+    std::vector<std::string_view> pieces;
+    std::vector<std::size_t> pieceFile;
+    for (std::size_t k = 0; k < options.files.size(); ++k) {
+      inputs.push_back(std::make_unique<Input>());
+      if (!ReadInput(options.files[k], *inputs.back())) return kExitBadInput;
+      const std::string_view bytes = inputs.back()->Bytes();
+      if (!options.exact && !ordwell::cli::StreamHasItems(bytes)) continue;
+      pieces.push_back(options.exact ? bytes : ordwell::cli::StreamBody(bytes));
+      pieceFile.push_back(k);
     }
-    list = ordwell::cli::DecodeStreamText(input.Bytes());
+    anyItems = !pieces.empty();
+    list = ordwell::cli::DecodeStreamTexts(pieces, options.exact ? std::u16string_view() : options.inputSeparator);
+    if (!list.valid) {
+      const std::size_t k = pieceFile[list.errorPiece];
+      const std::string& name = options.files[k];
+      const std::size_t offset =
+          list.errorOffset + static_cast<std::size_t>(pieces[list.errorPiece].data() - inputs[k]->Bytes().data());
+      Complain((name == "-" ? std::string("standard input") : "'" + name + "'") +
+               " is not valid UTF-8 (at byte offset " + std::to_string(offset) + ")");
+      return kExitBadInput;
+    }
   }
-  if (!list.valid) {
-    Complain("the input is not valid UTF-8 (at byte offset " + std::to_string(list.errorOffset) + ")");
-    return kExitBadInput;
-  }
+  const std::u16string_view ending = options.exact ? std::u16string_view() : kLineBreak;
+  if (!options.exact && !anyItems) return 0;
+
   const std::optional<ordwell::SortedList> sorted =
       ordwell::SortedList::Sort(list.Text(), options.inputSeparator);
+  bool written = false;
   if (!sorted) {
-    // The message is ASCII.
-    Complain(std::string(ordwell::kRefusalMessage.begin(), ordwell::kRefusalMessage.end()));
-    return kExitRefused;
+    if (options.exact) {
+      // The message is ASCII.
+      Complain(std::string(ordwell::kRefusalMessage.begin(), ordwell::kRefusalMessage.end()));
+      return kExitRefused;
+    }
+    // The separator does not occur: the list is one item, sorted already.
+    if (options.inputSeparator != kLineBreak && !options.inputSeparator.empty()) {
+      Complain("warning: the input separator '" + DescribeSeparator(options.inputSeparator) +
+               "' does not occur, so the input is one item (see -i in --help)");
+    }
+    written = WriteText(list.Text(), ending);
+  } else if (options.unique || options.reverse) {
+    written = WriteSorted(Arrange(*sorted, options.unique, options.reverse), options.outputSeparator, ending);
+  } else {
+    written = WriteSorted(*sorted, options.outputSeparator, ending);
   }
-  if (!WriteSorted(*sorted, options.outputSeparator)) {
+  if (!written) {
     Complain(std::string("cannot write standard output: ") + std::strerror(errno));
     return kExitFailure;
   }

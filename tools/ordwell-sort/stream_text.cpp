@@ -44,17 +44,13 @@ std::size_t DecodeSequence(std::string_view bytes, std::size_t i, char32_t& code
   return 0;
 }
 
-}  // namespace
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
-DecodedText DecodeStreamText(std::string_view bytes) {
-  DecodedText result;
-  // Every byte gives at most one unit, except LF, which may give two; the runs of ASCII are
-  // widened sixteen at a time and may write up to sixteen units past their end.
-  constexpr std::size_t kSlack = 16;
-  const auto lineFeeds = static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n'));
-  result.units = detail::BigBuffer<char16_t>(bytes.size() + lineFeeds + kSlack);
-  char16_t* const begin = result.units.data();
-  char16_t* out = begin;
+// Decodes `bytes` at `out`, which must have room for bytes.size() + (number of LFs) + 16 units
+// (runs of ASCII are widened sixteen at a time and may write up to sixteen units past their end).
+// `begin` is where the whole text starts: an LF right after a CR already there stays one LF.
+// Returns the new end, or nullptr with `errorOffset` set when the UTF-8 is not valid.
+char16_t* DecodeInto(std::string_view bytes, char16_t* const begin, char16_t* out, std::size_t& errorOffset) {
   const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
   const std::size_t size = bytes.size();
   std::size_t i = 0;
@@ -90,7 +86,7 @@ DecodedText DecodeStreamText(std::string_view bytes) {
     if (i == size) break;
     const unsigned char byte = in[i];
     if (byte == '\n') {
-      if (i == 0 || in[i - 1] != '\r') *out++ = u'\r';
+      if (out == begin || out[-1] != u'\r') *out++ = u'\r';
       *out++ = u'\n';
       ++i;
       continue;
@@ -98,10 +94,8 @@ DecodedText DecodeStreamText(std::string_view bytes) {
     char32_t code = 0;
     const std::size_t length = DecodeSequence(bytes, i, code);
     if (length == 0) {
-      result.units.Release();
-      result.valid = false;
-      result.errorOffset = i;
-      return result;
+      errorOffset = i;
+      return nullptr;
     }
     if (code >= 0x10000) {
       *out++ = static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10));
@@ -111,8 +105,52 @@ DecodedText DecodeStreamText(std::string_view bytes) {
     }
     i += length;
   }
+  return out;
+}
+
+}  // namespace
+
+DecodedText DecodeStreamText(std::string_view bytes) {
+  return DecodeStreamTexts(std::span<const std::string_view>(&bytes, 1), {});
+}
+
+DecodedText DecodeStreamTexts(std::span<const std::string_view> pieces, std::u16string_view joint) {
+  DecodedText result;
+  // Every byte gives at most one unit, except LF, which may give two.
+  constexpr std::size_t kSlack = 16;
+  std::size_t capacity = kSlack;
+  for (const std::string_view piece : pieces) {
+    capacity += piece.size() + static_cast<std::size_t>(std::count(piece.begin(), piece.end(), '\n'));
+  }
+  if (pieces.size() > 1) capacity += (pieces.size() - 1) * joint.size();
+  result.units = detail::BigBuffer<char16_t>(capacity);
+  char16_t* const begin = result.units.data();
+  char16_t* out = begin;
+  for (std::size_t k = 0; k < pieces.size(); ++k) {
+    if (k != 0) out = std::copy(joint.begin(), joint.end(), out);
+    out = DecodeInto(pieces[k], begin, out, result.errorOffset);
+    if (out == nullptr) {
+      result.units.Release();
+      result.valid = false;
+      result.errorPiece = k;
+      return result;
+    }
+  }
   result.length = static_cast<std::size_t>(out - begin);
   return result;
+}
+
+std::string_view StreamBody(std::string_view bytes) noexcept {
+  if (bytes.starts_with(kByteOrderMark)) bytes.remove_prefix(kByteOrderMark.size());
+  if (bytes.ends_with('\n')) {
+    bytes.remove_suffix(1);
+    if (bytes.ends_with('\r')) bytes.remove_suffix(1);
+  }
+  return bytes;
+}
+
+bool StreamHasItems(std::string_view bytes) noexcept {
+  return !bytes.empty() && bytes != kByteOrderMark;
 }
 
 namespace {

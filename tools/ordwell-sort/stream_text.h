@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -8,11 +9,13 @@
 
 namespace ordwell::cli {
 
-// The outcome of decoding: the text, or the byte offset where the UTF-8 stops being valid.
+// The outcome of decoding: the text, or the piece and the byte offset in it where the UTF-8 stops
+// being valid.
 struct DecodedText {
   detail::BigBuffer<char16_t> units;
   std::size_t length = 0;
   bool valid = true;
+  std::size_t errorPiece = 0;
   std::size_t errorOffset = 0;
 
   std::u16string_view Text() const noexcept { return {units.data(), length}; }
@@ -21,6 +24,18 @@ struct DecodedText {
 // Decodes UTF-8 into UTF-16, turning each LF that is not already preceded by CR into CR LF.
 // Throws std::bad_alloc.
 DecodedText DecodeStreamText(std::string_view bytes);
+
+// Decodes the UTF-8 `pieces` as DecodeStreamText does into one text, with `joint` between each two
+// of them; an LF that follows a CR across a piece's start stays one LF, as in the pieces' bytes one
+// after the other. Throws std::bad_alloc.
+DecodedText DecodeStreamTexts(std::span<const std::string_view> pieces, std::u16string_view joint);
+
+// Returns the items' text of a text stream: `bytes` without a leading UTF-8 byte-order mark and
+// without one final line break (LF or CR LF), which ends the last item rather than starting one.
+std::string_view StreamBody(std::string_view bytes) noexcept;
+
+// Returns whether a stream holds any item at all: anything besides a byte-order mark.
+bool StreamHasItems(std::string_view bytes) noexcept;
 
 // Encodes UTF-16 text as UTF-8 onto a file descriptor through a buffer, turning each CR LF pair
 // back into LF (also when the pair is split between two writes); a lone surrogate half becomes

@@ -1,0 +1,207 @@
+// Runs the ordwell-sort executable on random lists and compares it with SortListText (--exact)
+// and with its own plain order (--reverse, --unique).
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "sorting/sort_list.h"
+
+namespace {
+
+// Encodes UTF-16 text (surrogates only in pairs) as UTF-8.
+std::string Utf8(std::u16string_view text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char32_t code = text[i];
+    if (code >= 0xD800 && code <= 0xDBFF) code = 0x10000 + ((code - 0xD800) << 10) + (text[++i] - 0xDC00u);
+    if (code < 0x80) {
+      out += static_cast<char>(code);
+    } else if (code < 0x800) {
+      out += static_cast<char>(0xC0 | (code >> 6));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+      out += static_cast<char>(0xE0 | (code >> 12));
+      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (code >> 18));
+      out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+  }
+  return out;
+}
+
+// The tool writes each CR LF pair as a single LF.
+std::string WithLineFeeds(std::string text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    out += text[i];
+  }
+  return out;
+}
+
+// A separator as a command-line argument: CR LF as \n, backslash as \\.
+std::string SeparatorArgument(std::u16string_view separator) {
+  std::string argument;
+  for (const char c : WithLineFeeds(Utf8(separator))) argument += c == '\n' ? "\\n" : c == '\\' ? "\\\\" : std::string(1, c);
+  return argument;
+}
+
+struct Outcome {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+class TempDir {
+ public:
+  TempDir() {
+    char pattern[] = "/tmp/ordwell-sort-test-XXXXXX";
+    path_ = ::mkdtemp(pattern);
+  }
+  ~TempDir() {
+    for (const char* name : {"/in", "/out", "/err"}) std::remove((path_ + name).c_str());
+    ::rmdir(path_.c_str());
+  }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+// Runs the tool with `args` and `input` as its one FILE.
+Outcome RunSorter(const TempDir& dir, const std::string& input, std::vector<std::string> args) {
+  const std::string in = dir.path() + "/in";
+  std::ofstream(in, std::ios::binary | std::ios::trunc) << input;
+  args.insert(args.begin(), ORDWELL_SORT_PATH);
+  args.push_back("--");
+  args.push_back(in);
+  Outcome run;
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const int out = ::open((dir.path() + "/out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int err = ::open((dir.path() + "/err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ::dup2(out, STDOUT_FILENO);
+    ::dup2(err, STDERR_FILENO);
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  int status = 0;
+  if (child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status)) run.status = WEXITSTATUS(status);
+  run.out = ReadAll(dir.path() + "/out");
+  run.err = ReadAll(dir.path() + "/err");
+  return run;
+}
+
+// A random list text: items rich in case variants, empty items and non-ASCII letters, joined by
+// `separator` and sometimes by others, with line breaks only as CR LF.
+std::u16string RandomList(std::mt19937& rng, std::u16string_view separator) {
+  static const std::u16string pieces[] = {u"a",  u"A",      u"b",      u"B",      u"ab",     u"Ab",
+                                          u"_",  u" ",      u"1",      u"10",     u"\u00E9", u"\u00C9",
+                                          u"ß",  u"\u03A3", u"\u03C3", u"\r",     u"\r\n",   u",",
+                                          u"\\", u"\t",     u"\uFEFF", u"\U00010400", u"\U00010428"};
+  std::uniform_int_distribution<std::size_t> piece(0, std::size(pieces) - 1);
+  std::uniform_int_distribution<int> small(0, 3);
+  std::u16string list;
+  const int items = std::uniform_int_distribution<int>(0, 12)(rng);
+  for (int i = 0; i < items; ++i) {
+    if (i != 0) list += small(rng) == 0 ? std::u16string(pieces[piece(rng)]) : std::u16string(separator);
+    for (int n = small(rng); n > 0; --n) list += pieces[piece(rng)];
+  }
+  return list;
+}
+
+TEST(OrdwellSortExact, MatchesSortListTextOnRandomLists) {
+  const std::u16string separators[] = {u", ", u",", u"\r\n", u"", u"ab", u"\u00E9", u"\\", u"\t", u"\r"};
+  std::mt19937 rng(20261207);
+  TempDir dir;
+  int refusals = 0;
+  for (int round = 0; round < 300; ++round) {
+    const std::u16string& in = separators[rng() % std::size(separators)];
+    const std::u16string& out = separators[rng() % std::size(separators)];
+    const std::u16string list = RandomList(rng, in);
+    const ordwell::SortResult want = ordwell::SortListText(list, in, out);
+    const Outcome got = RunSorter(dir, Utf8(list), {"--exact", "-i", SeparatorArgument(in), "-o", SeparatorArgument(out)});
+    SCOPED_TRACE("round " + std::to_string(round) + ", list '" + Utf8(list) + "', -i '" + SeparatorArgument(in) +
+                 "', -o '" + SeparatorArgument(out) + "'");
+    if (want.refused) {
+      ++refusals;
+      EXPECT_EQ(got.status, 1);
+      EXPECT_EQ(got.out, "");
+      EXPECT_NE(got.err.find(Utf8(ordwell::kRefusalMessage)), std::string::npos) << got.err;
+    } else {
+      EXPECT_EQ(got.status, 0) << got.err;
+      EXPECT_EQ(got.out, WithLineFeeds(Utf8(want.text)));
+      EXPECT_EQ(got.err, "");
+    }
+  }
+  // Both kinds of outcome were exercised.
+  EXPECT_GT(refusals, 10);
+  EXPECT_LT(refusals, 200);
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream stream(text);
+  for (std::string line; std::getline(stream, line);) lines.push_back(line);
+  return lines;
+}
+
+std::string Lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+  return text;
+}
+
+TEST(OrdwellSortExact, ReverseAndUniqueFollowThePlainOrder) {
+  std::mt19937 rng(7);
+  TempDir dir;
+  static const std::string letters[] = {"a", "A", "b", "B", "c", "C", " "};
+  for (int round = 0; round < 40; ++round) {
+    std::string input;
+    const int items = std::uniform_int_distribution<int>(1, 30)(rng);
+    for (int i = 0; i < items; ++i) {
+      for (int n = static_cast<int>(rng() % 3); n > 0; --n) input += letters[rng() % std::size(letters)];
+      input += '\n';
+    }
+    SCOPED_TRACE("round " + std::to_string(round) + ", input '" + input + "'");
+    const Outcome plain = RunSorter(dir, input, {});
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    std::vector<std::string> lines = Lines(plain.out);
+    ASSERT_EQ(lines.size(), static_cast<std::size_t>(items));
+
+    std::vector<std::string> unique;
+    for (const std::string& line : lines) {
+      if (unique.empty() || Lower(unique.back()) != Lower(line)) unique.push_back(line);
+    }
+    EXPECT_EQ(Lines(RunSorter(dir, input, {"-u"}).out), unique);
+    std::reverse(lines.begin(), lines.end());
+    EXPECT_EQ(Lines(RunSorter(dir, input, {"-r"}).out), lines);
+    std::reverse(unique.begin(), unique.end());
+    EXPECT_EQ(Lines(RunSorter(dir, input, {"--unique", "--reverse"}).out), unique);
+  }
+}
+
+}  // namespace
