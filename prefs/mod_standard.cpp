@@ -1,6 +1,8 @@
 #include "prefs/mod_standard.h"
 
+#include <cerrno>
 #include <exception>
+#include <system_error>
 #include <optional>
 
 #include "prefs/ini_text.h"
@@ -70,6 +72,18 @@ bool WriteIniValue(std::u16string_view Section, std::u16string_view Key, std::u1
   } catch (const std::exception&) {
     return false;
   }
+}
+
+bool WriteIniValue(std::u16string_view Section, std::u16string_view Key, std::u16string_view Value,
+                   const std::filesystem::path& FileName, std::string& WhyNot) {
+  // The writer fails either in a system call, which leaves its reason in errno, or by refusing
+  // what it read, which touches no errno; starting from zero tells the two apart.
+  errno = 0;
+  if (WriteIniValue(Section, Key, Value, FileName)) return true;
+  const int error = errno;
+  WhyNot = error != 0 ? std::generic_category().message(error)
+                      : "not a settings file this program can change safely";
+  return false;
 }
 
 }  // namespace ordwell::modStandard

@@ -21,4 +21,10 @@ std::u16string ReadIniValue(std::u16string_view Section, std::u16string_view Key
 bool WriteIniValue(std::u16string_view Section, std::u16string_view Key,
                    std::u16string_view Value, const std::filesystem::path& FileName);
 
+// Does what WriteIniValue does; when the write fails, also sets `WhyNot` to a short reason in
+// English (the system's message for the call that failed, or why the file was refused).
+bool WriteIniValue(std::u16string_view Section, std::u16string_view Key,
+                   std::u16string_view Value, const std::filesystem::path& FileName,
+                   std::string& WhyNot);
+
 }  // namespace ordwell::modStandard

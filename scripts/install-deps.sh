@@ -1,15 +1,56 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the tools need, skipping those already there.
-# Usage: scripts/install-deps.sh [extra-package...]
+# Installs the Debian packages Ordwell needs, skipping those already there.
+# Usage: scripts/install-deps.sh [build] [test] [extra-package...]
+#   build  what building and running the program needs
+#   test   what the tests, sanitizers, fuzzers, benchmarks, screenshots and package checks need
+# With neither group named, installs both.
 set -euo pipefail
 
-packages=(
-  cmake ninja-build g++ clang-14 libclang-rt-14-dev
-  qt6-base-dev libgl-dev libicu-dev libgtest-dev libbenchmark-dev
-  xvfb xauth openbox xdotool wmctrl x11-apps x11-utils imagemagick fonts-dejavu-core
-  python3 time help2man
-  "$@"
+# Building and running.
+build_packages=(
+  cmake
+  ninja-build
+  g++
+  qt6-base-dev
+  libgl-dev
+  libicu-dev
+  help2man
 )
+
+# Tests and tools; one package a line.
+test_packages=(
+  clang-14
+  libclang-rt-14-dev
+  libgtest-dev
+  libbenchmark-dev
+  xvfb
+  xauth
+  openbox
+  xdotool
+  wmctrl
+  x11-apps
+  x11-utils
+  imagemagick
+  fonts-dejavu-core
+  python3
+  time
+  file
+  dpkg-dev
+  desktop-file-utils
+  appstream
+  lintian
+)
+
+packages=()
+groups=0
+for arg in "$@"; do
+  case "$arg" in
+    build) packages+=("${build_packages[@]}"); groups=1 ;;
+    test) packages+=("${test_packages[@]}"); groups=1 ;;
+    *) packages+=("$arg") ;;
+  esac
+done
+[ "$groups" -eq 1 ] || packages+=("${build_packages[@]}" "${test_packages[@]}")
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Builds the release preset and starts Ordwell.
+# Installs what building and running need, builds the program (no tests) and starts Ordwell.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
-cmake --preset release >/dev/null
-cmake --build --preset release --target ordwell
-exec build/release/window/ordwell "$@"
+scripts/install-deps.sh build
+cmake --preset app >/dev/null
+cmake --build --preset app --target ordwell
+exec build/app/window/ordwell "$@"

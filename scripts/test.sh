@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset="${1:-release}"
-scripts/install-deps.sh
+scripts/install-deps.sh build test
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset"
 ctest --preset "$preset" -j "$(nproc)"

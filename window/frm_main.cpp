@@ -21,6 +21,7 @@
 #include "prefs/mod_standard.h"
 #include "sorting/sort_list.h"
 #include "window/listbox/list_text_box.h"
+#include "window/settings_location.h"
 
 namespace ordwell {
 
@@ -250,7 +251,7 @@ void FrmMain::ConnectHandlers() {
 FrmMain::~FrmMain() = default;
 
 std::filesystem::path FrmMain::PrefsPath() const {
-  return std::filesystem::path(app_.Path) / u"Prefs.ini";
+  return app_.Path / services::kSettingsFileName;
 }
 
 void FrmMain::Form_Initialize() { services::InitCommonControls(); }
@@ -323,10 +324,17 @@ void FrmMain::txtListOut_KeyDown(std::int16_t KeyCode, std::int16_t Shift) {
 }
 
 void FrmMain::Form_Unload(std::int16_t& /*Cancel*/) {
-  modStandard::WriteIniValue(u"Prefs", u"DelimiterIn", c_->txtDelimiterIn.Text(), PrefsPath());
-  modStandard::WriteIniValue(u"Prefs", u"DelimiterOut", c_->txtDelimiterOut.Text(), PrefsPath());
+  // The user's configuration folder may not exist yet; a save that fails anyway is reported once.
+  services::MakeSettingsFolder(PrefsPath());
+  std::string whyNot;
+  bool saved = modStandard::WriteIniValue(u"Prefs", u"DelimiterIn", c_->txtDelimiterIn.Text(),
+                                          PrefsPath(), whyNot);
+  saved = modStandard::WriteIniValue(u"Prefs", u"DelimiterOut", c_->txtDelimiterOut.Text(),
+                                     PrefsPath(), whyNot) && saved;
   const bool closed = c_->cmdOptions.Caption() == kOptionsClosed;
-  modStandard::WriteIniValue(u"Prefs", u"OptionsOpen", closed ? u"False" : u"True", PrefsPath());
+  saved = modStandard::WriteIniValue(u"Prefs", u"OptionsOpen", closed ? u"False" : u"True",
+                                     PrefsPath(), whyNot) && saved;
+  if (!saved) services::ReportSaveFailure(PrefsPath(), whyNot);
 }
 
 void FrmMain::UnloadOnce() {

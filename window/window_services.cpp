@@ -20,6 +20,7 @@
 
 #include "ordwell_version.h"
 #include "window/listbox/list_text_box.h"
+#include "window/settings_location.h"
 
 #ifdef Q_OS_UNIX
 #include <csignal>
@@ -74,10 +75,10 @@ QIcon AppIcon() {
 }
 
 AppFacts AppFacts::FromApplication() {
-  return WithPath(ToU16(QCoreApplication::applicationDirPath()));
+  return WithPath(SettingsFolderFor(ExecutableFolder(), UserConfigFolder()));
 }
 
-AppFacts AppFacts::WithPath(std::u16string path) {
+AppFacts AppFacts::WithPath(std::filesystem::path path) {
   return AppFacts{std::u16string(kAppTitle), std::move(path),
                   static_cast<std::int16_t>(ordwell::version::kRevision)};
 }

@@ -5,6 +5,7 @@
 #include <QtGlobal>
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -37,13 +38,15 @@ constexpr int TwipsToPixels(int twips) { return twips / kTwipsPerPixel; }
 // What the program knows about itself.
 struct AppFacts {
   std::u16string Title;
-  std::u16string Path;  // directory of the executable, no trailing separator
+  // The folder that holds Prefs.ini: the executable's own folder for a portable copy, the user's
+  // configuration folder for an installed one; kept as the file system's bytes.
+  std::filesystem::path Path;
   std::int16_t Revision = 0;
 
   // Returns the facts of the running program; needs a QCoreApplication.
   static AppFacts FromApplication();
-  // Returns the facts of the running program with another application directory.
-  static AppFacts WithPath(std::u16string path);
+  // Returns the facts of the running program with another settings folder.
+  static AppFacts WithPath(std::filesystem::path path);
 };
 
 // Returns the widget text (Qt '\n' line breaks) with every line break as a CR LF pair.

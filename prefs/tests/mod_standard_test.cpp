@@ -5,8 +5,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -291,6 +293,26 @@ TEST(ModStandard, EmptyValueIsStoredEmptyAndReadsAsDefault) {
   // An unpaired surrogate cannot be stored; it comes back as U+FFFD.
   ASSERT_TRUE(WriteIniValue(u"Prefs", u"DelimiterIn", std::u16string{u'a', char16_t{0xD83D}}, file));
   EXPECT_EQ(Read(file, u"DelimiterIn"), u"a\uFFFD");
+}
+
+TEST(ModStandard, FailedWriteSaysWhyAndSuccessLeavesTheReasonAlone) {
+  const TempDir dir;
+  const fs::path file = dir / "Prefs.ini";
+  WriteBytes(file, "[Prefs]\n");
+  std::string whyNot = "untouched";
+  EXPECT_TRUE(WriteIniValue(u"Prefs", u"DelimiterIn", u"x", file, whyNot));
+  EXPECT_EQ(whyNot, "untouched");
+  // A failing system call gives its own message, even with a stale errno from before.
+  errno = EEXIST;
+  EXPECT_FALSE(WriteIniValue(u"Prefs", u"DelimiterIn", u"x", file / "Prefs.ini", whyNot));
+  EXPECT_EQ(whyNot, std::generic_category().message(ENOTDIR));
+  EXPECT_FALSE(WriteIniValue(u"Prefs", u"DelimiterIn", u"x", dir / "missing" / "Prefs.ini", whyNot));
+  EXPECT_EQ(whyNot, std::generic_category().message(ENOENT));
+  // A refused file has no system error behind it.
+  errno = EACCES;
+  WriteBytes(dir / "utf16.ini", std::string("\xFF\xFE[\0P\0]\0", 8));
+  EXPECT_FALSE(WriteIniValue(u"Prefs", u"DelimiterIn", u"x", dir / "utf16.ini", whyNot));
+  EXPECT_EQ(whyNot, "not a settings file this program can change safely");
 }
 
 }  // namespace

@@ -77,8 +77,10 @@ TEST(Differential, SortListTextMatchesTheLiteralStepsWhateverTheWorkSplit) {
     ASSERT_EQ(items.has_value(), !expected.refused);
     if (items) {
       std::u16string joined;
-      for (std::size_t i = 0; i < items->size(); ++i)
-        joined += (i == 0 ? u"" : u"\x1F") + std::u16string((*items)[i]);
+      for (std::size_t i = 0; i < items->size(); ++i) {
+        if (i != 0) joined += u'\x1F';
+        joined += (*items)[i];
+      }
       ASSERT_EQ(joined, reference::SortListText(list, inputSeparator, u"\x1F").text);
       ASSERT_EQ(items->Join(outputSeparator), expected.text);
     }

@@ -20,7 +20,9 @@ std::u16string Sort(std::u16string_view list, std::u16string_view in = u", ",
 
 bool Refused(std::u16string_view list, std::u16string_view in = u", ") {
   const SortResult result = SortListText(list, in, u", ");
-  if (result.refused) EXPECT_TRUE(result.text.empty());
+  if (result.refused) {
+    EXPECT_TRUE(result.text.empty());
+  }
   return result.refused;
 }
 

@@ -1,5 +1,7 @@
 #!/usr/bin/env python3
-"""Draws the program icon, 32 x 32 and 16 x 16, as palette PNGs in the standard 16 colours.
+"""Draws the program icon as palette PNGs in the standard 16 colours: 16, 32 and 48 pixels drawn
+at their own size, 64, 128 and 256 pixels as the 32-pixel drawing enlarged two, four and eight
+times, so the large sizes keep the same crisp pixels.
 
 Three white sheets outlined in black, each set down and to the right of the one in front of it;
 the front sheet is ruled in light grey and has its lower-right corner folded over. Pixels outside
@@ -72,11 +74,19 @@ def png(pixels):
             + chunk(b"IEND", b""))
 
 
+def enlarge(pixels, factor):
+    return [[p for p in row for _ in range(factor)] for row in pixels for _ in range(factor)]
+
+
 def main():
     out = Path(sys.argv[1])
     out.mkdir(parents=True, exist_ok=True)
-    (out / "icon-32.png").write_bytes(png(draw(32, 22, 26, 3, 6, 3, 3)))
+    icon32 = draw(32, 22, 26, 3, 6, 3, 3)
+    (out / "icon-32.png").write_bytes(png(icon32))
     (out / "icon-16.png").write_bytes(png(draw(16, 11, 12, 2, 3, 2, 2)))
+    (out / "icon-48.png").write_bytes(png(draw(48, 33, 39, 4, 9, 4, 5)))
+    for factor in (2, 4, 8):
+        (out / f"icon-{32 * factor}.png").write_bytes(png(enlarge(icon32, factor)))
 
 
 if __name__ == "__main__":
