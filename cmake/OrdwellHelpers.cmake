@@ -85,3 +85,15 @@ function(ordwell_add_fuzzer name)
   target_link_libraries(${name} PRIVATE ${ARG_LIBS})
   ordwell_target_warnings(${name})
 endfunction()
+
+# ordwell_gzip(SOURCE OUTPUT)
+# Compresses SOURCE into OUTPUT at build time, without a time stamp, so packages built from the
+# same sources are the same (manual pages and changelogs are installed compressed).
+find_program(GZIP_EXECUTABLE gzip REQUIRED)
+function(ordwell_gzip source output)
+  add_custom_command(
+    OUTPUT "${output}"
+    COMMAND "${GZIP_EXECUTABLE}" -9 -n -c "${source}" > "${output}"
+    DEPENDS "${source}"
+    VERBATIM)
+endfunction()

@@ -14,7 +14,8 @@ prefix="$root/usr"
 cmake --install "$build" --prefix "$prefix" >/dev/null
 id=example.quorvane.Ordwell
 for f in bin/ordwell bin/ordwell-sort "share/applications/$id.desktop" "share/metainfo/$id.metainfo.xml" \
-         share/man/man1/ordwell.1.gz share/doc/ordwell/copyright share/doc/ordwell/changelog.gz \
+         share/man/man1/ordwell.1.gz share/man/man1/ordwell-sort.1.gz \
+         share/bash-completion/completions/ordwell-sort share/doc/ordwell/copyright share/doc/ordwell/changelog.gz \
          share/icons/hicolor/{16x16,32x32,48x48,64x64,128x128,256x256}/apps/$id.png; do
   [ -e "$prefix/$f" ] || fail "cmake --install did not install $f"
 done

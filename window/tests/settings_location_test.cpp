@@ -1,6 +1,5 @@
 #include <QApplication>
 #include <QCoreApplication>
-#include <QPlainTextEdit>
 #include <QStandardPaths>
 #include <QTest>
 
@@ -187,14 +186,13 @@ void SettingsLocationTest::settingsRoundTripInAFolderNamedWithALatin1Byte() {
   QCOMPARE(folder, app);
   {
     FrmMain form(AppFacts::WithPath(folder));
-    ordwell::testing::Control<QPlainTextEdit>(form, "txtDelimiterOut")->setPlainText(" ; ");
+    ordwell::testing::SetTextOf(ordwell::testing::Control(form, "txtDelimiterOut"), " ; ");
     QVERIFY(form.close());
   }
   QCOMPARE(ReadFile(app / "Prefs.ini"),
            std::string("[Prefs]\nDelimiterIn=,lsSpc\nDelimiterOut=lsSpc;lsSpc\nOptionsOpen=False\n"));
   FrmMain again(AppFacts::WithPath(folder));
-  QCOMPARE(ordwell::testing::Control<QPlainTextEdit>(again, "txtDelimiterOut")->toPlainText(),
-           QString(" ; "));
+  QCOMPARE(ordwell::testing::TextOf(ordwell::testing::Control(again, "txtDelimiterOut")), QString(" ; "));
 }
 
 void SettingsLocationTest::failedSavePrintsOneLineNamingTheFileAndTheReason() {
