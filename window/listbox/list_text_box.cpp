@@ -1,7 +1,10 @@
 #include "window/listbox/list_text_box.h"
 
 #include "window/listbox/advance_cache.h"
+#include "window/listbox/list_text_box_accessible.h"
+#include "window/listbox/wait_cursor.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -32,6 +35,7 @@
 #include <array>
 #include <climits>
 #include <cmath>
+#include <utility>
 
 namespace ordwell {
 
@@ -47,6 +51,8 @@ constexpr qsizetype kGraphemeWindow = 64;
 constexpr qsizetype kSurroundingWindow = 512;
 // How often the view scrolls while a selection is dragged beyond its edge.
 constexpr int kDragScrollMs = 50;
+// A paste this long (in UTF-16 units) takes long enough to show the wait cursor.
+constexpr qsizetype kLargePaste = qsizetype{1} << 18;
 
 enum CharClass { kSpace, kWord, kLineBreak, kOther };
 
@@ -81,6 +87,7 @@ ListTextBox::ListTextBox(QWidget* parent)
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   viewport()->setCursor(Qt::IBeamCursor);
   verticalScrollBar()->setSingleStep(1);
+  listbox::installAccessibility();
 }
 
 ListTextBox::~ListTextBox() = default;
@@ -89,7 +96,9 @@ ListTextBox::~ListTextBox() = default;
 // Public interface
 
 void ListTextBox::setPlainText(const QString& text) {
-  m_text = text;
+  const QString old = std::exchange(m_text, text);
+  const qsizetype oldAnchor = m_anchor;
+  const qsizetype oldCaret = m_caret;
   m_undo.clear();
   m_redo.clear();
   m_mergeOpen = false;
@@ -100,6 +109,8 @@ void ListTextBox::setPlainText(const QString& text) {
   verticalScrollBar()->setValue(0);
   layoutRows(true);
   restartBlink();
+  listbox::notifyTextReplaced(this, 0, old, m_text);
+  listbox::notifyCaretMoved(this, oldAnchor, oldCaret, m_anchor, m_caret);
   emit textChanged();
 }
 
@@ -110,6 +121,7 @@ void ListTextBox::setReadOnly(bool readOnly) {
   setAttribute(Qt::WA_InputMethodEnabled, !readOnly);
   m_preedit.clear();
   viewport()->update();
+  listbox::notifyReadOnlyChanged(this);
 }
 
 bool ListTextBox::isReadOnly() const { return m_readOnly; }
@@ -164,6 +176,7 @@ void ListTextBox::paste() {
   }
   const QString text = withLineFeeds(QGuiApplication::clipboard()->text());
   if (!text.isEmpty()) {
+    const listbox::WaitCursor wait(text.size() >= kLargePaste);
     userEdit(selectionStart(), selectionLength(), text, EditKind::Other);
   }
 }
@@ -328,8 +341,9 @@ void ListTextBox::setAnchorAndCaret(qsizetype anchor, qsizetype caret) {
   if (anchor == m_anchor && caret == m_caret) {
     return;
   }
-  m_anchor = anchor;
-  m_caret = caret;
+  const qsizetype oldAnchor = std::exchange(m_anchor, anchor);
+  const qsizetype oldCaret = std::exchange(m_caret, caret);
+  listbox::notifyCaretMoved(this, oldAnchor, oldCaret, m_anchor, m_caret);
   viewport()->update();
   restartBlink();
   if (hasFocus()) {
@@ -343,9 +357,11 @@ void ListTextBox::moveCaret(qsizetype pos, bool extend) {
   ensureCaretVisible();
 }
 
-void ListTextBox::ensureCaretVisible() {
+void ListTextBox::ensureCaretVisible() { scrollToPosition(m_caret); }
+
+void ListTextBox::scrollToPosition(qsizetype pos) {
   ensureLayout();
-  const qsizetype row = m_rows.rowOf(m_caret);
+  const qsizetype row = m_rows.rowOf(clampTo(pos, 0, m_text.size()));
   const int top = topRow();
   const int page = visibleRows();
   if (row < top) {
@@ -470,6 +486,8 @@ qsizetype ListTextBox::previousWordStart(qsizetype pos) const {
 // Editing
 
 void ListTextBox::replaceText(qsizetype pos, qsizetype length, const QString& with) {
+  // Only a listening screen reader needs the removed text.
+  const QString removed = QAccessible::isActive() ? m_text.mid(pos, length) : QString();
   m_text.replace(pos, length, with);
   if (m_rowsValid) {
     m_rows.update(m_text, pos, length, with.size(), m_rowsWidth, *m_advances);
@@ -481,6 +499,7 @@ void ListTextBox::replaceText(qsizetype pos, qsizetype length, const QString& wi
     updateScrollRange();
     viewport()->update();
   }
+  listbox::notifyTextReplaced(this, pos, removed, with);
   emit textChanged();
 }
 
@@ -1007,5 +1026,47 @@ void ListTextBox::changeEvent(QEvent* event) {
     layoutRows(false);
   }
 }
+
+// ---------------------------------------------------------------------------------------------
+// Positions and edits for assistive technology
+
+qsizetype ListTextBox::cursorPosition() const { return m_caret; }
+
+bool ListTextBox::replaceRange(qsizetype start, qsizetype length, const QString& text) {
+  if (m_readOnly) {
+    return false;
+  }
+  const qsizetype from = snapToCodePoint(clampTo(start, 0, m_text.size()), false);
+  const qsizetype to = snapToCodePoint(clampTo(start + std::max<qsizetype>(0, length), from, m_text.size()), true);
+  userEdit(from, to - from, withLineFeeds(text), EditKind::Other);
+  return true;
+}
+
+std::pair<qsizetype, qsizetype> ListTextBox::rowAt(qsizetype pos) {
+  ensureLayout();
+  const qsizetype row = m_rows.rowOf(clampTo(pos, 0, m_text.size()));
+  const qsizetype next = row + 1 < m_rows.rowCount() ? m_rows.rowStart(row + 1) : m_text.size();
+  return {m_rows.rowStart(row), next};
+}
+
+QRect ListTextBox::characterRect(qsizetype pos) {
+  ensureLayout();
+  pos = clampTo(pos, 0, m_text.size());
+  const qsizetype row = m_rows.rowOf(pos);
+  const qsizetype start = m_rows.rowStart(row);
+  const qsizetype end = m_rows.rowEnd(m_text, row);
+  QTextLayout layout(QString(), font(), viewport());
+  setupLayout(layout, row, false);
+  const QTextLine line = layout.lineAt(0);
+  const qreal left = line.cursorToX(toInt(pos - start));
+  // A line break or the end of the text has no width of its own; it gets a caret's.
+  const qreal right = pos < end ? line.cursorToX(toInt(std::min(nextGrapheme(pos), end) - start)) : left + 1;
+  const int top = kTopMargin + toInt(row - topRow()) * lineHeight();
+  const int x = kSideMargin + static_cast<int>(std::floor(left));
+  const int width = std::max(1, static_cast<int>(std::ceil(right - left)));
+  return QRect(x, top, width, lineHeight()).translated(viewport()->pos());
+}
+
+qsizetype ListTextBox::positionAtPoint(QPoint point) { return positionAt(point - viewport()->pos()); }
 
 }  // namespace ordwell
