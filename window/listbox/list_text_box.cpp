@@ -4,7 +4,6 @@
 #include "window/listbox/list_text_box_accessible.h"
 #include "window/listbox/wait_cursor.h"
 
-#include <QAccessible>
 #include <QAction>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -487,7 +486,7 @@ qsizetype ListTextBox::previousWordStart(qsizetype pos) const {
 
 void ListTextBox::replaceText(qsizetype pos, qsizetype length, const QString& with) {
   // Only a listening screen reader needs the removed text.
-  const QString removed = QAccessible::isActive() ? m_text.mid(pos, length) : QString();
+  const QString removed = listbox::accessibilityListening() ? m_text.mid(pos, length) : QString();
   m_text.replace(pos, length, with);
   if (m_rowsValid) {
     m_rows.update(m_text, pos, length, with.size(), m_rowsWidth, *m_advances);

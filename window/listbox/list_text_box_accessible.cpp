@@ -272,28 +272,47 @@ QAccessibleInterface* createAccessible(const QString& className, QObject* object
   return nullptr;
 }
 
+AccessibilityEventSink& eventSink() {
+  static AccessibilityEventSink sink = nullptr;
+  return sink;
+}
+
+void send(QAccessibleEvent* event) {
+  if (AccessibilityEventSink sink = eventSink()) {
+    sink(event);
+  } else {
+    QAccessible::updateAccessibility(event);
+  }
+}
+
 }  // namespace
 
 void installAccessibility() { QAccessible::installFactory(&createAccessible); }
 
+bool accessibilityListening() { return eventSink() != nullptr || QAccessible::isActive(); }
+
+AccessibilityEventSink setAccessibilityEventSink(AccessibilityEventSink sink) {
+  return std::exchange(eventSink(), sink);
+}
+
 void notifyTextReplaced(QWidget* box, qsizetype pos, const QString& removed, const QString& inserted) {
-  if (!QAccessible::isActive() || (removed.isEmpty() && inserted.isEmpty())) {
+  if (!accessibilityListening() || (removed.isEmpty() && inserted.isEmpty())) {
     return;
   }
   if (removed.isEmpty()) {
     QAccessibleTextInsertEvent event(box, toInt(pos), inserted);
-    QAccessible::updateAccessibility(&event);
+    send(&event);
   } else if (inserted.isEmpty()) {
     QAccessibleTextRemoveEvent event(box, toInt(pos), removed);
-    QAccessible::updateAccessibility(&event);
+    send(&event);
   } else {
     QAccessibleTextUpdateEvent event(box, toInt(pos), removed, inserted);
-    QAccessible::updateAccessibility(&event);
+    send(&event);
   }
 }
 
 void notifyCaretMoved(QWidget* box, qsizetype oldAnchor, qsizetype oldCaret, qsizetype anchor, qsizetype caret) {
-  if (!QAccessible::isActive()) {
+  if (!accessibilityListening()) {
     return;
   }
   // Where nothing is selected the selection is empty wherever the caret is.
@@ -305,22 +324,22 @@ void notifyCaretMoved(QWidget* box, qsizetype oldAnchor, qsizetype oldCaret, qsi
     const auto [start, end] = range(anchor, caret);
     QAccessibleTextSelectionEvent event(box, anchor == caret ? -1 : toInt(start), anchor == caret ? -1 : toInt(end));
     event.setCursorPosition(toInt(caret));
-    QAccessible::updateAccessibility(&event);
+    send(&event);
   } else if (oldCaret != caret) {
     QAccessibleTextCursorEvent event(box, toInt(caret));
-    QAccessible::updateAccessibility(&event);
+    send(&event);
   }
 }
 
 void notifyReadOnlyChanged(QWidget* box) {
-  if (!QAccessible::isActive()) {
+  if (!accessibilityListening()) {
     return;
   }
   QAccessible::State changed;
   changed.readOnly = true;
   changed.editable = true;
   QAccessibleStateChangeEvent event(box, changed);
-  QAccessible::updateAccessibility(&event);
+  send(&event);
 }
 
 }  // namespace ordwell::listbox
