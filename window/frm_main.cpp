@@ -1,5 +1,7 @@
 #include "frm_main.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFont>
@@ -158,6 +160,19 @@ void FitLabelFont(const std::array<QLabel*, 4>& labels, const QFont& windowFont)
   for (QLabel* label : labels) label->setFont(font);
 }
 
+// Assistive technology announces the window as a window with its title, not as a nameless pane
+// (the role a plain top-level QWidget gets), and the borderless panel inside the options frame as
+// a mere container, not as a second window (the role a QFrame gets).
+QAccessibleInterface* WindowAccessible(const QString& className, QObject* object) {
+  if (className == QLatin1String(FrmMain::staticMetaObject.className())) {
+    return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+  }
+  if (className == QLatin1String("QFrame") && object->objectName() == QLatin1String("picOptions")) {
+    return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Client);
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 // The controls as the handlers see them, plus the few widgets no handler touches.
@@ -176,6 +191,8 @@ struct FrmMain::Controls {
 
 FrmMain::FrmMain(services::AppFacts app, QWidget* parent)
     : QWidget(parent), app_(std::move(app)), form_(this) {
+  // Before anything can ask for the window's accessible interface, which Qt then keeps.
+  QAccessible::installFactory(&WindowAccessible);
   Form_Initialize();
   CreateControls();
   ConnectHandlers();

@@ -320,12 +320,13 @@ void notifyCaretMoved(QWidget* box, qsizetype oldAnchor, qsizetype oldCaret, qsi
     return a == b ? std::pair<qsizetype, qsizetype>{0, 0} : std::pair<qsizetype, qsizetype>{std::min(a, b), std::max(a, b)};
   };
   if (range(oldAnchor, oldCaret) != range(anchor, caret)) {
-    // A selection event also tells where the caret went.
     const auto [start, end] = range(anchor, caret);
     QAccessibleTextSelectionEvent event(box, anchor == caret ? -1 : toInt(start), anchor == caret ? -1 : toInt(end));
     event.setCursorPosition(toInt(caret));
     send(&event);
-  } else if (oldCaret != caret) {
+  }
+  // Screen readers follow the caret by its own event, also while a selection grows.
+  if (oldCaret != caret) {
     QAccessibleTextCursorEvent event(box, toInt(caret));
     send(&event);
   }

@@ -26,6 +26,7 @@ class FrmMainAccessibilityTest : public QObject {
   void everyBoxReadsItsTextThroughTheTextInterface_data();
   void everyBoxReadsItsTextThroughTheTextInterface();
   void buttonsDescribeThemselvesAndLabelsStayAsShown();
+  void windowIsAWindowNamedByItsTitle();
 
  private:
   std::unique_ptr<QTemporaryDir> appDir_;
@@ -109,6 +110,15 @@ void FrmMainAccessibilityTest::buttonsDescribeThemselvesAndLabelsStayAsShown() {
     QCOMPARE(label->text(), QString(captions[index]));
     QVERIFY(label->buddy() != nullptr);
   }
+}
+
+void FrmMainAccessibilityTest::windowIsAWindowNamedByItsTitle() {
+  QAccessibleInterface* const iface = QAccessible::queryAccessibleInterface(form_.get());
+  QCOMPARE(iface->role(), QAccessible::Window);
+  QCOMPARE(iface->text(QAccessible::Name), QString("Ordwell 1.0 Beta"));
+  QCOMPARE(iface->childCount(), 8);  // two captions, two lists, three buttons, the options frame
+  // Only the window is a window; the panel inside the options frame is a plain container.
+  QCOMPARE(QAccessible::queryAccessibleInterface(Control(*form_, "picOptions"))->role(), QAccessible::Client);
 }
 
 QTEST_MAIN(FrmMainAccessibilityTest)
