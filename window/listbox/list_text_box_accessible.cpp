@@ -148,7 +148,8 @@ public:
   QString text(int startOffset, int endOffset) const override {
     const QString all = box()->toPlainText();
     const qsizetype from = std::clamp<qsizetype>(startOffset, 0, all.size());
-    const qsizetype to = std::clamp<qsizetype>(endOffset, from, all.size());
+    // An end of -1 stands for the end of the text.
+    const qsizetype to = endOffset == -1 ? all.size() : std::clamp<qsizetype>(endOffset, from, all.size());
     return all.mid(from, to - from);
   }
   int characterCount() const override { return toInt(box()->toPlainText().size()); }
@@ -174,6 +175,7 @@ public:
     const QPoint local = box()->mapFromGlobal(point);
     return box()->rect().contains(local) ? toInt(box()->positionAtPoint(local)) : -1;
   }
+  // The box scrolls by whole rows; bringing the start into view shows as much as fits.
   void scrollToSubstring(int startIndex, int /*endIndex*/) override { box()->scrollToPosition(startIndex); }
   // The text has one look throughout.
   QString attributes(int /*offset*/, int* startOffset, int* endOffset) const override {

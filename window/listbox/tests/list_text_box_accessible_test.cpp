@@ -101,6 +101,7 @@ private slots:
   void editingThroughTheInterfaceIsUndoable();
   void readOnlyBoxRefusesEditing();
   void characterGeometryRoundTrips();
+  void scrollingBringsASubstringIntoView();
   void eventsFollowTextCaretAndSelection();
 };
 
@@ -120,6 +121,7 @@ void ListTextBoxAccessibleTest::boxIsEditableTextWithTheTextInterface() {
   QCOMPARE(h.text()->text(0, 31), threeLines());
   QCOMPARE(h.text()->text(6, 13), QStringLiteral("beta\nga"));
   QCOMPARE(h.text()->text(28, 99), kGrinning + QStringLiteral("z"));  // the end is clamped
+  QCOMPARE(h.text()->text(28, -1), kGrinning + QStringLiteral("z"));  // -1 is the end
 }
 
 void ListTextBoxAccessibleTest::textAroundAnOffset_data() {
@@ -311,6 +313,21 @@ void ListTextBoxAccessibleTest::characterGeometryRoundTrips() {
   QVERIFY(text->characterRect(1).left() > text->characterRect(0).left());
   QVERIFY(text->characterRect(11).top() > text->characterRect(0).top());
   QCOMPARE(text->offsetAtPoint(boxOnScreen.bottomRight() + QPoint(5, 5)), -1);
+}
+
+void ListTextBoxAccessibleTest::scrollingBringsASubstringIntoView() {
+  QString text;
+  for (int i = 0; i < 1000; ++i) {
+    text += QStringLiteral("row %1\n").arg(i, 4, 10, QLatin1Char('0'));
+  }
+  Harness h(text);
+  QVERIFY(h.ready());
+  const int offset = static_cast<int>(text.indexOf(QStringLiteral("row 0500")));
+  const QRect viewport(h.box->viewport()->mapToGlobal(QPoint(0, 0)), h.box->viewport()->size());
+  QVERIFY(!viewport.contains(h.text()->characterRect(offset)));
+  h.text()->scrollToSubstring(offset, offset + 8);
+  QVERIFY(viewport.contains(h.text()->characterRect(offset)));
+  QCOMPARE(h.text()->cursorPosition(), 0);  // scrolling moves neither the caret nor the selection
 }
 
 void ListTextBoxAccessibleTest::eventsFollowTextCaretAndSelection() {
