@@ -15,18 +15,21 @@ struct LineSpan {
 };
 
 LineSpan LineAt(std::string_view text, std::size_t begin) {
-  const std::size_t lf = text.find('\n', begin);
-  if (lf == std::string_view::npos) return {begin, text.size(), text.size()};
-  const std::size_t end = (lf > begin && text[lf - 1] == '\r') ? lf - 1 : lf;
-  return {begin, end, lf + 1};
+  const std::size_t brk = text.find_first_of("\r\n", begin);
+  if (brk == std::string_view::npos) return {begin, text.size(), text.size()};
+  const bool crLf = text[brk] == '\r' && brk + 1 < text.size() && text[brk + 1] == '\n';
+  return {begin, brk, brk + (crLf ? 2 : 1)};
 }
 
 std::size_t BodyStart(std::string_view text) { return text.starts_with(kUtf8Bom) ? kUtf8Bom.size() : 0; }
 
 std::string_view NewlineStyleOf(std::string_view text) {
-  const std::size_t lf = text.find('\n');
-  return (lf != std::string_view::npos && lf > 0 && text[lf - 1] == '\r') ? "\r\n" : "\n";
+  const LineSpan first = LineAt(text, 0);
+  if (first.end == text.size()) return "\n";
+  return text.substr(first.end, first.next - first.end);
 }
+
+bool EndsWithLineBreak(std::string_view text) { return text.ends_with('\n') || text.ends_with('\r'); }
 
 }  // namespace
 
@@ -128,7 +131,7 @@ std::string WithValue(std::string_view text, std::string_view section, std::stri
   const bool foundSection = insertAt != std::string_view::npos;
   const std::size_t at = foundSection ? insertAt : text.size();
   // The line before the insertion point may be the last of the file, without a line ending.
-  if (at > body && text[at - 1] != '\n') addition.append(newline);
+  if (at > body && !EndsWithLineBreak(text.substr(0, at))) addition.append(newline);
   if (!foundSection) addition.append("[").append(section).append("]").append(newline);
   addition.append(key).append("=").append(value).append(newline);
 

@@ -6,8 +6,8 @@
 #include <string_view>
 
 // The sectioned settings format as bytes: "[section]" header lines and "key=value" lines, with
-// every other byte of a file carried through untouched. Lines end at LF; a CR right before the
-// LF belongs to the line ending, not to the line. Names are compared without regard to ASCII
+// every other byte of a file carried through untouched. Lines end at CR LF, at LF or at a CR
+// not followed by LF; the line ending does not belong to the line. Names are compared without regard to ASCII
 // letter case, ignoring blanks (space, tab) around them; values are everything after the first
 // "=", byte for byte.
 namespace ordwell::prefs {
@@ -63,7 +63,7 @@ std::optional<std::string_view> FindValue(std::string_view text, std::string_vie
 // Returns the file's bytes with `key` in `section` holding `value`: an existing key line keeps
 // everything up to its "=" and its line ending; a missing key goes after the last key line of
 // the section (or right after its header); a missing section goes at the end of the file. New
-// lines take the file's own line ending (CR LF when its first line ends so, else LF). The names
+// lines take the file's own line ending (that of its first line; LF when it has none). The names
 // must already be trimmed, and no argument may hold CR or LF.
 std::string WithValue(std::string_view text, std::string_view section, std::string_view key,
                       std::string_view value);

@@ -12,9 +12,12 @@ namespace {
 
 bool HoldsLineBreak(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
 
-// A file saved as UTF-16 would be corrupted by lines added in UTF-8, so it is left alone.
-bool StartsWithUtf16Bom(std::string_view bytes) {
-  return bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF");
+// Whether lines added in UTF-8 would corrupt the file: text saved as UTF-16 or UTF-32 (with a
+// byte-order mark, or without one, when its ASCII characters leave NUL bytes between them), or
+// anything else with a NUL in it, is no UTF-8 text file and is left alone.
+bool IsNotUtf8Text(std::string_view bytes) {
+  return bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF") ||
+         bytes.find('\0') != std::string_view::npos;
 }
 
 }  // namespace
@@ -56,7 +59,9 @@ bool WriteIniValue(std::u16string_view Section, std::u16string_view Key, std::u1
     if (HoldsLineBreak(value)) return false;
 
     const prefs::FileContents old = prefs::ReadWholeFile(FileName);
-    if (old.state == prefs::FileContents::State::Unusable || StartsWithUtf16Bom(old.bytes)) return false;
+    if (old.state == prefs::FileContents::State::Unusable || !old.writable || IsNotUtf8Text(old.bytes)) {
+      return false;
+    }
 
     const std::string updated = prefs::WithValue(old.bytes, sectionName, keyName, value);
     if (updated.size() > prefs::kMaxFileBytes) return false;

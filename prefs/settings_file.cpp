@@ -1,13 +1,15 @@
 #include "prefs/settings_file.h"
 
-#include <array>
 #include <atomic>
+#include <charconv>
 #include <cerrno>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <utility>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -106,79 +108,64 @@ void SyncFolderOf(const std::filesystem::path& target) {
   if (dir.valid()) ::fsync(dir.get());
 }
 
-// Gathers the bytes of one line, keeping at most kMaxFileBytes of it.
-class LineBuffer {
- public:
-  void Append(std::string_view bytes) {
-    const std::size_t room = kMaxFileBytes - line_.size();
-    if (bytes.size() > room) overlong_ = true;
-    line_.append(bytes.substr(0, room));
-  }
-  // Returns the line without a CR that ended it before the LF.
-  std::string_view Content(bool endedByLf) const {
-    std::string_view content = line_;
-    if (endedByLf && !overlong_ && content.ends_with('\r')) content.remove_suffix(1);
-    return content;
-  }
-  bool overlong() const { return overlong_; }
-  void Clear() {
-    line_.clear();
-    overlong_ = false;
-  }
+// Whether the caller may replace the existing file `file`, described by `info`: it must pass the
+// kernel's write-permission check for the caller's effective ids, and some write bit must be set,
+// since root passes that check for any file and a file nobody may write is meant to stay as it is.
+bool MayWrite(const std::filesystem::path& file, const struct stat& info) {
+  return (info.st_mode & 0222) != 0 && ::faccessat(AT_FDCWD, file.c_str(), W_OK, AT_EACCESS) == 0;
+}
 
- private:
-  std::string line_;
-  bool overlong_ = false;
-};
+// Returns the process id in the name of a temporary this writer makes for `target`,
+// ".<name>.<pid>-<n>.tmp", or 0 when `name` is not such a temporary.
+pid_t TemporaryOwner(std::string_view name, std::string_view target) {
+  const auto digits = [&name](char end) {
+    std::size_t n = 0;
+    while (n < name.size() && name[n] >= '0' && name[n] <= '9') ++n;
+    if (n == 0 || n >= name.size() || name[n] != end) return std::string_view();
+    std::string_view taken = name.substr(0, n);
+    name.remove_prefix(n + 1);
+    return taken;
+  };
+  if (!name.starts_with('.')) return 0;
+  name.remove_prefix(1);
+  if (!name.starts_with(target)) return 0;
+  name.remove_prefix(target.size());
+  if (!name.starts_with('.')) return 0;
+  name.remove_prefix(1);
+  const std::string_view pid = digits('-');
+  if (pid.empty() || digits('.').empty() || name != "tmp") return 0;
+  pid_t value = 0;
+  const auto [end, ec] = std::from_chars(pid.data(), pid.data() + pid.size(), value);
+  return ec == std::errc() && end == pid.data() + pid.size() ? value : 0;
+}
+
+// Removes the temporaries next to `target` that writers left behind when they were killed: those
+// named after the target whose process no longer runs. Another process of this program may be
+// writing right now, so a live id, or one that cannot be checked, keeps its file.
+void RemoveStaleTemporaries(const std::filesystem::path& target) {
+  std::filesystem::path folder = target.parent_path();
+  if (folder.empty()) folder = ".";
+  const std::string name = target.filename().string();
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const pid_t owner = TemporaryOwner(it->path().filename().native(), name);
+    if (owner <= 0 || owner == ::getpid()) continue;
+    struct stat info {};
+    if (::lstat(it->path().c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
+    if (::kill(owner, 0) == -1 && errno == ESRCH) ::unlink(it->path().c_str());
+  }
+}
 
 }  // namespace
 
 std::optional<std::string> ReadStoredValue(const std::filesystem::path& file, std::string_view section,
                                            std::string_view key) {
-  const Fd fd = OpenForReading(file);
-  struct stat info {};
-  if (!fd.valid() || !IsRegularFile(fd.get(), &info)) return std::nullopt;
-
-  ValueLookup lookup(section, key);
-  LineBuffer line;
-  bool firstLine = true;
-  // Hands one complete line to the lookup; says whether the search is over, and with what.
-  auto finishLine = [&](bool endedByLf, std::optional<std::string>* result) {
-    std::string_view content = line.Content(endedByLf);
-    if (firstLine && content.starts_with(kUtf8Bom)) content.remove_prefix(kUtf8Bom.size());
-    firstLine = false;
-    const ValueLookup::Step step = lookup.Feed(content);
-    if (step == ValueLookup::Step::Found) {
-      // A value cut at the buffer's end would come back corrupted; it reads as not there.
-      if (!line.overlong()) *result = std::string(lookup.Value());
-      return true;
-    }
-    line.Clear();
-    return step == ValueLookup::Step::NotThere;
-  };
-
-  std::array<char, 64 * 1024> chunk{};
-  bool pending = false;  // bytes of an unfinished line are in `line`
-  for (;;) {
-    const ssize_t n = ReadSome(fd.get(), chunk.data(), chunk.size());
-    if (n < 0) return std::nullopt;
-    if (n == 0) break;
-    std::string_view bytes(chunk.data(), static_cast<std::size_t>(n));
-    for (std::size_t lf = bytes.find('\n'); lf != std::string_view::npos; lf = bytes.find('\n')) {
-      line.Append(bytes.substr(0, lf));
-      bytes.remove_prefix(lf + 1);
-      pending = false;
-      std::optional<std::string> result;
-      if (finishLine(true, &result)) return result;
-    }
-    if (!bytes.empty()) {
-      line.Append(bytes);
-      pending = true;
-    }
-  }
-  std::optional<std::string> result;
-  if (pending) finishLine(false, &result);
-  return result;
+  // The settings file is small; reading it whole lets the reader and the writer share one parse.
+  const FileContents contents = ReadWholeFile(file);
+  if (contents.state != FileContents::State::Read) return std::nullopt;
+  const std::optional<std::string_view> value = FindValue(contents.bytes, section, key);
+  if (!value) return std::nullopt;
+  return std::string(*value);
 }
 
 FileContents ReadWholeFile(const std::filesystem::path& file) {
@@ -190,19 +177,17 @@ FileContents ReadWholeFile(const std::filesystem::path& file) {
   if (!IsRegularFile(fd.get(), &info) || static_cast<std::size_t>(info.st_size) > kMaxFileBytes) {
     return {FileContents::State::Unusable, {}};
   }
-  FileContents contents{FileContents::State::Read, {}};
+  FileContents contents{FileContents::State::Read, {}, MayWrite(file, info)};
   contents.bytes.resize(static_cast<std::size_t>(info.st_size));
   std::size_t filled = 0;
   // The file may grow or shrink while it is read; read until the end, within the limit.
   for (;;) {
-    if (filled == contents.bytes.size()) {
-      if (filled > kMaxFileBytes) return {FileContents::State::Unusable, {}};
-      contents.bytes.resize(filled + 4096);
-    }
+    if (filled == contents.bytes.size()) contents.bytes.resize(filled + 4096);
     const ssize_t n = ReadSome(fd.get(), contents.bytes.data() + filled, contents.bytes.size() - filled);
     if (n < 0) return {FileContents::State::Unusable, {}};
     if (n == 0) break;
     filled += static_cast<std::size_t>(n);
+    if (filled > kMaxFileBytes) return {FileContents::State::Unusable, {}};
   }
   contents.bytes.resize(filled);
   return contents;
@@ -214,7 +199,7 @@ bool ReplaceFileContents(const std::filesystem::path& file, std::string_view byt
 
   struct stat old {};
   const bool hadFile = ::stat(target.c_str(), &old) == 0;
-  if (hadFile && !S_ISREG(old.st_mode)) return false;
+  if (hadFile && (!S_ISREG(old.st_mode) || !MayWrite(target, old))) return false;
 
   std::filesystem::path temporary;
   Fd fd = CreateTemporaryNextTo(target, &temporary);
@@ -235,6 +220,7 @@ bool ReplaceFileContents(const std::filesystem::path& file, std::string_view byt
     return false;
   }
   SyncFolderOf(target);
+  RemoveStaleTemporaries(target);
   return true;
 }
 

@@ -14,12 +14,9 @@
 #include <thread>
 #include <utility>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "sorting/detail/big_buffer.h"
 #include "sorting/detail/record_sort.h"
+#include "sorting/detail/separator_search.h"
 #include "sorting/sort_key.h"
 #include "sorting/detail/sorted_items.h"
 #include "sorting/sort_items.h"
@@ -31,45 +28,7 @@ namespace {
 // Below this many units (or 64 sort grains) a second thread for lower-casing costs more than it saves.
 constexpr std::size_t kMinParallelSplitUnits = std::size_t{1} << 20;
 
-// Calls onMatch(position) for each non-overlapping occurrence of a non-empty `separator`, from
-// the left: the matches a repeated search from the end of the previous match finds.
-template <class OnMatch>
-void ForEachSeparator(std::u16string_view text, std::u16string_view separator, OnMatch&& onMatch) {
-  const std::size_t length = separator.size();
-  if (length == 0 || length > text.size()) return;
-  const std::size_t last = text.size() - length;  // the last position a match can start at
-  const char16_t* const t = text.data();
-  std::size_t allowed = 0;  // matches may not start inside the previous one
-  const auto check = [&](std::size_t at) {
-    if (at < allowed) return;
-    if (length > 1 && t[at + 1] != separator[1]) return;
-    if (length > 2 && std::memcmp(t + at + 2, separator.data() + 2, (length - 2) * sizeof(char16_t)) != 0)
-      return;
-    onMatch(at);
-    allowed = at + length;
-  };
-  std::size_t i = 0;
-#if defined(__SSE2__)
-  // Eight candidate positions at a time, on the first two units.
-  const __m128i first = _mm_set1_epi16(static_cast<short>(separator[0]));
-  const __m128i second = _mm_set1_epi16(static_cast<short>(length > 1 ? separator[1] : 0));
-  for (; i + 8 <= last + 1; i += 8) {
-    __m128i hits = _mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(t + i)), first);
-    if (length > 1) {
-      hits = _mm_and_si128(
-          hits, _mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(t + i + 1)), second));
-    }
-    auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(hits, _mm_setzero_si128())));
-    while (mask != 0) {
-      check(i + static_cast<std::size_t>(__builtin_ctz(mask)));
-      mask &= mask - 1;
-    }
-  }
-#endif
-  for (; i <= last; ++i) {
-    if (t[i] == separator[0]) check(i);
-  }
-}
+using detail::ForEachSeparator;
 
 // Counts the items splitting gives: one more than the separator matches.
 std::size_t CountItems(std::u16string_view text, std::u16string_view separator) {
@@ -179,7 +138,7 @@ std::unique_ptr<detail::SortedItems> SortRecords(std::u16string_view text, std::
 std::unique_ptr<detail::SortedItems> SortItems(std::u16string_view listText, std::u16string_view separator,
                                                const detail::SortOptions& options) {
   // An empty separator occurs in any non-empty text.
-  if (listText.empty() || listText.find(separator) == std::u16string_view::npos) return nullptr;
+  if (listText.empty() || detail::FindSeparator(listText, separator) == std::u16string_view::npos) return nullptr;
   const std::size_t count = CountItems(listText, separator);
   if (count > static_cast<std::uint64_t>(options.maxItems))
     throw std::length_error("SortListText: the list has more items than a 32-bit index can address");

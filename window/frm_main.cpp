@@ -10,12 +10,10 @@
 #include <QGroupBox>
 #include <QKeySequence>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRect>
 #include <QShortcut>
 #include <QStringList>
-#include <QTextOption>
 
 #include <array>
 #include <new>
@@ -103,16 +101,15 @@ QLabel* NewLabel(QWidget* container, int index, std::u16string_view caption, con
   return label;
 }
 
-// The separator boxes: small, so without scroll bars.
-QPlainTextEdit* NewTextBox(QWidget* container, const char* name, const Place& place) {
-  auto* box = new QPlainTextEdit(container);
+// The separator boxes: small, so without scroll bars, and showing spaces, tabs and line breaks
+// as faint marks so that the separator set can be read. The same box as the lists, so a long
+// separator lays out only the rows in view.
+ListTextBox* NewSeparatorBox(QWidget* container, const char* name, const Place& place) {
+  auto* box = new ListTextBox(container);
   box->setObjectName(QLatin1String(name));
   box->setGeometry(ToPixels(place));
-  box->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-  box->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-  box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  box->setTabChangesFocus(true);
+  box->setScrollBarShown(false);
+  box->setWhitespaceShown(true);
   return box;
 }
 
@@ -229,11 +226,9 @@ void FrmMain::CreateControls() {
   panel->setGeometry(ToPixels(layout::picOptions));
 
   QLabel* const lbl0 = NewLabel(panel, 0, u"Input Seperator:", layout::lblCaption0, true);
-  QPlainTextEdit* const delimIn =
-      NewTextBox(panel, "txtDelimiterIn", layout::txtDelimiterIn);
+  ListTextBox* const delimIn = NewSeparatorBox(panel, "txtDelimiterIn", layout::txtDelimiterIn);
   QLabel* const lbl1 = NewLabel(panel, 1, u"Output Seperator:", layout::lblCaption1, true);
-  QPlainTextEdit* const delimOut =
-      NewTextBox(panel, "txtDelimiterOut", layout::txtDelimiterOut);
+  ListTextBox* const delimOut = NewSeparatorBox(panel, "txtDelimiterOut", layout::txtDelimiterOut);
 
   for (auto [from, to] : {std::pair<QWidget*, QWidget*>{listIn, listOut}, {listOut, options},
                           {options, about}, {about, go}, {go, delimIn}, {delimIn, delimOut}}) {
@@ -367,17 +362,11 @@ void FrmMain::cmdAbout_Click() {
 }
 
 void FrmMain::txtListIn_KeyDown(std::int16_t KeyCode, std::int16_t Shift) {
-  if (Shift == kCtrlMask && KeyCode == kKeyA) {
-    c_->txtListIn.SetSelStart(0);
-    c_->txtListIn.SetSelLength(static_cast<qsizetype>(c_->txtListIn.Text().size()));
-  }
+  if (Shift == kCtrlMask && KeyCode == kKeyA) c_->txtListIn.SelectAll();
 }
 
 void FrmMain::txtListOut_KeyDown(std::int16_t KeyCode, std::int16_t Shift) {
-  if (Shift == kCtrlMask && KeyCode == kKeyA) {
-    c_->txtListOut.SetSelStart(0);
-    c_->txtListOut.SetSelLength(static_cast<qsizetype>(c_->txtListOut.Text().size()));
-  }
+  if (Shift == kCtrlMask && KeyCode == kKeyA) c_->txtListOut.SelectAll();
 }
 
 void FrmMain::Form_Unload(std::int16_t& /*Cancel*/) {

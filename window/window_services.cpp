@@ -12,6 +12,7 @@
 #include <QSocketNotifier>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QVariant>
 #include <QWidget>
 
 #include <algorithm>
@@ -183,6 +184,7 @@ class TextBox::Adapter {
   virtual void Select(qsizetype anchor, qsizetype caret) const = 0;
   virtual qsizetype SelectionStart() const = 0;
   virtual qsizetype SelectionLength() const = 0;
+  virtual void SelectAll() const = 0;
   virtual QWidget* widget() const = 0;
 };
 
@@ -213,6 +215,7 @@ class PlainTextEditAdapter final : public TextBox::Adapter {
     const QTextCursor cursor = edit_->textCursor();
     return cursor.selectionEnd() - cursor.selectionStart();
   }
+  void SelectAll() const override { edit_->selectAll(); }
   QWidget* widget() const override { return edit_; }
 
  private:
@@ -230,6 +233,7 @@ class ListTextBoxAdapter final : public TextBox::Adapter {
   }
   qsizetype SelectionStart() const override { return box_->selectionStart(); }
   qsizetype SelectionLength() const override { return box_->selectionLength(); }
+  void SelectAll() const override { box_->selectAll(); }
   QWidget* widget() const override { return box_; }
 
  private:
@@ -239,7 +243,15 @@ class ListTextBoxAdapter final : public TextBox::Adapter {
 }  // namespace
 
 TextBox::TextBox(QPlainTextEdit* widget) : adapter_(std::make_unique<PlainTextEditAdapter>(widget)) {}
-TextBox::TextBox(ListTextBox* widget) : adapter_(std::make_unique<ListTextBoxAdapter>(widget)) {}
+TextBox::TextBox(ListTextBox* widget) : adapter_(std::make_unique<ListTextBoxAdapter>(widget)) {
+  // Connected once per box, however often it is wrapped, so a refusal shows one message.
+  static constexpr const char* kShowsDropMessages = "ordwellShowsDropMessages";
+  if (widget->property(kShowsDropMessages).toBool()) return;
+  widget->setProperty(kShowsDropMessages, true);
+  QObject::connect(widget, &ListTextBox::dropRefused, widget, [widget](const QString& message) {
+    MsgBox(widget->window(), ToU16(message), vbExclamation);
+  });
+}
 TextBox::~TextBox() = default;
 TextBox::TextBox(TextBox&&) noexcept = default;
 TextBox& TextBox::operator=(TextBox&&) noexcept = default;
@@ -270,6 +282,8 @@ void TextBox::SetSelLength(qsizetype length) const {
       WidgetPosOf(text, CrLfOffsetOf(text, start) + std::max<qsizetype>(0, length), true);
   adapter_->Select(start, end);
 }
+
+void TextBox::SelectAll() const { adapter_->SelectAll(); }
 
 void TextBox::OnKeyDown(KeyDownHandler handler) const {
   QWidget* const target = adapter_->widget();

@@ -69,7 +69,8 @@ class TextBox {
 
   // Wraps a QPlainTextEdit the caller keeps owning.
   explicit TextBox(QPlainTextEdit* widget);
-  // Wraps a ListTextBox the caller keeps owning.
+  // Wraps a ListTextBox the caller keeps owning; a drop the box refuses shows its reason in a
+  // message box.
   explicit TextBox(ListTextBox* widget);
   ~TextBox();
   TextBox(TextBox&&) noexcept;
@@ -89,6 +90,8 @@ class TextBox {
   qsizetype SelLength() const;
   // Selects this many CR LF units from the current selection start.
   void SetSelLength(qsizetype length) const;
+  // Selects the whole text, the caret at its end, without reading the text.
+  void SelectAll() const;
   // Calls the handler for every key pressed in the box, before the box handles the key itself.
   void OnKeyDown(KeyDownHandler handler) const;
   // Returns the wrapped widget.

@@ -101,8 +101,8 @@ bool ChangesOneLineOrInserts(std::string_view before, std::string_view after) {
   }
   const std::string_view removed = before.substr(prefix, before.size() - prefix - suffix);
   const std::string_view added = after.substr(prefix, after.size() - prefix - suffix);
-  if (removed.find('\n') != std::string_view::npos) return false;
-  return removed.empty() || added.find('\n') == std::string_view::npos;
+  if (removed.find_first_of("\r\n") != std::string_view::npos) return false;
+  return removed.empty() || added.find_first_of("\r\n") == std::string_view::npos;
 }
 
 }  // namespace

@@ -52,5 +52,14 @@ TEST(IniText, AddsMissingSectionAtTheEnd) {
   EXPECT_EQ(WithValue("k=stray\n", "Prefs", "k", "v"), "k=stray\n[Prefs]\nk=v\n");
 }
 
+TEST(IniText, ReadsAndKeepsCrOnlyLineEndings) {
+  EXPECT_EQ(FindValue("[P]\rk=a\rx=y", "P", "x"), "y");
+  EXPECT_EQ(FindValue("[P]\rk=a\rb", "P", "k"), "a");
+  EXPECT_EQ(WithValue("[P]\ra=1", "P", "b", "2"), "[P]\ra=1\rb=2\r");
+  EXPECT_EQ(WithValue("[Q]\r", "P", "b", "2"), "[Q]\r[P]\rb=2\r");
+  // The first line ending sets the style; a CR then CR LF are two line endings.
+  EXPECT_EQ(WithValue("[Q]\r\r\n", "P", "b", "2"), "[Q]\r\r\n[P]\rb=2\r");
+}
+
 }  // namespace
 }  // namespace ordwell::prefs

@@ -1,6 +1,8 @@
 #include "prefs/mod_standard.h"
 
+#include <grp.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -153,23 +155,130 @@ TEST(ModStandard, HandEditedFileKeepsEveryOtherLineAfterThreeWrites) {
 TEST(ModStandard, HostileFilesNeitherCrashNorLoseBytes) {
   const TempDir dir;
   const fs::path file = dir / "Prefs.ini";
+  // Every byte but NUL and CR (which make other cases below), and a megabytes line at the end.
   std::string junk(4096, '\0');
-  for (std::size_t i = 0; i < junk.size(); ++i) junk[i] = static_cast<char>((i * 7919) % 251);
-  junk += "\n[Prefs]\nDelimiterIn=" + std::string(3'000'000, 'x');  // a megabytes line, no final newline
+  for (std::size_t i = 0; i < junk.size(); ++i) {
+    const auto byte = static_cast<char>((i * 7919) % 251);
+    junk[i] = byte == '\0' || byte == '\r' ? 'x' : byte;
+  }
+  junk += "\n[Prefs]\nDelimiterIn=" + std::string(3'000'000, 'x');
   WriteBytes(file, junk);
   EXPECT_EQ(Read(file, u"DelimiterIn"), std::u16string(3'000'000, u'x'));
   ASSERT_TRUE(WriteIniValue(u"Prefs", u"OptionsOpen", u"True", file));
   EXPECT_EQ(ReadBytes(file), junk + "\nOptionsOpen=True\n");
+}
 
-  // Beyond the size a write accepts: reading still streams through, writing refuses untouched.
-  const std::string huge = std::string(17 * 1024 * 1024, ';') + "\n[Prefs]\nDelimiterOut=end\n";
-  WriteBytes(file, huge);
-  EXPECT_EQ(Read(file, u"DelimiterOut"), u"end");
-  EXPECT_FALSE(WriteIniValue(u"Prefs", u"DelimiterOut", u"x", file));
-  EXPECT_EQ(fs::file_size(file), huge.size());
-  // A stored value longer than any write could make reads as not there rather than cut short.
-  WriteBytes(file, "[Prefs]\nDelimiterOut=" + std::string(17 * 1024 * 1024, 'y') + "\n");
+TEST(ModStandard, FileLargerThanAnyWriteMakesReadsAsDefaultsAndStaysUntouched) {
+  const TempDir dir;
+  const fs::path file = dir / "Prefs.ini";
+  // Just over the limit, with the value in the first lines: it is not read all the same.
+  const std::string head = "[Prefs]\nDelimiterOut=end\n";
+  WriteBytes(file, head + std::string(16 * 1024 * 1024 + 1 - head.size(), ';'));
   EXPECT_EQ(Read(file, u"DelimiterOut"), u"<default>");
+  EXPECT_FALSE(WriteIniValue(u"Prefs", u"DelimiterOut", u"x", file));
+  EXPECT_EQ(fs::file_size(file), 16 * 1024 * 1024 + 1);
+  // A 100 MB sparse file: the size alone decides, no byte of it is read.
+  WriteBytes(file, head);
+  fs::resize_file(file, 100'000'000);
+  EXPECT_EQ(Read(file, u"DelimiterOut"), u"<default>");
+  EXPECT_FALSE(WriteIniValue(u"Prefs", u"DelimiterOut", u"x", file));
+  EXPECT_EQ(fs::file_size(file), 100'000'000u);
+  // At the limit itself the file is read and written as usual.
+  WriteBytes(file, head + std::string(16 * 1024 * 1024 - head.size() - 1, ';') + "\n");
+  EXPECT_EQ(Read(file, u"DelimiterOut"), u"end");
+}
+
+TEST(ModStandard, NeverWritesFilesThatAreNotUtf8Text) {
+  const TempDir dir;
+  const std::string files[] = {
+      std::string("[\0P\0r\0e\0f\0s\0]\0\n\0", 16),                    // UTF-16LE without a BOM
+      std::string("\xFE\xFF\0[\0P\0]\0\n", 10),                          // UTF-16BE
+      std::string("\xFF\xFE\0\0[\0\0\0]\0\0\0", 12),                    // UTF-32LE
+      std::string("\0\0\xFE\xFF\0\0\0[\0\0\0]", 12),                    // UTF-32BE
+      std::string("[Prefs]\nDelimiterIn=x\n\0\n", 24),                    // UTF-8 with a NUL
+  };
+  for (const std::string& bytes : files) {
+    const fs::path file = dir / "Prefs.ini";
+    WriteBytes(file, bytes);
+    EXPECT_FALSE(WriteIniValue(u"Prefs", u"DelimiterIn", u"y", file));
+    EXPECT_EQ(ReadBytes(file), bytes);
+  }
+}
+
+TEST(ModStandard, KeepsCrOnlyLineEndings) {
+  const TempDir dir;
+  const fs::path file = dir / "Prefs.ini";
+  WriteBytes(file, "; saved on an old system\r[Prefs]\rDelimiterIn=,lsSpc\rOptionsOpen=True");
+  EXPECT_EQ(Read(file, u"DelimiterIn"), u", ");
+  EXPECT_EQ(Read(file, u"OptionsOpen"), u"True");
+  ASSERT_TRUE(WriteIniValue(u"Prefs", u"DelimiterIn", u";", file));
+  ASSERT_TRUE(WriteIniValue(u"Prefs", u"DelimiterOut", u"lsCrLf", file));
+  EXPECT_EQ(ReadBytes(file), "; saved on an old system\r[Prefs]\rDelimiterIn=;\rOptionsOpen=True\r"
+                             "DelimiterOut=lsCrLf\r");
+  EXPECT_EQ(Read(file, u"DelimiterOut"), u"\r\n");
+}
+
+// The caller's side of the permission check; as root, a file with no write bit at all stands in
+// for one the caller may not write, and another user is played by a child process.
+TEST(ModStandard, RefusesFilesTheCallerMayNotWrite) {
+  const TempDir dir;
+  const fs::path file = dir / "Prefs.ini";
+  const std::string bytes = "[Prefs]\nDelimiterIn=x\n";
+  WriteBytes(file, bytes);
+  fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  fs::create_symlink("Prefs.ini", dir / "link");
+  EXPECT_FALSE(WriteIniValue(u"Prefs", u"DelimiterIn", u"y", file));
+  EXPECT_FALSE(WriteIniValue(u"Prefs", u"DelimiterIn", u"x", file));  // even when nothing changes
+  EXPECT_FALSE(WriteIniValue(u"Prefs", u"OptionsOpen", u"True", dir / "link"));
+  EXPECT_EQ(ReadBytes(file), bytes);
+  EXPECT_EQ(fs::status(file).permissions(), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  EXPECT_EQ(Read(file, u"DelimiterIn"), u"x");
+
+  if (::geteuid() != 0) GTEST_SKIP() << "another user's file needs root to set up";
+  // Another user's 0644 file in a folder anyone may write, without the sticky bit: the rename
+  // would be allowed, the write is not.
+  fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                            fs::perms::others_read);
+  fs::permissions(dir.path(), fs::perms::all);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const bool dropped = ::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0;
+    ::_exit(!dropped ? 2 : WriteIniValue(u"Prefs", u"DelimiterIn", u"y", file) ? 1 : 0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+  struct stat info {};
+  ASSERT_EQ(::stat(file.c_str(), &info), 0);
+  EXPECT_EQ(info.st_uid, 0u);
+  EXPECT_EQ(ReadBytes(file), bytes);
+}
+
+TEST(ModStandard, WriteSweepsTemporariesOfWritersThatAreGone) {
+  const TempDir dir;
+  const fs::path file = dir / "Prefs.ini";
+  const pid_t gone = ::fork();
+  ASSERT_GE(gone, 0);
+  if (gone == 0) ::_exit(0);
+  ASSERT_EQ(::waitpid(gone, nullptr, 0), gone);
+  const std::string dead = std::to_string(gone);
+  const std::string live = std::to_string(::getppid());
+  const std::vector<std::string> stale = {".Prefs.ini." + dead + "-0.tmp", ".Prefs.ini." + dead + "-17.tmp"};
+  const std::vector<std::string> kept = {
+      ".Prefs.ini." + live + "-0.tmp",             // its writer may be at work
+      ".Prefs.ini." + std::to_string(::getpid()) + "-99.tmp",
+      ".Other.ini." + dead + "-0.tmp",             // another file's
+      ".Prefs.ini." + dead + "-0.tmp.bak",         // not this writer's pattern
+      ".Prefs.ini." + dead + "-.tmp",
+      ".Prefs.ini.-" + dead + "-0.tmp",
+      ".Prefs.ini.0-0.tmp",
+      "Prefs.ini." + dead + "-0.tmp"};
+  for (const std::string& name : stale) WriteBytes(dir / name, "[Prefs]\n");
+  for (const std::string& name : kept) WriteBytes(dir / name, "[Prefs]\n");
+  ASSERT_TRUE(WriteIniValue(u"Prefs", u"DelimiterIn", u"x", file));
+  for (const std::string& name : stale) EXPECT_FALSE(fs::exists(dir / name)) << name;
+  for (const std::string& name : kept) EXPECT_TRUE(fs::exists(dir / name)) << name;
 }
 
 TEST(ModStandard, EmptyValueIsStoredEmptyAndReadsAsDefault) {

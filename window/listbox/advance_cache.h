@@ -20,7 +20,7 @@ public:
 
   // Returns the advance of the BMP character `c`.
   float advance(char16_t c) {
-    const float cached = m_bmp[c];
+    const float cached = bmp_[c];
     return cached >= 0.0F ? cached : measure(c);
   }
 
@@ -31,15 +31,15 @@ public:
   float tabAdvance(float x) const;
 
   // Returns the distance between tab stops.
-  float tabStop() const { return m_tabStop; }
+  float tabStop() const { return tabStop_; }
 
 private:
   float measure(char16_t c);
 
-  QFontMetricsF m_metrics;
-  float m_tabStop;
-  std::vector<float> m_bmp;
-  std::unordered_map<char32_t, float> m_astral;
+  QFontMetricsF metrics_;
+  float tabStop_;
+  std::vector<float> bmp_;
+  std::unordered_map<char32_t, float> astral_;
 };
 
 }  // namespace ordwell::listbox

@@ -1,12 +1,21 @@
 #include "window/listbox/list_text_box.h"
 
 #include "window/listbox/advance_cache.h"
+#include "window/listbox/key_table.h"
 #include "window/listbox/list_text_box_accessible.h"
+#include "window/listbox/text_cursor.h"
 #include "window/listbox/wait_cursor.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QDragEnterEvent>
+#include <QDragLeaveEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
 #include <QFocusEvent>
 #include <QGuiApplication>
 #include <QInputMethod>
@@ -17,26 +26,33 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPaintEvent>
+#include <QColor>
+#include <QFontMetricsF>
 #include <QPainter>
+#include <QPalette>
 #include <QRect>
 #include <QResizeEvent>
 #include <QScopedValueRollback>
 #include <QScrollBar>
+#include <QStringDecoder>
+#include <QStringList>
 #include <QStringView>
 #include <QStyleHints>
-#include <QTextBoundaryFinder>
 #include <QTextLayout>
 #include <QTextOption>
 #include <QTimerEvent>
+#include <QUrl>
 #include <QVariant>
 
 #include <algorithm>
-#include <array>
 #include <climits>
 #include <cmath>
+#include <optional>
 #include <utility>
 
 namespace ordwell {
+
+using listbox::EditKind;
 
 namespace {
 
@@ -45,28 +61,16 @@ constexpr int kSideMargin = 3;
 constexpr int kTopMargin = 1;
 // The narrowest width rows wrap at, so a box squeezed to nothing does not make a row per character.
 constexpr float kMinWrapWidth = 16.0F;
-// Grapheme and input-method look-ups read this many units around the caret, not the whole line.
-constexpr qsizetype kGraphemeWindow = 64;
+// Input-method look-ups read this many units around the caret, not the whole line.
 constexpr qsizetype kSurroundingWindow = 512;
 // How often the view scrolls while a selection is dragged beyond its edge.
 constexpr int kDragScrollMs = 50;
 // A paste this long (in UTF-16 units) takes long enough to show the wait cursor.
 constexpr qsizetype kLargePaste = qsizetype{1} << 18;
 
-enum CharClass { kSpace, kWord, kLineBreak, kOther };
-
 qsizetype clampTo(qsizetype value, qsizetype low, qsizetype high) { return std::max(low, std::min(value, high)); }
 
 int toInt(qsizetype value) { return static_cast<int>(std::min<qsizetype>(value, INT_MAX)); }
-
-bool isPrintable(const QString& text) {
-  if (text.isEmpty()) {
-    return false;
-  }
-  return std::all_of(text.cbegin(), text.cend(), [](QChar c) {
-    return c.category() != QChar::Other_Control && c != QChar(0x7F);
-  });
-}
 
 // Pasted text may carry CR LF or lone CR line breaks; the box keeps '\n' only.
 QString withLineFeeds(QString text) {
@@ -78,13 +82,14 @@ QString withLineFeeds(QString text) {
 }  // namespace
 
 ListTextBox::ListTextBox(QWidget* parent)
-    : QAbstractScrollArea(parent), m_advances(std::make_unique<listbox::AdvanceCache>(font(), viewport())) {
+    : QAbstractScrollArea(parent), advances_(std::make_unique<listbox::AdvanceCache>(font(), viewport())) {
   setFocusPolicy(Qt::StrongFocus);
   setAttribute(Qt::WA_InputMethodEnabled);
   setAttribute(Qt::WA_MacShowFocusRect);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   viewport()->setCursor(Qt::IBeamCursor);
+  viewport()->setAcceptDrops(true);
   verticalScrollBar()->setSingleStep(1);
   listbox::installAccessibility();
 }
@@ -95,38 +100,52 @@ ListTextBox::~ListTextBox() = default;
 // Public interface
 
 void ListTextBox::setPlainText(const QString& text) {
-  const QString old = std::exchange(m_text, text);
-  const qsizetype oldAnchor = m_anchor;
-  const qsizetype oldCaret = m_caret;
-  m_undo.clear();
-  m_redo.clear();
-  m_mergeOpen = false;
-  m_preedit.clear();
-  m_anchor = 0;
-  m_caret = 0;
-  m_goalX = -1.0;
+  const QString old = std::exchange(text_, text);
+  const qsizetype oldAnchor = anchor_;
+  const qsizetype oldCaret = caret_;
+  history_.clear();
+  preedit_.clear();
+  anchor_ = 0;
+  caret_ = 0;
+  goalX_ = -1.0;
   verticalScrollBar()->setValue(0);
   layoutRows(true);
   restartBlink();
-  listbox::notifyTextReplaced(this, 0, old, m_text);
-  listbox::notifyCaretMoved(this, oldAnchor, oldCaret, m_anchor, m_caret);
+  listbox::notifyTextReplaced(this, 0, old, text_);
+  listbox::notifyCaretMoved(this, oldAnchor, oldCaret, anchor_, caret_);
   emit textChanged();
 }
 
-QString ListTextBox::toPlainText() const { return m_text; }
+QString ListTextBox::toPlainText() const { return text_; }
 
 void ListTextBox::setReadOnly(bool readOnly) {
-  m_readOnly = readOnly;
+  readOnly_ = readOnly;
   setAttribute(Qt::WA_InputMethodEnabled, !readOnly);
-  m_preedit.clear();
+  viewport()->setAcceptDrops(!readOnly);
+  preedit_.clear();
   viewport()->update();
   listbox::notifyReadOnlyChanged(this);
 }
 
-bool ListTextBox::isReadOnly() const { return m_readOnly; }
+bool ListTextBox::isReadOnly() const { return readOnly_; }
+
+void ListTextBox::setScrollBarShown(bool shown) {
+  scrollBarShown_ = shown;
+  if (!shown) {
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  }
+  layoutRows(false);
+}
+
+void ListTextBox::setWhitespaceShown(bool shown) {
+  whitespaceShown_ = shown;
+  viewport()->update();
+}
+
+bool ListTextBox::isWhitespaceShown() const { return whitespaceShown_; }
 
 void ListTextBox::setSelection(qsizetype start, qsizetype length) {
-  const qsizetype n = m_text.size();
+  const qsizetype n = text_.size();
   const qsizetype anchor = clampTo(start, 0, n);
   qsizetype caret = anchor;
   if (length >= 0) {
@@ -135,23 +154,24 @@ void ListTextBox::setSelection(qsizetype start, qsizetype length) {
     caret = length < -anchor ? 0 : anchor + length;
   }
   const bool forwards = caret >= anchor;
-  setAnchorAndCaret(snapToCodePoint(anchor, !forwards), snapToCodePoint(caret, forwards));
-  m_goalX = -1.0;
-  m_mergeOpen = false;
+  setAnchorAndCaret(listbox::snapToCodePoint(text_, anchor, !forwards),
+                    listbox::snapToCodePoint(text_, caret, forwards));
+  goalX_ = -1.0;
+  history_.closeRun();
   ensureCaretVisible();
 }
 
-qsizetype ListTextBox::selectionStart() const { return std::min(m_anchor, m_caret); }
+qsizetype ListTextBox::selectionStart() const { return std::min(anchor_, caret_); }
 
-qsizetype ListTextBox::selectionLength() const { return std::abs(m_caret - m_anchor); }
+qsizetype ListTextBox::selectionLength() const { return std::abs(caret_ - anchor_); }
 
-QString ListTextBox::selectedText() const { return m_text.mid(selectionStart(), selectionLength()); }
+QString ListTextBox::selectedText() const { return text_.mid(selectionStart(), selectionLength()); }
 
 void ListTextBox::selectAll() {
   // The view stays where it is, as in other editors: selecting all is not a move to the end.
-  setAnchorAndCaret(0, m_text.size());
-  m_goalX = -1.0;
-  m_mergeOpen = false;
+  setAnchorAndCaret(0, text_.size());
+  goalX_ = -1.0;
+  history_.closeRun();
   updateSelectionClipboard();
 }
 
@@ -162,7 +182,7 @@ void ListTextBox::copy() {
 }
 
 void ListTextBox::cut() {
-  if (m_readOnly || !hasSelection()) {
+  if (readOnly_ || !hasSelection()) {
     return;
   }
   copy();
@@ -170,7 +190,7 @@ void ListTextBox::cut() {
 }
 
 void ListTextBox::paste() {
-  if (m_readOnly) {
+  if (readOnly_) {
     return;
   }
   const QString text = withLineFeeds(QGuiApplication::clipboard()->text());
@@ -181,32 +201,28 @@ void ListTextBox::paste() {
 }
 
 void ListTextBox::undo() {
-  if (m_readOnly || m_undo.empty()) {
+  if (readOnly_) {
     return;
   }
-  UndoStep step = std::move(m_undo.back());
-  m_undo.pop_back();
-  replaceText(step.pos, step.inserted.size(), step.removed);
-  setAnchorAndCaret(step.anchorBefore, step.caretBefore);
-  m_redo.push_back(std::move(step));
-  m_mergeOpen = false;
-  m_goalX = -1.0;
-  ensureCaretVisible();
+  if (const auto step = history_.takeUndo()) {
+    replaceText(step->pos, step->inserted.size(), step->removed);
+    setAnchorAndCaret(step->anchorBefore, step->caretBefore);
+    goalX_ = -1.0;
+    ensureCaretVisible();
+  }
 }
 
 void ListTextBox::redo() {
-  if (m_readOnly || m_redo.empty()) {
+  if (readOnly_) {
     return;
   }
-  UndoStep step = std::move(m_redo.back());
-  m_redo.pop_back();
-  replaceText(step.pos, step.removed.size(), step.inserted);
-  const qsizetype caret = step.pos + step.inserted.size();
-  setAnchorAndCaret(caret, caret);
-  m_undo.push_back(std::move(step));
-  m_mergeOpen = false;
-  m_goalX = -1.0;
-  ensureCaretVisible();
+  if (const auto step = history_.takeRedo()) {
+    replaceText(step->pos, step->removed.size(), step->inserted);
+    const qsizetype caret = step->pos + step->inserted.size();
+    setAnchorAndCaret(caret, caret);
+    goalX_ = -1.0;
+    ensureCaretVisible();
+  }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -223,39 +239,39 @@ int ListTextBox::visibleRows() const { return std::max(1, (viewport()->height() 
 int ListTextBox::topRow() const { return verticalScrollBar()->value(); }
 
 void ListTextBox::ensureLayout() {
-  if (!m_rowsValid || wrapWidth() != m_rowsWidth) {
+  if (!rowsValid_ || wrapWidth() != rowsWidth_) {
     layoutRows(false);
   }
 }
 
 void ListTextBox::layoutRows(bool force) {
-  if (m_inLayout) {
+  if (inLayout_) {
     return;
   }
-  const QScopedValueRollback guard(m_inLayout, true);
+  const QScopedValueRollback guard(inLayout_, true);
   // Keep the first row in view showing the same text when the rows change width.
-  const qsizetype topPos = m_rowsValid ? m_rows.rowStart(std::min<qsizetype>(topRow(), m_rows.rowCount() - 1)) : 0;
-  if (verticalScrollBarPolicy() != Qt::ScrollBarAlwaysOn && moreRowsThanFit()) {
+  const qsizetype topPos = rowsValid_ ? rows_.rowStart(std::min<qsizetype>(topRow(), rows_.rowCount() - 1)) : 0;
+  if (scrollBarShown_ && verticalScrollBarPolicy() != Qt::ScrollBarAlwaysOn && moreRowsThanFit()) {
     // Decided from the first screenful, so a large text is wrapped once, at the narrower width.
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   }
   for (int attempt = 0; attempt < 2; ++attempt) {
     const float width = wrapWidth();
-    if (force || !m_rowsValid || width != m_rowsWidth) {
-      m_rows.rebuild(m_text, width, *m_advances);
-      m_rowsWidth = width;
-      m_rowsValid = true;
+    if (force || !rowsValid_ || width != rowsWidth_) {
+      rows_.rebuild(text_, width, *advances_);
+      rowsWidth_ = width;
+      rowsValid_ = true;
       force = false;
     }
     // Showing the scroll bar narrows the rows, which only adds rows: the second pass settles it.
-    const bool needBar = m_rows.rowCount() > visibleRows();
+    const bool needBar = scrollBarShown_ && rows_.rowCount() > visibleRows();
     if (needBar == (verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn)) {
       break;
     }
     setVerticalScrollBarPolicy(needBar ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
   }
   updateScrollRange();
-  verticalScrollBar()->setValue(toInt(m_rows.rowOf(topPos)));
+  verticalScrollBar()->setValue(toInt(rows_.rowOf(topPos)));
   viewport()->update();
 }
 
@@ -263,7 +279,7 @@ bool ListTextBox::moreRowsThanFit() const {
   const float width = wrapWidth();
   qsizetype start = 0;
   for (int rows = 1; rows <= visibleRows(); ++rows) {
-    start = listbox::RowIndex::nextRowStart(m_text, start, width, *m_advances);
+    start = listbox::RowIndex::nextRowStart(text_, start, width, *advances_);
     if (start < 0) {
       return false;
     }
@@ -274,40 +290,40 @@ bool ListTextBox::moreRowsThanFit() const {
 void ListTextBox::updateScrollRange() {
   const int page = visibleRows();
   QScrollBar* bar = verticalScrollBar();
-  bar->setRange(0, toInt(std::max<qsizetype>(0, m_rows.rowCount() - page)));
+  bar->setRange(0, toInt(std::max<qsizetype>(0, rows_.rowCount() - page)));
   bar->setPageStep(page);
 }
 
 void ListTextBox::setupLayout(QTextLayout& layout, qsizetype row, bool withPreedit) const {
-  const qsizetype start = m_rows.rowStart(row);
-  layout.setText(m_text.mid(start, m_rows.rowEnd(m_text, row) - start));
+  const qsizetype start = rows_.rowStart(row);
+  layout.setText(text_.mid(start, rows_.rowEnd(text_, row) - start));
   layout.setFont(font());
   QTextOption option(Qt::AlignLeft | Qt::AlignAbsolute);
   option.setWrapMode(QTextOption::NoWrap);
   option.setTextDirection(Qt::LeftToRight);
-  option.setTabStopDistance(m_advances->tabStop());
+  option.setTabStopDistance(advances_->tabStop());
   layout.setTextOption(option);
-  if (withPreedit && !m_preedit.isEmpty() && m_rows.rowOf(m_caret) == row) {
-    layout.setPreeditArea(toInt(m_caret - start), m_preedit);
+  if (withPreedit && !preedit_.isEmpty() && rows_.rowOf(caret_) == row) {
+    layout.setPreeditArea(toInt(caret_ - start), preedit_);
   }
   layout.beginLayout();
   QTextLine line = layout.createLine();
   if (line.isValid()) {
-    line.setLineWidth(std::max(m_rowsWidth, kMinWrapWidth));
+    line.setLineWidth(std::max(rowsWidth_, kMinWrapWidth));
     line.setPosition(QPointF(0, 0));
   }
   layout.endLayout();
 }
 
 qreal ListTextBox::caretX() const {
-  const qsizetype row = m_rows.rowOf(m_caret);
+  const qsizetype row = rows_.rowOf(caret_);
   QTextLayout layout(QString(), font(), viewport());
   setupLayout(layout, row, false);
-  return layout.lineAt(0).cursorToX(toInt(m_caret - m_rows.rowStart(row)));
+  return layout.lineAt(0).cursorToX(toInt(caret_ - rows_.rowStart(row)));
 }
 
 QRect ListTextBox::caretRect() const {
-  const qsizetype row = m_rows.rowOf(m_caret);
+  const qsizetype row = rows_.rowOf(caret_);
   const int y = kTopMargin + toInt(row - topRow()) * lineHeight();
   return {kSideMargin + static_cast<int>(std::floor(caretX())), y, 1, lineHeight()};
 }
@@ -315,12 +331,12 @@ QRect ListTextBox::caretRect() const {
 qsizetype ListTextBox::positionInRow(qsizetype row, qreal x) const {
   QTextLayout layout(QString(), font(), viewport());
   setupLayout(layout, row, false);
-  const qsizetype start = m_rows.rowStart(row);
-  const qsizetype end = m_rows.rowEnd(m_text, row);
+  const qsizetype start = rows_.rowStart(row);
+  const qsizetype end = rows_.rowEnd(text_, row);
   qsizetype pos = start + layout.lineAt(0).xToCursor(x - kSideMargin, QTextLine::CursorBetweenCharacters);
   // The end of a wrapped row is the start of the next one; stay on this row.
-  if (pos >= end && row + 1 < m_rows.rowCount() && !m_rows.endsWithLineBreak(m_text, row)) {
-    pos = std::max(start, previousGrapheme(end));
+  if (pos >= end && row + 1 < rows_.rowCount() && !rows_.endsWithLineBreak(text_, row)) {
+    pos = std::max(start, listbox::previousGrapheme(text_, end));
   }
   return clampTo(pos, start, end);
 }
@@ -329,7 +345,7 @@ qsizetype ListTextBox::positionAt(QPoint viewportPos) {
   ensureLayout();
   const int offset = viewportPos.y() - kTopMargin;
   const int rowInView = offset >= 0 ? offset / lineHeight() : -1 - (-offset - 1) / lineHeight();
-  const qsizetype row = clampTo(topRow() + static_cast<qsizetype>(rowInView), 0, m_rows.rowCount() - 1);
+  const qsizetype row = clampTo(topRow() + static_cast<qsizetype>(rowInView), 0, rows_.rowCount() - 1);
   return positionInRow(row, viewportPos.x());
 }
 
@@ -337,12 +353,12 @@ qsizetype ListTextBox::positionAt(QPoint viewportPos) {
 // Caret and selection
 
 void ListTextBox::setAnchorAndCaret(qsizetype anchor, qsizetype caret) {
-  if (anchor == m_anchor && caret == m_caret) {
+  if (anchor == anchor_ && caret == caret_) {
     return;
   }
-  const qsizetype oldAnchor = std::exchange(m_anchor, anchor);
-  const qsizetype oldCaret = std::exchange(m_caret, caret);
-  listbox::notifyCaretMoved(this, oldAnchor, oldCaret, m_anchor, m_caret);
+  const qsizetype oldAnchor = std::exchange(anchor_, anchor);
+  const qsizetype oldCaret = std::exchange(caret_, caret);
+  listbox::notifyCaretMoved(this, oldAnchor, oldCaret, anchor_, caret_);
   viewport()->update();
   restartBlink();
   if (hasFocus()) {
@@ -351,16 +367,16 @@ void ListTextBox::setAnchorAndCaret(qsizetype anchor, qsizetype caret) {
 }
 
 void ListTextBox::moveCaret(qsizetype pos, bool extend) {
-  setAnchorAndCaret(extend ? m_anchor : pos, pos);
-  m_mergeOpen = false;
+  setAnchorAndCaret(extend ? anchor_ : pos, pos);
+  history_.closeRun();
   ensureCaretVisible();
 }
 
-void ListTextBox::ensureCaretVisible() { scrollToPosition(m_caret); }
+void ListTextBox::ensureCaretVisible() { scrollToPosition(caret_); }
 
 void ListTextBox::scrollToPosition(qsizetype pos) {
   ensureLayout();
-  const qsizetype row = m_rows.rowOf(clampTo(pos, 0, m_text.size()));
+  const qsizetype row = rows_.rowOf(clampTo(pos, 0, text_.size()));
   const int top = topRow();
   const int page = visibleRows();
   if (row < top) {
@@ -371,12 +387,12 @@ void ListTextBox::scrollToPosition(qsizetype pos) {
 }
 
 void ListTextBox::restartBlink() {
-  m_caretOn = true;
+  caretOn_ = true;
   const int interval = QGuiApplication::styleHints()->cursorFlashTime() / 2;
   if (hasFocus() && interval > 0) {
-    m_blinkTimer.start(interval, this);
+    blinkTimer_.start(interval, this);
   } else {
-    m_blinkTimer.stop();
+    blinkTimer_.stop();
   }
 }
 
@@ -387,113 +403,19 @@ void ListTextBox::updateSelectionClipboard() {
   }
 }
 
-qsizetype ListTextBox::snapToCodePoint(qsizetype pos, bool forward) const {
-  if (pos > 0 && pos < m_text.size() && m_text.at(pos).isLowSurrogate() && m_text.at(pos - 1).isHighSurrogate()) {
-    return forward ? pos + 1 : pos - 1;
-  }
-  return pos;
-}
-
-qsizetype ListTextBox::nextGrapheme(qsizetype pos) const {
-  const qsizetype n = m_text.size();
-  if (pos >= n) {
-    return n;
-  }
-  const qsizetype end = std::min(n, pos + kGraphemeWindow);
-  QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, m_text.constData() + pos, end - pos);
-  const qsizetype next = finder.toNextBoundary();
-  return next > 0 ? snapToCodePoint(pos + next, true) : end;
-}
-
-qsizetype ListTextBox::previousGrapheme(qsizetype pos) const {
-  if (pos <= 0) {
-    return 0;
-  }
-  const qsizetype start = snapToCodePoint(std::max<qsizetype>(0, pos - kGraphemeWindow), true);
-  if (start >= pos) {
-    return previousCodePoint(pos);
-  }
-  QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, m_text.constData() + start, pos - start);
-  finder.toEnd();
-  const qsizetype previous = finder.toPreviousBoundary();
-  return previous >= 0 ? start + previous : start;
-}
-
-qsizetype ListTextBox::previousCodePoint(qsizetype pos) const {
-  if (pos <= 0) {
-    return 0;
-  }
-  return snapToCodePoint(pos - 1, false);
-}
-
-int ListTextBox::charClassAt(qsizetype pos) const {
-  const QChar c = m_text.at(pos);
-  if (c == QLatin1Char('\n')) {
-    return kLineBreak;
-  }
-  char32_t ucs4 = c.unicode();
-  if (c.isHighSurrogate() && pos + 1 < m_text.size() && m_text.at(pos + 1).isLowSurrogate()) {
-    ucs4 = QChar::surrogateToUcs4(c, m_text.at(pos + 1));
-  }
-  if (QChar::isSpace(ucs4)) {
-    return kSpace;
-  }
-  if (QChar::isLetterOrNumber(ucs4) || QChar::isMark(ucs4) || ucs4 == U'_') {
-    return kWord;
-  }
-  return kOther;
-}
-
-qsizetype ListTextBox::nextWordStart(qsizetype pos) const {
-  const qsizetype n = m_text.size();
-  if (pos >= n) {
-    return n;
-  }
-  const int kind = charClassAt(pos);
-  if (kind == kLineBreak) {
-    return pos + 1;
-  }
-  while (pos < n && charClassAt(pos) == kind) {
-    pos = snapToCodePoint(pos + 1, true);
-  }
-  while (pos < n && charClassAt(pos) == kSpace) {
-    ++pos;
-  }
-  return pos;
-}
-
-qsizetype ListTextBox::previousWordStart(qsizetype pos) const {
-  while (pos > 0 && charClassAt(pos - 1) == kSpace) {
-    --pos;
-  }
-  if (pos == 0) {
-    return 0;
-  }
-  const qsizetype before = previousCodePoint(pos);
-  const int kind = charClassAt(before);
-  if (kind == kLineBreak) {
-    return before;
-  }
-  pos = before;
-  while (pos > 0 && charClassAt(previousCodePoint(pos)) == kind) {
-    pos = previousCodePoint(pos);
-  }
-  return pos;
-}
-
 // ---------------------------------------------------------------------------------------------
 // Editing
 
 void ListTextBox::replaceText(qsizetype pos, qsizetype length, const QString& with) {
   // Only a listening screen reader needs the removed text.
-  const QString removed = listbox::accessibilityListening() ? m_text.mid(pos, length) : QString();
-  m_text.replace(pos, length, with);
-  if (m_rowsValid) {
-    m_rows.update(m_text, pos, length, with.size(), m_rowsWidth, *m_advances);
+  const QString removed = listbox::accessibilityListening() ? text_.mid(pos, length) : QString();
+  text_.replace(pos, length, with);
+  if (rowsValid_) {
+    rows_.update(text_, pos, length, with.size(), rowsWidth_, *advances_);
   }
   const bool hasBar = verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn;
-  if (!m_rowsValid || (m_rows.rowCount() > visibleRows()) != hasBar) {
-    layoutRows(!m_rowsValid);
+  if (!rowsValid_ || (scrollBarShown_ && rows_.rowCount() > visibleRows()) != hasBar) {
+    layoutRows(!rowsValid_);
   } else {
     updateScrollRange();
     viewport()->update();
@@ -506,31 +428,11 @@ void ListTextBox::userEdit(qsizetype pos, qsizetype length, const QString& with,
   if (length == 0 && with.isEmpty()) {
     return;
   }
-  UndoStep step{pos, m_text.mid(pos, length), with, m_anchor, m_caret, kind};
-  bool merged = false;
-  if (m_mergeOpen && !m_undo.empty() && kind != EditKind::Other && m_undo.back().kind == kind) {
-    UndoStep& last = m_undo.back();
-    if (kind == EditKind::Typing && length == 0 && last.pos + last.inserted.size() == pos) {
-      last.inserted += with;
-      merged = true;
-    } else if (kind == EditKind::DeleteBack && with.isEmpty() && last.inserted.isEmpty() && pos + length == last.pos) {
-      last.removed.prepend(step.removed);
-      last.pos = pos;
-      merged = true;
-    } else if (kind == EditKind::DeleteForward && with.isEmpty() && last.inserted.isEmpty() && pos == last.pos) {
-      last.removed += step.removed;
-      merged = true;
-    }
-  }
-  if (!merged) {
-    m_undo.push_back(std::move(step));
-  }
-  m_redo.clear();
+  history_.record({pos, text_.mid(pos, length), with, anchor_, caret_, kind});
   replaceText(pos, length, with);
   const qsizetype caret = pos + with.size();
   setAnchorAndCaret(caret, caret);
-  m_goalX = -1.0;
-  m_mergeOpen = kind != EditKind::Other;
+  goalX_ = -1.0;
   ensureCaretVisible();
 }
 
@@ -539,7 +441,7 @@ void ListTextBox::insertTyped(const QString& text, EditKind kind) {
 }
 
 void ListTextBox::deleteSelection() {
-  if (!m_readOnly && hasSelection()) {
+  if (!readOnly_ && hasSelection()) {
     userEdit(selectionStart(), selectionLength(), QString(), EditKind::Other);
   }
 }
@@ -547,189 +449,131 @@ void ListTextBox::deleteSelection() {
 // ---------------------------------------------------------------------------------------------
 // Keys
 
-bool ListTextBox::handleNavigation(QKeyEvent* event) {
-  using SK = QKeySequence::StandardKey;
-  struct Move {
-    SK move;
-    SK select;
-  };
-  static constexpr std::array kMoves{
-      Move{SK::MoveToNextChar, SK::SelectNextChar},
-      Move{SK::MoveToPreviousChar, SK::SelectPreviousChar},
-      Move{SK::MoveToNextWord, SK::SelectNextWord},
-      Move{SK::MoveToPreviousWord, SK::SelectPreviousWord},
-      Move{SK::MoveToNextLine, SK::SelectNextLine},
-      Move{SK::MoveToPreviousLine, SK::SelectPreviousLine},
-      Move{SK::MoveToNextPage, SK::SelectNextPage},
-      Move{SK::MoveToPreviousPage, SK::SelectPreviousPage},
-      Move{SK::MoveToStartOfLine, SK::SelectStartOfLine},
-      Move{SK::MoveToEndOfLine, SK::SelectEndOfLine},
-      Move{SK::MoveToStartOfDocument, SK::SelectStartOfDocument},
-      Move{SK::MoveToEndOfDocument, SK::SelectEndOfDocument},
-  };
-  const auto found = std::find_if(kMoves.begin(), kMoves.end(), [event](const Move& m) {
-    return event->matches(m.move) || event->matches(m.select);
-  });
-  if (found == kMoves.end()) {
-    return false;
-  }
+qsizetype ListTextBox::motionTarget(listbox::KeyCommand command, bool extend) {
+  using listbox::KeyCommand;
   ensureLayout();
-  const bool extend = event->matches(found->select);
-  const qsizetype n = m_text.size();
-  const qsizetype row = m_rows.rowOf(m_caret);
-  const bool vertical = found->move == SK::MoveToNextLine || found->move == SK::MoveToPreviousLine ||
-                        found->move == SK::MoveToNextPage || found->move == SK::MoveToPreviousPage;
-  if (vertical && m_goalX < 0) {
-    m_goalX = caretX() + kSideMargin;
+  const qsizetype n = text_.size();
+  const qsizetype row = rows_.rowOf(caret_);
+  const bool vertical = command == KeyCommand::MoveNextLine || command == KeyCommand::MovePreviousLine ||
+                        command == KeyCommand::MoveNextPage || command == KeyCommand::MovePreviousPage;
+  if (!vertical) {
+    goalX_ = -1.0;
+  } else if (goalX_ < 0) {
+    goalX_ = caretX() + kSideMargin;
   }
-  qsizetype target = m_caret;
-  switch (found->move) {
-    case SK::MoveToNextChar:
-      target = !extend && hasSelection() ? std::max(m_anchor, m_caret) : nextGrapheme(m_caret);
-      break;
-    case SK::MoveToPreviousChar:
-      target = !extend && hasSelection() ? std::min(m_anchor, m_caret) : previousGrapheme(m_caret);
-      break;
-    case SK::MoveToNextWord:
-      target = nextWordStart(m_caret);
-      break;
-    case SK::MoveToPreviousWord:
-      target = previousWordStart(m_caret);
-      break;
-    case SK::MoveToNextLine:
-      target = row + 1 < m_rows.rowCount() ? positionInRow(row + 1, m_goalX) : n;
-      break;
-    case SK::MoveToPreviousLine:
-      target = row > 0 ? positionInRow(row - 1, m_goalX) : 0;
-      break;
-    case SK::MoveToNextPage:
-    case SK::MoveToPreviousPage: {
+  switch (command) {
+    case KeyCommand::MoveNextChar:
+      return !extend && hasSelection() ? std::max(anchor_, caret_) : listbox::nextGrapheme(text_, caret_);
+    case KeyCommand::MovePreviousChar:
+      return !extend && hasSelection() ? std::min(anchor_, caret_) : listbox::previousGrapheme(text_, caret_);
+    case KeyCommand::MoveNextWord:
+      return listbox::nextWordStart(text_, caret_);
+    case KeyCommand::MovePreviousWord:
+      return listbox::previousWordStart(text_, caret_);
+    case KeyCommand::MoveNextLine:
+      return row + 1 < rows_.rowCount() ? positionInRow(row + 1, goalX_) : n;
+    case KeyCommand::MovePreviousLine:
+      return row > 0 ? positionInRow(row - 1, goalX_) : 0;
+    case KeyCommand::MoveNextPage:
+    case KeyCommand::MovePreviousPage: {
       const int page = visibleRows();
-      const qsizetype step = found->move == SK::MoveToNextPage ? page : -page;
-      const qsizetype toRow = clampTo(row + step, 0, m_rows.rowCount() - 1);
+      const qsizetype step = command == KeyCommand::MoveNextPage ? page : -page;
+      const qsizetype toRow = clampTo(row + step, 0, rows_.rowCount() - 1);
       verticalScrollBar()->setValue(toInt(std::max<qsizetype>(0, topRow() + step)));
-      target = toRow == row ? (step > 0 ? n : 0) : positionInRow(toRow, m_goalX);
-      break;
+      return toRow == row ? (step > 0 ? n : 0) : positionInRow(toRow, goalX_);
     }
-    case SK::MoveToStartOfLine:
-      target = m_rows.rowStart(row);
-      break;
-    case SK::MoveToEndOfLine: {
-      target = m_rows.rowEnd(m_text, row);
+    case KeyCommand::MoveStartOfLine:
+      return rows_.rowStart(row);
+    case KeyCommand::MoveEndOfLine: {
+      qsizetype target = rows_.rowEnd(text_, row);
       // A word-wrapped row ends with the space it broke at; End stops before it, on this row.
-      if (row + 1 < m_rows.rowCount() && !m_rows.endsWithLineBreak(m_text, row) && target > m_rows.rowStart(row) &&
-          m_text.at(target - 1).isSpace()) {
+      if (row + 1 < rows_.rowCount() && !rows_.endsWithLineBreak(text_, row) && target > rows_.rowStart(row) &&
+          text_.at(target - 1).isSpace()) {
         --target;
       }
+      return target;
+    }
+    case KeyCommand::MoveStartOfDocument:
+      return 0;
+    case KeyCommand::MoveEndOfDocument:
+      return n;
+    default:
+      return caret_;
+  }
+}
+
+void ListTextBox::runKey(const listbox::KeyBinding& binding, const QKeyEvent& event) {
+  using listbox::KeyCommand;
+  switch (binding.command) {
+    case KeyCommand::SelectAll:
+      selectAll();
+      break;
+    case KeyCommand::Copy:
+      copy();
+      break;
+    case KeyCommand::ContextMenu:
+      showContextMenu(caretMenuPos());
+      break;
+    case KeyCommand::Cut:
+      cut();
+      break;
+    case KeyCommand::Paste:
+      paste();
+      break;
+    case KeyCommand::Undo:
+      undo();
+      break;
+    case KeyCommand::Redo:
+      redo();
+      break;
+    case KeyCommand::DeleteStartOfWord:
+      hasSelection() ? deleteSelection()
+                     : userEdit(listbox::previousWordStart(text_, caret_),
+                                caret_ - listbox::previousWordStart(text_, caret_), QString(), EditKind::Other);
+      break;
+    case KeyCommand::DeleteEndOfWord:
+      hasSelection() ? deleteSelection()
+                     : userEdit(caret_, listbox::nextWordStart(text_, caret_) - caret_, QString(), EditKind::Other);
+      break;
+    case KeyCommand::DeleteNextChar:
+      hasSelection()
+          ? deleteSelection()
+          : userEdit(caret_, listbox::nextGrapheme(text_, caret_) - caret_, QString(), EditKind::DeleteForward);
+      break;
+    case KeyCommand::DeletePreviousChar: {
+      // Backspace takes one code point, so a base letter keeps its accent's neighbour intact.
+      const qsizetype from = listbox::previousCodePoint(text_, caret_);
+      hasSelection() ? deleteSelection() : userEdit(from, caret_ - from, QString(), EditKind::DeleteBack);
       break;
     }
-    case SK::MoveToStartOfDocument:
-      target = 0;
+    case KeyCommand::InsertLineBreak:
+      insertTyped(QStringLiteral("\n"), EditKind::Other);
       break;
-    case SK::MoveToEndOfDocument:
-      target = n;
+    case KeyCommand::InsertText:
+      insertTyped(event.text(), EditKind::Typing);
       break;
     default:
+      moveCaret(motionTarget(binding.command, binding.extendsSelection), binding.extendsSelection);
       break;
   }
-  if (!vertical) {
-    m_goalX = -1.0;
-  }
-  moveCaret(target, extend);
-  return true;
-}
-
-bool ListTextBox::handleEditing(QKeyEvent* event) {
-  if (event->matches(QKeySequence::SelectAll)) {
-    selectAll();
-    return true;
-  }
-  if (event->matches(QKeySequence::Copy)) {
-    copy();
-    return true;
-  }
-  if (m_readOnly) {
-    return false;
-  }
-  if (event->matches(QKeySequence::Cut)) {
-    cut();
-  } else if (event->matches(QKeySequence::Paste)) {
-    paste();
-  } else if (event->matches(QKeySequence::Undo)) {
-    undo();
-  } else if (event->matches(QKeySequence::Redo)) {
-    redo();
-  } else if (event->matches(QKeySequence::DeleteStartOfWord)) {
-    hasSelection() ? deleteSelection()
-                   : userEdit(previousWordStart(m_caret), m_caret - previousWordStart(m_caret), QString(),
-                              EditKind::Other);
-  } else if (event->matches(QKeySequence::DeleteEndOfWord)) {
-    hasSelection() ? deleteSelection()
-                   : userEdit(m_caret, nextWordStart(m_caret) - m_caret, QString(), EditKind::Other);
-  } else if (event->matches(QKeySequence::Delete)) {
-    hasSelection() ? deleteSelection()
-                   : userEdit(m_caret, nextGrapheme(m_caret) - m_caret, QString(), EditKind::DeleteForward);
-  } else if (event->key() == Qt::Key_Backspace && (event->modifiers() & ~Qt::ShiftModifier) == Qt::NoModifier) {
-    // Backspace takes one code point, so a base letter keeps its accent's neighbour intact.
-    hasSelection() ? deleteSelection()
-                   : userEdit(previousCodePoint(m_caret), m_caret - previousCodePoint(m_caret), QString(),
-                              EditKind::DeleteBack);
-  } else if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
-             (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) == 0) {
-    insertTyped(QStringLiteral("\n"), EditKind::Other);
-  } else if (const QString text = event->text(); isPrintable(text) &&
-             ((event->modifiers() & Qt::ControlModifier) == 0 || (event->modifiers() & Qt::AltModifier) != 0)) {
-    // Ctrl+Alt is AltGr on some keyboards and types characters; Ctrl alone never does.
-    insertTyped(text, EditKind::Typing);
-  } else {
-    return false;
-  }
-  return true;
-}
-
-bool ListTextBox::isHandledShortcut(QKeyEvent* event) const {
-  using SK = QKeySequence::StandardKey;
-  static constexpr std::array kAlways{SK::SelectAll, SK::Copy,
-                                      SK::MoveToNextChar, SK::SelectNextChar,
-                                      SK::MoveToPreviousChar, SK::SelectPreviousChar,
-                                      SK::MoveToNextWord, SK::SelectNextWord,
-                                      SK::MoveToPreviousWord, SK::SelectPreviousWord,
-                                      SK::MoveToNextLine, SK::SelectNextLine,
-                                      SK::MoveToPreviousLine, SK::SelectPreviousLine,
-                                      SK::MoveToNextPage, SK::SelectNextPage,
-                                      SK::MoveToPreviousPage, SK::SelectPreviousPage,
-                                      SK::MoveToStartOfLine, SK::SelectStartOfLine,
-                                      SK::MoveToEndOfLine, SK::SelectEndOfLine,
-                                      SK::MoveToStartOfDocument, SK::SelectStartOfDocument,
-                                      SK::MoveToEndOfDocument, SK::SelectEndOfDocument};
-  static constexpr std::array kEditing{SK::Cut, SK::Paste, SK::Undo, SK::Redo,
-                                       SK::Delete, SK::DeleteStartOfWord, SK::DeleteEndOfWord};
-  const auto matches = [event](SK key) { return event->matches(key); };
-  if (std::any_of(kAlways.begin(), kAlways.end(), matches)) {
-    return true;
-  }
-  if (m_readOnly) {
-    return false;
-  }
-  if (std::any_of(kEditing.begin(), kEditing.end(), matches)) {
-    return true;
-  }
-  const Qt::KeyboardModifiers mods = event->modifiers();
-  return isPrintable(event->text()) && ((mods & Qt::ControlModifier) == 0 || (mods & Qt::AltModifier) != 0);
 }
 
 void ListTextBox::keyPressEvent(QKeyEvent* event) {
-  if (handleNavigation(event) || handleEditing(event)) {
-    event->accept();
+  const auto binding = listbox::keyBindingFor(*event);
+  if (!binding || (readOnly_ && listbox::changesText(binding->command))) {
+    event->ignore();
     return;
   }
-  event->ignore();
+  runKey(*binding, *event);
+  event->accept();
 }
 
 bool ListTextBox::event(QEvent* event) {
   if (event->type() == QEvent::ShortcutOverride) {
+    // The keys the box handles itself are not taken by the window's shortcuts.
     auto* key = static_cast<QKeyEvent*>(event);
-    if (isHandledShortcut(key)) {
+    if (const auto binding = listbox::keyBindingFor(*key);
+        binding && !(readOnly_ && listbox::changesText(binding->command))) {
       key->accept();
       return true;
     }
@@ -741,17 +585,18 @@ bool ListTextBox::event(QEvent* event) {
 // Input method
 
 void ListTextBox::inputMethodEvent(QInputMethodEvent* event) {
-  if (m_readOnly) {
+  if (readOnly_) {
     event->ignore();
     return;
   }
-  m_preedit = event->preeditString();
+  preedit_ = event->preeditString();
   if (!event->commitString().isEmpty() || event->replacementLength() > 0) {
     qsizetype from = selectionStart();
     qsizetype length = selectionLength();
     if (!hasSelection() && (event->replacementLength() > 0 || event->replacementStart() != 0)) {
-      from = snapToCodePoint(clampTo(m_caret + event->replacementStart(), 0, m_text.size()), false);
-      length = snapToCodePoint(clampTo(from + event->replacementLength(), from, m_text.size()), true) - from;
+      from = listbox::snapToCodePoint(text_, clampTo(caret_ + event->replacementStart(), 0, text_.size()), false);
+      const qsizetype to = clampTo(from + event->replacementLength(), from, text_.size());
+      length = listbox::snapToCodePoint(text_, to, true) - from;
     }
     userEdit(from, length, event->commitString(), EditKind::Typing);
   }
@@ -761,31 +606,31 @@ void ListTextBox::inputMethodEvent(QInputMethodEvent* event) {
 
 QVariant ListTextBox::inputMethodQuery(Qt::InputMethodQuery query) const {
   // The text around the caret: its line, cut to a window so a 10M-character line costs nothing.
-  const QStringView all(m_text);
-  qsizetype from = std::max<qsizetype>(0, m_caret - kSurroundingWindow);
-  qsizetype to = std::min(m_text.size(), m_caret + kSurroundingWindow);
-  if (const qsizetype lineStart = all.sliced(from, m_caret - from).lastIndexOf(QLatin1Char('\n')); lineStart >= 0) {
+  const QStringView all(text_);
+  qsizetype from = std::max<qsizetype>(0, caret_ - kSurroundingWindow);
+  qsizetype to = std::min(text_.size(), caret_ + kSurroundingWindow);
+  if (const qsizetype lineStart = all.sliced(from, caret_ - from).lastIndexOf(QLatin1Char('\n')); lineStart >= 0) {
     from += lineStart + 1;
   }
-  if (const qsizetype lineEnd = all.sliced(m_caret, to - m_caret).indexOf(QLatin1Char('\n')); lineEnd >= 0) {
-    to = m_caret + lineEnd;
+  if (const qsizetype lineEnd = all.sliced(caret_, to - caret_).indexOf(QLatin1Char('\n')); lineEnd >= 0) {
+    to = caret_ + lineEnd;
   }
-  from = snapToCodePoint(from, true);
-  to = snapToCodePoint(to, false);
+  from = listbox::snapToCodePoint(text_, from, true);
+  to = listbox::snapToCodePoint(text_, to, false);
   switch (query) {
     case Qt::ImEnabled:
-      return !m_readOnly;
+      return !readOnly_;
     case Qt::ImReadOnly:
-      return m_readOnly;
+      return readOnly_;
     case Qt::ImCursorRectangle:
     case Qt::ImAnchorRectangle:
-      return m_rowsValid ? QVariant(caretRect().translated(viewport()->pos())) : QVariant(QRect());
+      return rowsValid_ ? QVariant(caretRect().translated(viewport()->pos())) : QVariant(QRect());
     case Qt::ImFont:
       return font();
     case Qt::ImCursorPosition:
-      return toInt(m_caret - from);
+      return toInt(caret_ - from);
     case Qt::ImAnchorPosition:
-      return toInt(clampTo(m_anchor, from, to) - from);
+      return toInt(clampTo(anchor_, from, to) - from);
     case Qt::ImSurroundingText:
       return all.sliced(from, to - from).toString();
     case Qt::ImCurrentSelection: {
@@ -804,12 +649,12 @@ QVariant ListTextBox::inputMethodQuery(Qt::InputMethodQuery query) const {
 // Mouse, focus, menu
 
 void ListTextBox::mousePressEvent(QMouseEvent* event) {
-  if (event->button() == Qt::MiddleButton && !m_readOnly && QGuiApplication::clipboard()->supportsSelection()) {
+  if (event->button() == Qt::MiddleButton && !readOnly_ && QGuiApplication::clipboard()->supportsSelection()) {
     // X11 habit: the middle button pastes the most recent selection where it is clicked.
     const QString text = withLineFeeds(QGuiApplication::clipboard()->text(QClipboard::Selection));
     if (!text.isEmpty()) {
       moveCaret(positionAt(event->position().toPoint()), false);
-      userEdit(m_caret, 0, text, EditKind::Other);
+      userEdit(caret_, 0, text, EditKind::Other);
     }
     event->accept();
     return;
@@ -818,32 +663,45 @@ void ListTextBox::mousePressEvent(QMouseEvent* event) {
     event->ignore();
     return;
   }
-  const qsizetype pos = positionAt(event->position().toPoint());
-  m_goalX = -1.0;
+  const QPoint at = event->position().toPoint();
+  const qsizetype pos = positionAt(at);
+  goalX_ = -1.0;
+  if (tripleClickTimer_.isActive() && (at - tripleClickPos_).manhattanLength() < QApplication::startDragDistance()) {
+    // The third click of a quick series selects the whole line, its line break included.
+    tripleClickTimer_.stop();
+    const listbox::TextRange line = listbox::lineAt(text_, pos);
+    setAnchorAndCaret(line.start, line.end);
+    history_.closeRun();
+    ensureCaretVisible();
+    updateSelectionClipboard();
+    dragging_ = false;
+    event->accept();
+    return;
+  }
   moveCaret(pos, (event->modifiers() & Qt::ShiftModifier) != 0);
-  m_dragging = true;
-  m_lastDragPos = event->position().toPoint();
+  dragging_ = true;
+  lastDragPos_ = at;
   event->accept();
 }
 
 void ListTextBox::mouseMoveEvent(QMouseEvent* event) {
-  if (!m_dragging || (event->buttons() & Qt::LeftButton) == 0) {
+  if (!dragging_ || (event->buttons() & Qt::LeftButton) == 0) {
     return;
   }
-  m_lastDragPos = event->position().toPoint();
-  const bool outside = m_lastDragPos.y() < 0 || m_lastDragPos.y() >= viewport()->height();
-  if (outside && !m_dragScrollTimer.isActive()) {
-    m_dragScrollTimer.start(kDragScrollMs, this);
+  lastDragPos_ = event->position().toPoint();
+  const bool outside = lastDragPos_.y() < 0 || lastDragPos_.y() >= viewport()->height();
+  if (outside && !dragScrollTimer_.isActive()) {
+    dragScrollTimer_.start(kDragScrollMs, this);
   } else if (!outside) {
-    m_dragScrollTimer.stop();
+    dragScrollTimer_.stop();
   }
-  moveCaret(positionAt(m_lastDragPos), true);
+  moveCaret(positionAt(lastDragPos_), true);
 }
 
 void ListTextBox::mouseReleaseEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton && m_dragging) {
-    m_dragging = false;
-    m_dragScrollTimer.stop();
+  if (event->button() == Qt::LeftButton && dragging_) {
+    dragging_ = false;
+    dragScrollTimer_.stop();
     updateSelectionClipboard();
   }
 }
@@ -852,31 +710,15 @@ void ListTextBox::mouseDoubleClickEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) {
     return;
   }
-  const qsizetype pos = positionAt(event->position().toPoint());
-  const qsizetype n = m_text.size();
-  // The word (or run of spaces or punctuation) under the pointer; at a line's end, the one before.
-  qsizetype at = pos;
-  if (at == n || (at > 0 && m_text.at(at) == QLatin1Char('\n'))) {
-    at = previousCodePoint(at);
-  }
-  if (n == 0 || charClassAt(at) == kLineBreak) {
-    moveCaret(pos, false);
-    return;
-  }
-  const int kind = charClassAt(at);
-  qsizetype start = at;
-  while (start > 0 && charClassAt(previousCodePoint(start)) == kind) {
-    start = previousCodePoint(start);
-  }
-  qsizetype end = at;
-  while (end < n && charClassAt(end) == kind) {
-    end = snapToCodePoint(end + 1, true);
-  }
-  setAnchorAndCaret(start, end);
-  m_mergeOpen = false;
-  m_dragging = true;
+  const QPoint at = event->position().toPoint();
+  const listbox::TextRange word = listbox::wordAt(text_, positionAt(at));
+  setAnchorAndCaret(word.start, word.end);
+  history_.closeRun();
+  dragging_ = true;
   ensureCaretVisible();
   updateSelectionClipboard();
+  tripleClickPos_ = at;
+  tripleClickTimer_.start(QGuiApplication::styleHints()->mouseDoubleClickInterval(), this);
 }
 
 void ListTextBox::focusInEvent(QFocusEvent* event) {
@@ -887,9 +729,9 @@ void ListTextBox::focusInEvent(QFocusEvent* event) {
 
 void ListTextBox::focusOutEvent(QFocusEvent* event) {
   QAbstractScrollArea::focusOutEvent(event);
-  m_blinkTimer.stop();
-  m_dragging = false;
-  m_dragScrollTimer.stop();
+  blinkTimer_.stop();
+  dragging_ = false;
+  dragScrollTimer_.stop();
   viewport()->update();
 }
 
@@ -903,11 +745,11 @@ std::unique_ptr<QMenu> ListTextBox::createContextMenu() {
     action->setObjectName(QLatin1String(name));
     QObject::connect(action, &QAction::triggered, menu.get(), handler);
   };
-  const bool editable = !m_readOnly;
+  const bool editable = !readOnly_;
   const QMimeData* clip = QGuiApplication::clipboard()->mimeData();
   const bool canPaste = clip != nullptr && clip->hasText() && !clip->text().isEmpty();
-  add(tr("&Undo"), QKeySequence::Undo, editable && !m_undo.empty(), [this] { undo(); }, "edit-undo");
-  add(tr("&Redo"), QKeySequence::Redo, editable && !m_redo.empty(), [this] { redo(); }, "edit-redo");
+  add(tr("&Undo"), QKeySequence::Undo, editable && history_.canUndo(), [this] { undo(); }, "edit-undo");
+  add(tr("&Redo"), QKeySequence::Redo, editable && history_.canRedo(), [this] { redo(); }, "edit-redo");
   menu->addSeparator();
   add(tr("Cu&t"), QKeySequence::Cut, editable && hasSelection(), [this] { cut(); }, "edit-cut");
   add(tr("&Copy"), QKeySequence::Copy, hasSelection(), [this] { copy(); }, "edit-copy");
@@ -915,21 +757,141 @@ std::unique_ptr<QMenu> ListTextBox::createContextMenu() {
   add(tr("Delete"), QKeySequence::UnknownKey, editable && hasSelection(), [this] { deleteSelection(); },
       "edit-delete");
   menu->addSeparator();
-  add(tr("Select All"), QKeySequence::SelectAll, !m_text.isEmpty() && selectionLength() < m_text.size(),
+  add(tr("Select All"), QKeySequence::SelectAll, !text_.isEmpty() && selectionLength() < text_.size(),
       [this] { selectAll(); }, "select-all");
   return menu;
 }
 
 void ListTextBox::contextMenuEvent(QContextMenuEvent* event) {
-  const std::unique_ptr<QMenu> menu = createContextMenu();
   // From the keyboard's menu key the menu opens at the caret rather than the pointer.
-  QPoint at = event->globalPos();
-  if (event->reason() == QContextMenuEvent::Keyboard) {
-    const QRect caret = caretRect();
-    at = viewport()->mapToGlobal(viewport()->rect().contains(caret.center()) ? caret.bottomLeft()
-                                                                             : viewport()->rect().center());
+  showContextMenu(event->reason() == QContextMenuEvent::Keyboard ? caretMenuPos() : event->globalPos());
+}
+
+void ListTextBox::showContextMenu(QPoint globalPos) {
+  const std::unique_ptr<QMenu> menu = createContextMenu();
+  menu->exec(globalPos);
+}
+
+QPoint ListTextBox::caretMenuPos() const {
+  const QRect caret = rowsValid_ ? caretRect() : QRect();
+  const QRect view = viewport()->rect();
+  return viewport()->mapToGlobal(view.contains(caret.center()) ? caret.bottomLeft() : view.center());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Drops
+
+namespace {
+
+// Files larger than this are refused rather than read whole into a box.
+constexpr qint64 kMaxDroppedFileBytes = qint64{256} * 1024 * 1024;
+
+// The local files among the dropped URLs; empty unless every URL is one.
+QStringList localFiles(const QMimeData* mime) {
+  QStringList files;
+  if (mime == nullptr || !mime->hasUrls()) {
+    return files;
   }
-  menu->exec(at);
+  for (const QUrl& url : mime->urls()) {
+    if (!url.isLocalFile()) {
+      return {};
+    }
+    files << url.toLocalFile();
+  }
+  return files;
+}
+
+// Reads a file as UTF-8 text with '\n' line breaks; on failure returns nothing and says why.
+std::optional<QString> readTextFile(const QString& path, QString& why) {
+  const QString name = QFileInfo(path).fileName();
+  QFile file(path);
+  if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
+    why = ListTextBox::tr("The file \u201c%1\u201d could not be read, so nothing was inserted.").arg(name);
+    return std::nullopt;
+  }
+  if (file.size() > kMaxDroppedFileBytes) {
+    why = ListTextBox::tr("The file \u201c%1\u201d is too large to insert, so nothing was inserted.").arg(name);
+    return std::nullopt;
+  }
+  const QByteArray bytes = file.readAll();
+  QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+  QString text = decoder.decode(bytes);
+  // A NUL byte is valid UTF-8 but marks a binary file, not a list.
+  if (decoder.hasError() || bytes.contains('\0')) {
+    why = ListTextBox::tr("The file \u201c%1\u201d is not UTF-8 text, so nothing was inserted.").arg(name);
+    return std::nullopt;
+  }
+  if (text.startsWith(QChar(0xFEFF))) {
+    text.remove(0, 1);
+  }
+  return withLineFeeds(std::move(text));
+}
+
+}  // namespace
+
+bool ListTextBox::canDrop(const QMimeData* mime) const {
+  return !readOnly_ && mime != nullptr && (!localFiles(mime).isEmpty() || mime->hasText());
+}
+
+void ListTextBox::setDropCaret(qsizetype pos) {
+  if (pos != dropCaret_) {
+    dropCaret_ = pos;
+    viewport()->update();
+  }
+}
+
+void ListTextBox::dragEnterEvent(QDragEnterEvent* event) {
+  if (!canDrop(event->mimeData())) {
+    event->ignore();
+    return;
+  }
+  event->acceptProposedAction();
+  setDropCaret(positionAt(event->position().toPoint()));
+}
+
+void ListTextBox::dragMoveEvent(QDragMoveEvent* event) {
+  if (!canDrop(event->mimeData())) {
+    event->ignore();
+    return;
+  }
+  event->acceptProposedAction();
+  setDropCaret(positionAt(event->position().toPoint()));
+}
+
+void ListTextBox::dragLeaveEvent(QDragLeaveEvent* /*event*/) { setDropCaret(-1); }
+
+void ListTextBox::dropEvent(QDropEvent* event) {
+  setDropCaret(-1);
+  const QMimeData* mime = event->mimeData();
+  if (!canDrop(mime)) {
+    event->ignore();
+    return;
+  }
+  QString inserted;
+  if (const QStringList files = localFiles(mime); !files.isEmpty()) {
+    // All files or none: one that cannot be read as text stops the whole drop.
+    for (const QString& path : files) {
+      QString why;
+      const std::optional<QString> text = readTextFile(path, why);
+      if (!text) {
+        event->ignore();
+        emit dropRefused(why);
+        return;
+      }
+      if (!inserted.isEmpty() && !inserted.endsWith(QLatin1Char('\n'))) {
+        inserted += QLatin1Char('\n');
+      }
+      inserted += *text;
+    }
+  } else {
+    inserted = withLineFeeds(mime->text());
+  }
+  event->acceptProposedAction();
+  setFocus(Qt::MouseFocusReason);
+  const qsizetype pos = positionAt(event->position().toPoint());
+  userEdit(pos, 0, inserted, EditKind::Other);
+  setAnchorAndCaret(pos, pos + inserted.size());
+  ensureCaretVisible();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -942,19 +904,19 @@ void ListTextBox::paintEvent(QPaintEvent* event) {
   const int height = lineHeight();
   const qsizetype selStart = selectionStart();
   const qsizetype selEnd = selStart + selectionLength();
-  const qsizetype caretRow = m_rows.rowOf(m_caret);
-  const bool showCaret = hasFocus() && m_caretOn;
+  const qsizetype caretRow = rows_.rowOf(caret_);
+  const bool showCaret = hasFocus() && caretOn_;
   const QRect exposed = event->rect();
   painter.setPen(pal.color(QPalette::Text));
 
   int y = kTopMargin;
-  for (qsizetype row = topRow(); row < m_rows.rowCount() && y < viewport()->height(); ++row, y += height) {
+  for (qsizetype row = topRow(); row < rows_.rowCount() && y < viewport()->height(); ++row, y += height) {
     if (y + height <= exposed.top() || y > exposed.bottom()) {
       continue;
     }
-    const qsizetype start = m_rows.rowStart(row);
-    const qsizetype end = m_rows.rowEnd(m_text, row);
-    const bool preeditHere = row == caretRow && !m_preedit.isEmpty();
+    const qsizetype start = rows_.rowStart(row);
+    const qsizetype end = rows_.rowEnd(text_, row);
+    const bool preeditHere = row == caretRow && !preedit_.isEmpty();
     QTextLayout layout(QString(), font(), viewport());
     setupLayout(layout, row, true);
 
@@ -963,8 +925,8 @@ void ListTextBox::paintEvent(QPaintEvent* event) {
       QTextLayout::FormatRange range;
       range.start = toInt(std::max(selStart, start) - start);
       range.length = toInt(std::min(selEnd, end) - start) - range.start;
-      if (preeditHere && m_caret - start <= range.start) {
-        range.start += toInt(m_preedit.size());
+      if (preeditHere && caret_ - start <= range.start) {
+        range.start += toInt(preedit_.size());
       }
       range.format.setBackground(pal.brush(QPalette::Highlight));
       range.format.setForeground(pal.brush(QPalette::HighlightedText));
@@ -972,29 +934,83 @@ void ListTextBox::paintEvent(QPaintEvent* event) {
     }
     if (preeditHere) {
       QTextLayout::FormatRange range;
-      range.start = toInt(m_caret - start);
-      range.length = toInt(m_preedit.size());
+      range.start = toInt(caret_ - start);
+      range.length = toInt(preedit_.size());
       range.format.setFontUnderline(true);
       formats.append(range);
     }
     const QPointF origin(kSideMargin, y);
     layout.draw(&painter, origin, formats);
+    if (whitespaceShown_) {
+      drawWhitespaceMarks(painter, layout, row, origin, selStart, selEnd);
+    }
     // A selected line break shows as a space-wide mark after the row's text.
-    if (selStart <= end && selEnd > end && m_rows.endsWithLineBreak(m_text, row)) {
+    if (selStart <= end && selEnd > end && rows_.endsWithLineBreak(text_, row)) {
       const qreal x = origin.x() + layout.lineAt(0).naturalTextWidth();
       painter.fillRect(QRectF(x, y, fontMetrics().horizontalAdvance(QLatin1Char(' ')), height),
                        pal.brush(QPalette::Highlight));
     }
     if (showCaret && row == caretRow) {
-      const qsizetype inRow = m_caret - start + (preeditHere ? m_preedit.size() : 0);
+      const qsizetype inRow = caret_ - start + (preeditHere ? preedit_.size() : 0);
       layout.drawCursor(&painter, origin, toInt(inRow), 1);
+    }
+    if (dropCaret_ >= 0 && rows_.rowOf(dropCaret_) == row) {
+      layout.drawCursor(&painter, origin, toInt(dropCaret_ - start), 1);
     }
   }
 }
 
+void ListTextBox::drawWhitespaceMarks(QPainter& painter, const QTextLayout& layout, qsizetype row, QPointF origin,
+                                      qsizetype selStart, qsizetype selEnd) {
+  const qsizetype start = rows_.rowStart(row);
+  const qsizetype end = rows_.rowEnd(text_, row);
+  const QTextLine line = layout.lineAt(0);
+  const QFontMetricsF metrics(font());
+  const qreal baseline = origin.y() + metrics.ascent();
+  // Faint: a little under half the way from the background to the text's colour.
+  const auto faint = [this](QPalette::ColorRole text, QPalette::ColorRole background) {
+    constexpr float kWeight = 0.45F;
+    const QColor fg = palette().color(text);
+    const QColor bg = palette().color(background);
+    return QColor::fromRgbF(bg.redF() + (fg.redF() - bg.redF()) * kWeight,
+                            bg.greenF() + (fg.greenF() - bg.greenF()) * kWeight,
+                            bg.blueF() + (fg.blueF() - bg.blueF()) * kWeight);
+  };
+  const QColor plain = faint(QPalette::Text, QPalette::Base);
+  const QColor selected = faint(QPalette::HighlightedText, QPalette::Highlight);
+  const auto colourAt = [&](qsizetype pos) { return pos >= selStart && pos < selEnd ? selected : plain; };
+  // A space's mark is a dot in the middle of the space at half the height of a small letter,
+  // drawn as a shape because a middle-dot glyph is too thin to see in a narrow space.
+  const qreal dot = std::max<qreal>(2.0, metrics.height() / 7.0);
+  const qreal dotY = baseline - metrics.xHeight() / 2 - dot / 2;
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing);
+  for (qsizetype pos = start; pos < end; ++pos) {
+    const QChar c = text_.at(pos);
+    if (c != QLatin1Char(' ') && c != QLatin1Char('\t')) {
+      continue;
+    }
+    const qreal left = origin.x() + line.cursorToX(toInt(pos - start));
+    const qreal right = origin.x() + line.cursorToX(toInt(pos + 1 - start));
+    if (c == QLatin1Char(' ')) {
+      painter.setPen(Qt::NoPen);
+      painter.setBrush(colourAt(pos));
+      painter.drawEllipse(QRectF((left + right - dot) / 2, dotY, dot, dot));
+    } else {
+      painter.setPen(colourAt(pos));
+      painter.drawText(QPointF(left, baseline), QString(QChar(0x2192)));
+    }
+  }
+  if (rows_.endsWithLineBreak(text_, row)) {
+    painter.setPen(colourAt(end));
+    painter.drawText(QPointF(origin.x() + line.naturalTextWidth(), baseline), QString(QChar(0x00B6)));
+  }
+  painter.restore();
+}
+
 void ListTextBox::resizeEvent(QResizeEvent* event) {
   QAbstractScrollArea::resizeEvent(event);
-  if (!m_inLayout) {
+  if (!inLayout_) {
     layoutRows(false);
   }
 }
@@ -1002,15 +1018,17 @@ void ListTextBox::resizeEvent(QResizeEvent* event) {
 void ListTextBox::scrollContentsBy(int /*dx*/, int /*dy*/) { viewport()->update(); }
 
 void ListTextBox::timerEvent(QTimerEvent* event) {
-  if (event->timerId() == m_blinkTimer.timerId()) {
-    m_caretOn = !m_caretOn;
-    if (m_rowsValid) {
+  if (event->timerId() == blinkTimer_.timerId()) {
+    caretOn_ = !caretOn_;
+    if (rowsValid_) {
       viewport()->update(caretRect().adjusted(-1, 0, 1, 0));
     }
-  } else if (event->timerId() == m_dragScrollTimer.timerId()) {
+  } else if (event->timerId() == tripleClickTimer_.timerId()) {
+    tripleClickTimer_.stop();
+  } else if (event->timerId() == dragScrollTimer_.timerId()) {
     QScrollBar* bar = verticalScrollBar();
-    bar->setValue(bar->value() + (m_lastDragPos.y() < 0 ? -1 : 1));
-    moveCaret(positionAt(m_lastDragPos), true);
+    bar->setValue(bar->value() + (lastDragPos_.y() < 0 ? -1 : 1));
+    moveCaret(positionAt(lastDragPos_), true);
   } else {
     QAbstractScrollArea::timerEvent(event);
   }
@@ -1019,7 +1037,7 @@ void ListTextBox::timerEvent(QTimerEvent* event) {
 void ListTextBox::changeEvent(QEvent* event) {
   QAbstractScrollArea::changeEvent(event);
   if (event->type() == QEvent::FontChange) {
-    m_advances = std::make_unique<listbox::AdvanceCache>(font(), viewport());
+    advances_ = std::make_unique<listbox::AdvanceCache>(font(), viewport());
     layoutRows(true);
   } else if (event->type() == QEvent::StyleChange) {
     layoutRows(false);
@@ -1029,37 +1047,39 @@ void ListTextBox::changeEvent(QEvent* event) {
 // ---------------------------------------------------------------------------------------------
 // Positions and edits for assistive technology
 
-qsizetype ListTextBox::cursorPosition() const { return m_caret; }
+qsizetype ListTextBox::cursorPosition() const { return caret_; }
 
 bool ListTextBox::replaceRange(qsizetype start, qsizetype length, const QString& text) {
-  if (m_readOnly) {
+  if (readOnly_) {
     return false;
   }
-  const qsizetype from = snapToCodePoint(clampTo(start, 0, m_text.size()), false);
-  const qsizetype to = snapToCodePoint(clampTo(start + std::max<qsizetype>(0, length), from, m_text.size()), true);
+  const qsizetype from = listbox::snapToCodePoint(text_, clampTo(start, 0, text_.size()), false);
+  const qsizetype end = clampTo(start + std::max<qsizetype>(0, length), from, text_.size());
+  const qsizetype to = listbox::snapToCodePoint(text_, end, true);
   userEdit(from, to - from, withLineFeeds(text), EditKind::Other);
   return true;
 }
 
 std::pair<qsizetype, qsizetype> ListTextBox::rowAt(qsizetype pos) {
   ensureLayout();
-  const qsizetype row = m_rows.rowOf(clampTo(pos, 0, m_text.size()));
-  const qsizetype next = row + 1 < m_rows.rowCount() ? m_rows.rowStart(row + 1) : m_text.size();
-  return {m_rows.rowStart(row), next};
+  const qsizetype row = rows_.rowOf(clampTo(pos, 0, text_.size()));
+  const qsizetype next = row + 1 < rows_.rowCount() ? rows_.rowStart(row + 1) : text_.size();
+  return {rows_.rowStart(row), next};
 }
 
 QRect ListTextBox::characterRect(qsizetype pos) {
   ensureLayout();
-  pos = clampTo(pos, 0, m_text.size());
-  const qsizetype row = m_rows.rowOf(pos);
-  const qsizetype start = m_rows.rowStart(row);
-  const qsizetype end = m_rows.rowEnd(m_text, row);
+  pos = clampTo(pos, 0, text_.size());
+  const qsizetype row = rows_.rowOf(pos);
+  const qsizetype start = rows_.rowStart(row);
+  const qsizetype end = rows_.rowEnd(text_, row);
   QTextLayout layout(QString(), font(), viewport());
   setupLayout(layout, row, false);
   const QTextLine line = layout.lineAt(0);
   const qreal left = line.cursorToX(toInt(pos - start));
   // A line break or the end of the text has no width of its own; it gets a caret's.
-  const qreal right = pos < end ? line.cursorToX(toInt(std::min(nextGrapheme(pos), end) - start)) : left + 1;
+  const qreal right =
+      pos < end ? line.cursorToX(toInt(std::min(listbox::nextGrapheme(text_, pos), end) - start)) : left + 1;
   const int top = kTopMargin + toInt(row - topRow()) * lineHeight();
   const int x = kSideMargin + static_cast<int>(std::floor(left));
   const int width = std::max(1, static_cast<int>(std::ceil(right - left)));

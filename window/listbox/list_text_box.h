@@ -1,23 +1,30 @@
 #pragma once
 
+#include "window/listbox/key_table.h"
 #include "window/listbox/row_index.h"
+#include "window/listbox/undo_history.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
 #include <QPoint>
+#include <QPointF>
 #include <QString>
 #include <QtGlobal>
 
 #include <memory>
 #include <utility>
-#include <vector>
 
 class QContextMenuEvent;
+class QDragEnterEvent;
+class QDragLeaveEvent;
+class QDragMoveEvent;
+class QDropEvent;
 class QEvent;
 class QFocusEvent;
 class QInputMethodEvent;
 class QKeyEvent;
 class QMenu;
+class QMimeData;
 class QMouseEvent;
 class QPaintEvent;
 class QPainter;
@@ -54,6 +61,16 @@ public:
   void setReadOnly(bool readOnly);
   // Returns whether the user's edits are refused.
   bool isReadOnly() const;
+
+  // Shows (true, the default) the vertical scroll bar when the text needs more rows than fit, or
+  // never shows it (false); the box scrolls to the caret either way.
+  void setScrollBarShown(bool shown);
+
+  // Draws spaces, tabs and line breaks as faint marks (true) or not at all (false, the default);
+  // only the drawing changes, never the text or its positions.
+  void setWhitespaceShown(bool shown);
+  // Returns whether whitespace marks are drawn.
+  bool isWhitespaceShown() const;
 
   // Selects from `start` (the anchor) to `start + length` (the caret), both clamped to the text
   // and widened so that no surrogate pair is cut.
@@ -100,11 +117,18 @@ public slots:
 signals:
   // Emitted after every change of the text, by the user or the program.
   void textChanged();
+  // Emitted when a drop is refused for a reason the user should be told (a file that is not
+  // UTF-8 text or cannot be read); `message` says which file and why. Nothing was inserted.
+  void dropRefused(const QString& message);
 
 protected:
   bool event(QEvent* event) override;
   void changeEvent(QEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragLeaveEvent(QDragLeaveEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
   void inputMethodEvent(QInputMethodEvent* event) override;
@@ -119,17 +143,6 @@ protected:
   void timerEvent(QTimerEvent* event) override;
 
 private:
-  // What kind of user edit an undo step holds; consecutive steps of one kind merge.
-  enum class EditKind { Typing, DeleteBack, DeleteForward, Other };
-  struct UndoStep {
-    qsizetype pos = 0;
-    QString removed;
-    QString inserted;
-    qsizetype anchorBefore = 0;
-    qsizetype caretBefore = 0;
-    EditKind kind = EditKind::Other;
-  };
-
   // Layout.
   void ensureLayout();
   void layoutRows(bool force);
@@ -151,47 +164,54 @@ private:
   void ensureCaretVisible();
   void restartBlink();
   void updateSelectionClipboard();
-  qsizetype nextGrapheme(qsizetype pos) const;
-  qsizetype previousGrapheme(qsizetype pos) const;
-  qsizetype previousCodePoint(qsizetype pos) const;
-  qsizetype nextWordStart(qsizetype pos) const;
-  qsizetype previousWordStart(qsizetype pos) const;
-  int charClassAt(qsizetype pos) const;
-  qsizetype snapToCodePoint(qsizetype pos, bool forward) const;
-  bool hasSelection() const { return m_anchor != m_caret; }
-  bool handleNavigation(QKeyEvent* event);
-  bool handleEditing(QKeyEvent* event);
-  bool isHandledShortcut(QKeyEvent* event) const;
+  bool hasSelection() const { return anchor_ != caret_; }
+
+  // Keys.
+  void runKey(const listbox::KeyBinding& binding, const QKeyEvent& event);
+  qsizetype motionTarget(listbox::KeyCommand command, bool extend);
 
   // Editing.
   void replaceText(qsizetype pos, qsizetype length, const QString& with);
-  void userEdit(qsizetype pos, qsizetype length, const QString& with, EditKind kind);
-  void insertTyped(const QString& text, EditKind kind);
+  void userEdit(qsizetype pos, qsizetype length, const QString& with, listbox::EditKind kind);
+  void insertTyped(const QString& text, listbox::EditKind kind);
   void deleteSelection();
+
+  // Menu and drops.
   std::unique_ptr<QMenu> createContextMenu();
+  void showContextMenu(QPoint globalPos);
+  QPoint caretMenuPos() const;
+  bool canDrop(const QMimeData* mime) const;
+  void setDropCaret(qsizetype pos);
 
-  QString m_text;
-  listbox::RowIndex m_rows;
-  std::unique_ptr<listbox::AdvanceCache> m_advances;
-  float m_rowsWidth = -1.0F;
-  bool m_rowsValid = false;
-  bool m_inLayout = false;
+  // Painting.
+  void drawWhitespaceMarks(QPainter& painter, const QTextLayout& layout, qsizetype row, QPointF origin,
+                           qsizetype selStart, qsizetype selEnd);
 
-  qsizetype m_anchor = 0;
-  qsizetype m_caret = 0;
-  qreal m_goalX = -1.0;
-  bool m_readOnly = false;
-  QString m_preedit;
+  QString text_;
+  listbox::RowIndex rows_;
+  std::unique_ptr<listbox::AdvanceCache> advances_;
+  float rowsWidth_ = -1.0F;
+  bool rowsValid_ = false;
+  bool inLayout_ = false;
 
-  std::vector<UndoStep> m_undo;
-  std::vector<UndoStep> m_redo;
-  bool m_mergeOpen = false;
+  qsizetype anchor_ = 0;
+  qsizetype caret_ = 0;
+  qreal goalX_ = -1.0;
+  bool readOnly_ = false;
+  QString preedit_;
 
-  QBasicTimer m_blinkTimer;
-  bool m_caretOn = true;
-  QBasicTimer m_dragScrollTimer;
-  QPoint m_lastDragPos;
-  bool m_dragging = false;
+  listbox::UndoHistory history_;
+  bool scrollBarShown_ = true;
+  bool whitespaceShown_ = false;
+  qsizetype dropCaret_ = -1;  // where a drop would insert while something is dragged over the box
+
+  QBasicTimer blinkTimer_;
+  bool caretOn_ = true;
+  QBasicTimer dragScrollTimer_;
+  QPoint lastDragPos_;
+  bool dragging_ = false;
+  QBasicTimer tripleClickTimer_;
+  QPoint tripleClickPos_;
 };
 
 }  // namespace ordwell

@@ -51,20 +51,20 @@ qsizetype clusterBreak(const char16_t* d, qsizetype n, qsizetype start, qsizetyp
 }  // namespace
 
 void RowIndex::rebuild(const QString& text, float width, AdvanceCache& advances) {
-  m_starts.clear();
+  starts_.clear();
   // A guess on the low side; the vector grows from there and is trimmed if it overshoots.
-  m_starts.reserve(static_cast<std::size_t>(text.size() / 32 + 1));
+  starts_.reserve(static_cast<std::size_t>(text.size() / 32 + 1));
   qsizetype start = 0;
   for (;;) {
-    m_starts.push_back(start);
+    starts_.push_back(start);
     const qsizetype next = nextRowStart(text, start, width, advances);
     if (next < 0) {
       break;
     }
     start = next;
   }
-  if (m_starts.capacity() > m_starts.size() + m_starts.size() / 4) {
-    m_starts.shrink_to_fit();
+  if (starts_.capacity() > starts_.size() + starts_.size() / 4) {
+    starts_.shrink_to_fit();
   }
 }
 
@@ -72,14 +72,14 @@ void RowIndex::update(const QString& text, qsizetype pos, qsizetype removed, qsi
                       AdvanceCache& advances) {
   const qsizetype delta = inserted - removed;
   const qsizetype editEnd = pos + inserted;
-  const auto containing = std::upper_bound(m_starts.begin(), m_starts.end(), pos) - m_starts.begin() - 1;
+  const auto containing = std::upper_bound(starts_.begin(), starts_.end(), pos) - starts_.begin() - 1;
   // A row's break depends on the word that overflowed it, which lies in the following row: start
   // two rows back so every row whose break could move is measured again.
   const auto first = static_cast<std::size_t>(std::max<qsizetype>(0, containing - 2));
 
   std::vector<qsizetype> fresh;
-  std::size_t resume = m_starts.size();
-  qsizetype start = m_starts[first];
+  std::size_t resume = starts_.size();
+  qsizetype start = starts_[first];
   for (;;) {
     fresh.push_back(start);
     const qsizetype next = nextRowStart(text, start, width, advances);
@@ -90,9 +90,9 @@ void RowIndex::update(const QString& text, qsizetype pos, qsizetype removed, qsi
       // Past the change, a row starting where an old row started wraps the same text the same way
       // from there on: the old rows can be kept.
       const qsizetype old = next - delta;
-      const auto found = std::lower_bound(m_starts.begin() + static_cast<std::ptrdiff_t>(first), m_starts.end(), old);
-      if (found != m_starts.end() && *found == old) {
-        resume = static_cast<std::size_t>(found - m_starts.begin());
+      const auto found = std::lower_bound(starts_.begin() + static_cast<std::ptrdiff_t>(first), starts_.end(), old);
+      if (found != starts_.end() && *found == old) {
+        resume = static_cast<std::size_t>(found - starts_.begin());
         break;
       }
     }
@@ -101,15 +101,15 @@ void RowIndex::update(const QString& text, qsizetype pos, qsizetype removed, qsi
 
   const std::size_t replaced = resume - first;
   if (fresh.size() == replaced) {
-    std::copy(fresh.begin(), fresh.end(), m_starts.begin() + static_cast<std::ptrdiff_t>(first));
+    std::copy(fresh.begin(), fresh.end(), starts_.begin() + static_cast<std::ptrdiff_t>(first));
   } else {
-    m_starts.erase(m_starts.begin() + static_cast<std::ptrdiff_t>(first),
-                   m_starts.begin() + static_cast<std::ptrdiff_t>(resume));
-    m_starts.insert(m_starts.begin() + static_cast<std::ptrdiff_t>(first), fresh.begin(), fresh.end());
+    starts_.erase(starts_.begin() + static_cast<std::ptrdiff_t>(first),
+                   starts_.begin() + static_cast<std::ptrdiff_t>(resume));
+    starts_.insert(starts_.begin() + static_cast<std::ptrdiff_t>(first), fresh.begin(), fresh.end());
   }
   if (delta != 0) {
-    for (auto i = first + fresh.size(); i < m_starts.size(); ++i) {
-      m_starts[i] += delta;
+    for (auto i = first + fresh.size(); i < starts_.size(); ++i) {
+      starts_[i] += delta;
     }
   }
 }
@@ -127,7 +127,7 @@ bool RowIndex::endsWithLineBreak(const QString& text, qsizetype row) const {
 }
 
 qsizetype RowIndex::rowOf(qsizetype pos) const {
-  return std::upper_bound(m_starts.begin(), m_starts.end(), pos) - m_starts.begin() - 1;
+  return std::upper_bound(starts_.begin(), starts_.end(), pos) - starts_.begin() - 1;
 }
 
 qsizetype RowIndex::nextRowStart(const QString& text, qsizetype start, float width, AdvanceCache& advances) {

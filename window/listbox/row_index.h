@@ -25,10 +25,10 @@ public:
               AdvanceCache& advances);
 
   // Returns the number of rows; an empty text has one.
-  qsizetype rowCount() const { return static_cast<qsizetype>(m_starts.size()); }
+  qsizetype rowCount() const { return static_cast<qsizetype>(starts_.size()); }
 
   // Returns the offset where `row` starts.
-  qsizetype rowStart(qsizetype row) const { return m_starts[static_cast<std::size_t>(row)]; }
+  qsizetype rowStart(qsizetype row) const { return starts_[static_cast<std::size_t>(row)]; }
 
   // Returns the offset where the visible part of `row` ends (before its '\n', if any).
   qsizetype rowEnd(const QString& text, qsizetype row) const;
@@ -44,7 +44,7 @@ public:
   static qsizetype nextRowStart(const QString& text, qsizetype start, float width, AdvanceCache& advances);
 
 private:
-  std::vector<qsizetype> m_starts{0};
+  std::vector<qsizetype> starts_{0};
 };
 
 }  // namespace ordwell::listbox

@@ -1,16 +1,21 @@
 #include <QApplication>
 #include <QDir>
+#include <QDropEvent>
 #include <QFile>
-#include <QPlainTextEdit>
+#include <QMimeData>
+#include <QScrollBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "frm_main.h"
+#include "prefs/mod_standard.h"
 #include "sorting/sort_list.h"
 #include "window_services.h"
 #include "window_test_support.h"
@@ -59,6 +64,9 @@ class FrmMainBehaviourTest : public QObject {
   void refusedSortShowsTheWarningAndChangesNoBox();
   void aboutShowsTheSameTenLinesOnEveryClick();
   void unloadRunsOnceWhateverEndsTheWindow();
+  void separatorBoxesShowWhitespaceWithoutScrollBars();
+  void windowShowsWithAMegabyteStoredSeparator();
+  void droppedFileThatIsNotTextShowsAWarning();
 
  private:
   std::unique_ptr<FrmMain> NewForm() const {
@@ -85,8 +93,8 @@ void FrmMainBehaviourTest::cleanup() {
 void FrmMainBehaviourTest::firstStartWithoutSettingsUsesTheDefaults() {
   const auto form = NewForm();
   QCOMPARE(form->windowTitle(), QString("Ordwell 1.0 Beta"));
-  QCOMPARE(Control<QPlainTextEdit>(*form, "txtDelimiterIn")->toPlainText(), QString(", "));
-  QCOMPARE(Control<QPlainTextEdit>(*form, "txtDelimiterOut")->toPlainText(), QString(", "));
+  QCOMPARE(TextOf(Control(*form, "txtDelimiterIn")), QString(", "));
+  QCOMPARE(TextOf(Control(*form, "txtDelimiterOut")), QString(", "));
   QCOMPARE(Control<QPushButton>(*form, "cmdOptions")->text(), QString("Options >>"));
   QCOMPARE(form->height(), 308);
   QVERIFY(!QFile::exists(QDir(appDir_->path()).filePath("Prefs.ini")));  // loading writes nothing
@@ -106,10 +114,10 @@ void FrmMainBehaviourTest::settingsSurviveTwoWindowLifetimes() {
     auto form = NewForm();
     form->show();
     QTest::mouseClick(Control(*form, "cmdOptions"), Qt::LeftButton);
-    auto* delimiterIn = Control<QPlainTextEdit>(*form, "txtDelimiterIn");
-    delimiterIn->clear();
+    QWidget* delimiterIn = Control(*form, "txtDelimiterIn");
+    SetTextOf(delimiterIn, QString());
     QTest::keyClick(delimiterIn, Qt::Key_Return);  // a line break as the input separator
-    Control<QPlainTextEdit>(*form, "txtDelimiterOut")->setPlainText(" | ");
+    SetTextOf(Control(*form, "txtDelimiterOut"), " | ");
     QVERIFY(form->close());
   }
   QCOMPARE(PrefsLines(appDir_->path()),
@@ -119,16 +127,16 @@ void FrmMainBehaviourTest::settingsSurviveTwoWindowLifetimes() {
     auto form = NewForm();
     QCOMPARE(Control<QPushButton>(*form, "cmdOptions")->text(), QString("Options <<"));
     QCOMPARE(form->height(), 400);
-    QCOMPARE(Control<QPlainTextEdit>(*form, "txtDelimiterIn")->toPlainText(), QString("\n"));
-    QCOMPARE(Control<QPlainTextEdit>(*form, "txtDelimiterOut")->toPlainText(), QString(" | "));
+    QCOMPARE(TextOf(Control(*form, "txtDelimiterIn")), QString("\n"));
+    QCOMPARE(TextOf(Control(*form, "txtDelimiterOut")), QString(" | "));
     // An emptied separator comes back as the default.
-    Control<QPlainTextEdit>(*form, "txtDelimiterOut")->clear();
+    SetTextOf(Control(*form, "txtDelimiterOut"), QString());
     QTest::mouseClick(Control(*form, "cmdOptions"), Qt::LeftButton);
     form->show();
     QVERIFY(form->close());
   }
   const auto form = NewForm();
-  QCOMPARE(Control<QPlainTextEdit>(*form, "txtDelimiterOut")->toPlainText(), QString(", "));
+  QCOMPARE(TextOf(Control(*form, "txtDelimiterOut")), QString(", "));
   QCOMPARE(Control<QPushButton>(*form, "cmdOptions")->text(), QString("Options >>"));
   QCOMPARE(form->height(), 308);
 }
@@ -172,8 +180,8 @@ void FrmMainBehaviourTest::ctrlAloneWithASelectsTheWholeList() {
   form->show();
   QVERIFY(QTest::qWaitForWindowActive(form.get()));
   SetTextOf(Control(*form, "txtListIn"), "pear\nApple\nbanana");
-  Control<QPlainTextEdit>(*form, "txtDelimiterIn")->setPlainText("\n");
-  Control<QPlainTextEdit>(*form, "txtDelimiterOut")->setPlainText("\n");
+  SetTextOf(Control(*form, "txtDelimiterIn"), "\n");
+  SetTextOf(Control(*form, "txtDelimiterOut"), "\n");
   QTest::mouseClick(Control(*form, "cmdGo"), Qt::LeftButton);
   QWidget* target = Control(*form, box.toLatin1().constData());
   target->setFocus();
@@ -208,8 +216,8 @@ void FrmMainBehaviourTest::sortWritesTheSortedListIntoTheOutputBox() {
   QFETCH(QString, sorted);
   const auto form = NewForm();
   SetTextOf(Control(*form, "txtListIn"), list);
-  Control<QPlainTextEdit>(*form, "txtDelimiterIn")->setPlainText(separatorIn);
-  Control<QPlainTextEdit>(*form, "txtDelimiterOut")->setPlainText(separatorOut);
+  SetTextOf(Control(*form, "txtDelimiterIn"), separatorIn);
+  SetTextOf(Control(*form, "txtDelimiterOut"), separatorOut);
   QTest::mouseClick(Control(*form, "cmdGo"), Qt::LeftButton);
   QCOMPARE(TextOf(Control(*form, "txtListOut")), sorted);
   QVERIFY(shown_.empty());
@@ -232,8 +240,8 @@ void FrmMainBehaviourTest::refusedSortShowsTheWarningAndChangesNoBox() {
   QVERIFY(shown_[0].Title == u"Ordwell");
   QCOMPARE(TextOf(listIn), QString("b,a"));
   QCOMPARE(TextOf(listOut), QString("a, b"));
-  QCOMPARE(Control<QPlainTextEdit>(*form, "txtDelimiterIn")->toPlainText(), QString(", "));
-  QCOMPARE(Control<QPlainTextEdit>(*form, "txtDelimiterOut")->toPlainText(), QString(", "));
+  QCOMPARE(TextOf(Control(*form, "txtDelimiterIn")), QString(", "));
+  QCOMPARE(TextOf(Control(*form, "txtDelimiterOut")), QString(", "));
 
   SetTextOf(listIn, QString());
   QTest::mouseClick(Control(*form, "cmdGo"), Qt::LeftButton);
@@ -274,6 +282,62 @@ void FrmMainBehaviourTest::unloadRunsOnceWhateverEndsTheWindow() {
   QVERIFY(QFile::remove(prefs));
   form->UnloadOnce();  // what the end of the session calls
   QVERIFY(!QFile::exists(prefs));
+}
+
+void FrmMainBehaviourTest::separatorBoxesShowWhitespaceWithoutScrollBars() {
+  const auto form = NewForm();
+  for (const char* name : {"txtDelimiterIn", "txtDelimiterOut"}) {
+    auto* box = Control<ordwell::ListTextBox>(*form, name);
+    QVERIFY(box->isWhitespaceShown());
+    QVERIFY(!box->isReadOnly());
+    box->setPlainText(QString("x, ").repeated(200));
+    QVERIFY(box->verticalScrollBar()->maximum() > 0);
+    QVERIFY(!box->verticalScrollBar()->isVisibleTo(box));
+    QCOMPARE(TextOf(box), QString("x, ").repeated(200));  // the marks are not part of the text
+  }
+  for (const char* name : {"txtListIn", "txtListOut"}) {
+    QVERIFY(!Control<ordwell::ListTextBox>(*form, name)->isWhitespaceShown());
+  }
+}
+
+void FrmMainBehaviourTest::windowShowsWithAMegabyteStoredSeparator() {
+  // How long this takes is measured by frm_main_bench; here it only has to work.
+  std::u16string separator;
+  while (separator.size() < 1024 * 1024) separator += u"word, ";
+  separator += u"\r\nend";
+  const auto prefs = std::filesystem::path(appDir_->path().toStdU16String()) / u"Prefs.ini";
+  QVERIFY(ordwell::modStandard::WriteIniValue(u"Prefs", u"DelimiterIn", separator, prefs));
+  QVERIFY(ordwell::modStandard::WriteIniValue(u"Prefs", u"OptionsOpen", u"True", prefs));
+  const auto form = NewForm();
+  form->show();
+  QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+  QVERIFY(!form->grab().isNull());
+  QCOMPARE(TextOf(Control(*form, "txtDelimiterIn")), ordwell::services::FromCrLf(separator));
+}
+
+void FrmMainBehaviourTest::droppedFileThatIsNotTextShowsAWarning() {
+  const auto form = NewForm();
+  form->show();
+  QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+  QFile file(QDir(appDir_->path()).filePath("photo.jpg"));
+  QVERIFY(file.open(QIODevice::WriteOnly));
+  file.write(QByteArray("\xFF\xD8\xFF\xE0\0\x10JFIF", 10));
+  file.close();
+  auto* box = Control<ordwell::ListTextBox>(*form, "txtListIn");
+  SetTextOf(box, "kept");
+  QMimeData mime;
+  mime.setUrls({QUrl::fromLocalFile(file.fileName())});
+  QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(box->viewport(), &enter);
+  QVERIFY(enter.isAccepted());
+  QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(box->viewport(), &drop);
+  QCOMPARE(shown_.size(), std::size_t(1));
+  QCOMPARE(shown_[0].Style, 48);
+  QVERIFY(shown_[0].Title == u"Ordwell");
+  const QString prompt = QString::fromStdU16String(shown_[0].Prompt);
+  QVERIFY2(prompt.contains("photo.jpg") && prompt.contains("UTF-8"), qPrintable(prompt));
+  QCOMPARE(TextOf(box), QString("kept"));
 }
 
 QTEST_MAIN(FrmMainBehaviourTest)

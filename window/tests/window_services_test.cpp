@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "window/listbox/list_text_box.h"
 #include "window_services.h"
 
 using ordwell::services::TextBox;
@@ -23,6 +24,8 @@ class WindowServicesTest : public QObject {
   void selectionInCrLfUnitsLandsOnTheRightCharacters();
   void selectingFromZeroForTheWholeLengthSelectsEverything_data();
   void selectingFromZeroForTheWholeLengthSelectsEverything();
+  void selectAllSelectsTheWholeTextInEitherBox_data();
+  void selectAllSelectsTheWholeTextInEitherBox();
   void textBoxKeepsCharactersPlainTextWouldChange();
   void keyDownDeliversKeyCodeAndShiftThenTheBoxHandlesTheKey_data();
   void keyDownDeliversKeyCodeAndShiftThenTheBoxHandlesTheKey();
@@ -118,6 +121,23 @@ void WindowServicesTest::selectingFromZeroForTheWholeLengthSelectsEverything() {
   QCOMPARE(cursor.selectionStart(), 0);
   QCOMPARE(cursor.selectionEnd(), edit.document()->characterCount() - 1);
   QCOMPARE(box.SelLength(), static_cast<qsizetype>(text.size()));
+}
+
+void WindowServicesTest::selectAllSelectsTheWholeTextInEitherBox_data() {
+  selectingFromZeroForTheWholeLengthSelectsEverything_data();
+}
+
+void WindowServicesTest::selectAllSelectsTheWholeTextInEitherBox() {
+  QFETCH(std::u16string, text);
+  QPlainTextEdit edit;
+  ordwell::ListTextBox list;
+  for (const TextBox& box : {TextBox(&edit), TextBox(&list)}) {
+    box.SetText(text);
+    box.SetSelStart(2);
+    box.SelectAll();
+    QCOMPARE(box.SelStart(), qsizetype{0});
+    QCOMPARE(box.SelLength(), static_cast<qsizetype>(text.size()));
+  }
 }
 
 void WindowServicesTest::textBoxKeepsCharactersPlainTextWouldChange() {

@@ -77,23 +77,23 @@ public:
 
 class OurBox : public Box {
 public:
-  QAbstractScrollArea* widget() override { return &m_box; }
-  void setText(const QString& text) override { m_box.setPlainText(text); }
-  QString text() const override { return m_box.toPlainText(); }
+  QAbstractScrollArea* widget() override { return &box_; }
+  void setText(const QString& text) override { box_.setPlainText(text); }
+  QString text() const override { return box_.toPlainText(); }
 
 private:
-  ordwell::ListTextBox m_box;
+  ordwell::ListTextBox box_;
 };
 
 class PeerBox : public Box {
 public:
-  PeerBox() { m_box.setLineWrapMode(QPlainTextEdit::WidgetWidth); }
-  QAbstractScrollArea* widget() override { return &m_box; }
-  void setText(const QString& text) override { m_box.setPlainText(text); }
-  QString text() const override { return m_box.toPlainText(); }
+  PeerBox() { box_.setLineWrapMode(QPlainTextEdit::WidgetWidth); }
+  QAbstractScrollArea* widget() override { return &box_; }
+  void setText(const QString& text) override { box_.setPlainText(text); }
+  QString text() const override { return box_.toPlainText(); }
 
 private:
-  QPlainTextEdit m_box;
+  QPlainTextEdit box_;
 };
 
 std::unique_ptr<Box> makeBox(const std::string& kind) {

@@ -1,16 +1,24 @@
 #include "tests.h"
 
+#include "window/listbox/key_table.h"
 #include "window/listbox/list_text_box.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QDir>
+#include <QDropEvent>
+#include <QFile>
+#include <QImage>
+#include <QMimeData>
 #include <QInputMethodEvent>
 #include <QMenu>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 
 #include <map>
 
@@ -48,6 +56,28 @@ QPoint pointOf(ListTextBox* box, qsizetype pos) {
   return rect.center() - box->viewport()->pos();
 }
 
+// Drops `mime` on the box's viewport at the caret position `pos`; returns whether it was accepted.
+bool dropAt(ListTextBox* box, qsizetype pos, QMimeData* mime) {
+  const QPointF at = pointOf(box, pos);
+  QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(box->viewport(), &enter);
+  if (!enter.isAccepted()) {
+    return false;
+  }
+  QDropEvent drop(at, Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(box->viewport(), &drop);
+  return drop.isAccepted();
+}
+
+// Writes `bytes` to a file named `name` in `dir` and returns its URL.
+QUrl fileWith(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
+  QFile file(QDir(dir.path()).filePath(name));
+  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
+    qFatal("cannot write %s", qPrintable(file.fileName()));
+  }
+  return QUrl::fromLocalFile(file.fileName());
+}
+
 QString numberedLines(int count, const QString& separator) {
   QString text;
   text.reserve(static_cast<qsizetype>(count) * 12);
@@ -79,6 +109,19 @@ private slots:
   void undoRedoStepsMergeConsecutiveTyping();
   void mouseClicksDragsAndDoubleClicksSelect();
   void contextMenuEnablesWhatApplies();
+  void tripleClickSelectsTheLogicalLine_data();
+  void tripleClickSelectsTheLogicalLine();
+  void keyboardOpensTheContextMenuAtTheCaret_data();
+  void keyboardOpensTheContextMenuAtTheCaret();
+  void droppedTextIsInsertedAtTheDropPosition();
+  void droppedFilesAreInsertedAsOneUndoStep();
+  void droppedFileThatIsNotTextIsRefusedWithAMessage_data();
+  void droppedFileThatIsNotTextIsRefusedWithAMessage();
+  void readOnlyBoxRefusesDrops();
+  void tableKeysAreKeptFromWindowShortcuts_data();
+  void tableKeysAreKeptFromWindowShortcuts();
+  void whitespaceMarksChangeNeitherTextNorPositions();
+  void boxWithoutScrollBarStillScrollsToTheCaret();
   void inputMethodCommitsAndSeesSurroundingText();
   void millionLinesScrollToEndPaintAndEdit();
   void oneHugeWrappedLineScrollsAndPaints();
@@ -455,6 +498,285 @@ void ListTextBoxTest::contextMenuEnablesWhatApplies() {
   QVERIFY(!state.at("edit-undo") && !state.at("edit-cut") && !state.at("edit-paste") && !state.at("edit-delete"));
   QVERIFY(state.at("edit-copy") && state.at("select-all"));
   QCOMPARE(QGuiApplication::clipboard()->text(), QString("two"));
+}
+
+void ListTextBoxTest::tripleClickSelectsTheLogicalLine_data() {
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<qsizetype>("clickAt");
+  QTest::addColumn<QString>("selected");
+  QTest::newRow("middle line, with its break") << "one\ntwo words\nthree" << qsizetype{6} << "two words\n";
+  QTest::newRow("last line, no break after it") << "one\ntwo\nthree" << qsizetype{10} << "three";
+  QTest::newRow("first line") << "one\ntwo" << qsizetype{0} << "one\n";
+  QTest::newRow("empty line") << "one\n\nthree" << qsizetype{4} << "\n";
+  const QString longLine = QString("alpha beta gamma delta ").repeated(12);
+  QTest::newRow("wrapped line, second row: the whole line")
+      << "first\n" + longLine + "\nlast" << qsizetype{6 + 40} << longLine + "\n";
+}
+
+void ListTextBoxTest::tripleClickSelectsTheLogicalLine() {
+  QFETCH(QString, text);
+  QFETCH(qsizetype, clickAt);
+  QFETCH(QString, selected);
+  Harness h({120, 200});
+  QVERIFY(h.ready());
+  ListTextBox* box = h.first;
+  box->setPlainText(text);
+  const QPoint at = pointOf(box, clickAt);
+  QTest::mouseDClick(box->viewport(), Qt::LeftButton, {}, at);
+  QTest::mouseClick(box->viewport(), Qt::LeftButton, {}, at);
+  QCOMPARE(box->selectedText(), selected);
+  QCOMPARE(box->toPlainText(), text);
+
+  // A fourth click is a plain click again: it puts the caret down.
+  QTest::mouseClick(box->viewport(), Qt::LeftButton, {}, at);
+  QCOMPARE(box->selectionLength(), qsizetype{0});
+  // A click far from the double-click is not a triple-click.
+  QTest::mouseDClick(box->viewport(), Qt::LeftButton, {}, at);
+  QTest::mouseClick(box->viewport(), Qt::LeftButton, {}, pointOf(box, text.size()));
+  QCOMPARE(box->selectionLength(), qsizetype{0});
+}
+
+void ListTextBoxTest::keyboardOpensTheContextMenuAtTheCaret_data() {
+  QTest::addColumn<int>("key");
+  QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+  QTest::addColumn<bool>("readOnly");
+  QTest::newRow("shift+f10") << int{Qt::Key_F10} << Qt::KeyboardModifiers(Qt::ShiftModifier) << false;
+  QTest::newRow("menu key") << int{Qt::Key_Menu} << Qt::KeyboardModifiers() << false;
+  QTest::newRow("shift+f10, read-only") << int{Qt::Key_F10} << Qt::KeyboardModifiers(Qt::ShiftModifier) << true;
+}
+
+void ListTextBoxTest::keyboardOpensTheContextMenuAtTheCaret() {
+  QFETCH(int, key);
+  QFETCH(Qt::KeyboardModifiers, modifiers);
+  QFETCH(bool, readOnly);
+  Harness h;
+  QVERIFY(h.ready());
+  ListTextBox* box = h.first;
+  box->setPlainText("one\ntwo\nthree");
+  box->setReadOnly(readOnly);
+  box->setSelection(9, 0);
+  const QPoint caret = box->viewport()->mapToGlobal(pointOf(box, 9));
+  QPoint menuAt;
+  QStringList actions;
+  QTimer::singleShot(0, box, [&] {
+    if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+      menuAt = menu->pos();
+      for (QAction* action : menu->actions()) {
+        actions << action->objectName();
+      }
+      menu->close();
+    }
+  });
+  QTest::keyClick(box, static_cast<Qt::Key>(key), modifiers);
+  QVERIFY2(actions.contains("edit-copy"), "the edit menu opened");
+  // Just below the caret, not wherever the pointer happens to be.
+  QVERIFY2((menuAt - caret).manhattanLength() < 3 * box->fontMetrics().lineSpacing(),
+           qPrintable(QString("menu at %1,%2, caret at %3,%4")
+                          .arg(menuAt.x())
+                          .arg(menuAt.y())
+                          .arg(caret.x())
+                          .arg(caret.y())));
+  QCOMPARE(box->toPlainText(), QString("one\ntwo\nthree"));
+}
+
+void ListTextBoxTest::droppedTextIsInsertedAtTheDropPosition() {
+  Harness h;
+  QVERIFY(h.ready());
+  ListTextBox* box = h.first;
+  box->setPlainText("alpha\ngamma");
+  box->setSelection(0, 2);
+  QMimeData mime;
+  mime.setText("beta\r\n");
+  QVERIFY(dropAt(box, 6, &mime));
+  QCOMPARE(box->toPlainText(), QString("alpha\nbeta\ngamma"));
+  QCOMPARE(box->selectedText(), QString("beta\n"));  // the dropped text, not the old selection
+  box->undo();
+  QCOMPARE(box->toPlainText(), QString("alpha\ngamma"));
+}
+
+void ListTextBoxTest::droppedFilesAreInsertedAsOneUndoStep() {
+  QTemporaryDir dir;
+  QVERIFY(dir.isValid());
+  Harness h;
+  QVERIFY(h.ready());
+  ListTextBox* box = h.first;
+  box->setPlainText("start\nend");
+  QSignalSpy refused(box, &ListTextBox::dropRefused);
+  QMimeData mime;
+  // Two files: UTF-8 with a byte-order mark and CR LF breaks, and one with no final line break.
+  mime.setUrls({fileWith(dir, "first.txt", "\xEF\xBB\xBFpear\r\n\xC3\xA4pple\r\n"),
+                fileWith(dir, "second.txt", "cherry\nbanana")});
+  mime.setText("these paths are not what is inserted");
+  QVERIFY(dropAt(box, 6, &mime));
+  QCOMPARE(box->toPlainText(), QString::fromUtf8("start\npear\n\xC3\xA4pple\ncherry\nbanana" "end"));
+  QCOMPARE(refused.count(), 0);
+  box->undo();
+  QCOMPARE(box->toPlainText(), QString("start\nend"));
+  box->redo();
+  QVERIFY(box->toPlainText().endsWith("bananaend"));
+}
+
+void ListTextBoxTest::droppedFileThatIsNotTextIsRefusedWithAMessage_data() {
+  QTest::addColumn<QByteArray>("bytes");
+  QTest::newRow("invalid UTF-8") << QByteArray("caf\xE9 latin-1\n");
+  QTest::newRow("binary with NUL bytes") << QByteArray("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16);
+}
+
+void ListTextBoxTest::droppedFileThatIsNotTextIsRefusedWithAMessage() {
+  QFETCH(QByteArray, bytes);
+  QTemporaryDir dir;
+  QVERIFY(dir.isValid());
+  Harness h;
+  QVERIFY(h.ready());
+  ListTextBox* box = h.first;
+  box->setPlainText("keep");
+  QSignalSpy changed(box, &ListTextBox::textChanged);
+  QSignalSpy refused(box, &ListTextBox::dropRefused);
+  QMimeData mime;
+  // A good file first: the bad one stops the whole drop.
+  mime.setUrls({fileWith(dir, "good.txt", "fine\n"), fileWith(dir, "picture.bin", bytes)});
+  QVERIFY(!dropAt(box, 4, &mime));
+  QCOMPARE(box->toPlainText(), QString("keep"));
+  QCOMPARE(changed.count(), 0);
+  QCOMPARE(refused.count(), 1);
+  const QString message = refused.at(0).at(0).toString();
+  QVERIFY2(message.contains("picture.bin") && message.contains("UTF-8"), qPrintable(message));
+
+  // A missing file is refused the same way.
+  mime.setUrls({QUrl::fromLocalFile(QDir(dir.path()).filePath("gone.txt"))});
+  QVERIFY(!dropAt(box, 4, &mime));
+  QCOMPARE(refused.count(), 2);
+  QVERIFY(refused.at(1).at(0).toString().contains("gone.txt"));
+  QCOMPARE(box->toPlainText(), QString("keep"));
+}
+
+void ListTextBoxTest::readOnlyBoxRefusesDrops() {
+  QTemporaryDir dir;
+  Harness h;
+  QVERIFY(h.ready());
+  ListTextBox* box = h.first;
+  box->setPlainText("sorted");
+  box->setReadOnly(true);
+  QVERIFY(!box->viewport()->acceptDrops());
+  QMimeData text;
+  text.setText("dropped");
+  QVERIFY(!dropAt(box, 3, &text));
+  QMimeData files;
+  files.setUrls({fileWith(dir, "list.txt", "a\nb")});
+  QVERIFY(!dropAt(box, 3, &files));
+  QCOMPARE(box->toPlainText(), QString("sorted"));
+  box->setReadOnly(false);
+  QVERIFY(box->viewport()->acceptDrops());
+}
+
+void ListTextBoxTest::tableKeysAreKeptFromWindowShortcuts_data() {
+  QTest::addColumn<int>("combination");
+  QTest::addColumn<int>("command");
+  for (const ordwell::listbox::KeyBinding& binding : ordwell::listbox::kStandardKeyBindings) {
+    // Every sequence the platform binds to the key, as the box would receive it.
+    for (const QKeySequence& sequence : QKeySequence::keyBindings(binding.key)) {
+      const QString name = sequence.toString() + (binding.extendsSelection ? " (select)" : "");
+      QTest::newRow(qPrintable(name)) << sequence[0].toCombined() << static_cast<int>(binding.command);
+    }
+  }
+  using ordwell::listbox::KeyCommand;
+  QTest::newRow("Backspace") << int{Qt::Key_Backspace} << static_cast<int>(KeyCommand::DeletePreviousChar);
+  QTest::newRow("Return") << int{Qt::Key_Return} << static_cast<int>(KeyCommand::InsertLineBreak);
+  QTest::newRow("Shift+F10") << (Qt::ShiftModifier | Qt::Key_F10).toCombined()
+                             << static_cast<int>(KeyCommand::ContextMenu);
+  QTest::newRow("Menu") << int{Qt::Key_Menu} << static_cast<int>(KeyCommand::ContextMenu);
+  QTest::newRow("typed letter") << int{Qt::Key_Q} << static_cast<int>(KeyCommand::InsertText);
+}
+
+void ListTextBoxTest::tableKeysAreKeptFromWindowShortcuts() {
+  QFETCH(int, combination);
+  QFETCH(int, command);
+  const auto key = QKeyCombination::fromCombined(combination);
+  const auto expected = static_cast<ordwell::listbox::KeyCommand>(command);
+  // The press maps back to its command (no earlier table row takes the key first).
+  // A plain letter carries the text it types, as from a keyboard.
+  const bool letter = key.key() >= Qt::Key_A && key.key() <= Qt::Key_Z && key.keyboardModifiers() == Qt::NoModifier;
+  const QString text = letter ? QString(QChar(key.key())).toLower() : QString();
+  const QKeyEvent press(QEvent::KeyPress, key.key(), key.keyboardModifiers(), text);
+  const auto binding = ordwell::listbox::keyBindingFor(press);
+  QVERIFY(binding.has_value());
+  QCOMPARE(static_cast<int>(binding->command), command);
+
+  // The box claims the key before any window shortcut, except an edit in a read-only box.
+  for (const bool readOnly : {false, true}) {
+    ListTextBox box;
+    box.setReadOnly(readOnly);
+    QKeyEvent override(QEvent::ShortcutOverride, key.key(), key.keyboardModifiers(), text);
+    override.ignore();
+    QApplication::sendEvent(&box, &override);
+    QCOMPARE(override.isAccepted(), !(readOnly && ordwell::listbox::changesText(expected)));
+  }
+}
+
+void ListTextBoxTest::whitespaceMarksChangeNeitherTextNorPositions() {
+  Harness h({160, 120});
+  QVERIFY(h.ready());
+  ListTextBox* box = h.first;
+  const QString text = "a, b\tc\n\n  d e";
+  box->setPlainText(text);
+  QVERIFY(!box->isWhitespaceShown());
+  QList<QRect> caretsWithout;
+  for (qsizetype pos = 0; pos <= text.size(); ++pos) {
+    box->setSelection(pos, 0);
+    caretsWithout << box->inputMethodQuery(Qt::ImCursorRectangle).toRect();
+  }
+
+  box->setWhitespaceShown(true);
+  QVERIFY(box->isWhitespaceShown());
+  QCOMPARE(box->toPlainText(), text);
+  for (qsizetype pos = 0; pos <= text.size(); ++pos) {
+    box->setSelection(pos, 0);
+    QCOMPARE(box->inputMethodQuery(Qt::ImCursorRectangle).toRect(), caretsWithout[pos]);
+  }
+  // Clicking and selecting land where they did without the marks.
+  QTest::mouseClick(box->viewport(), Qt::LeftButton, {}, pointOf(box, 3));
+  QCOMPARE(box->selectionStart(), qsizetype{3});
+  QTest::mouseDClick(box->viewport(), Qt::LeftButton, {}, pointOf(box, 14));
+  QCOMPARE(box->selectedText(), QString("e"));
+  box->selectAll();
+  QTest::keyClick(box, Qt::Key_C, Qt::ControlModifier);
+  QCOMPARE(QGuiApplication::clipboard()->text(), text);
+
+  // The marks are drawn, faintly: new pixels, none as dark as the text.
+  box->setSelection(0, 0);
+  box->clearFocus();
+  h.second->setFocus();
+  const QImage with = box->viewport()->grab().toImage();
+  box->setWhitespaceShown(false);
+  const QImage plain = box->viewport()->grab().toImage();
+  int marked = 0;
+  const int textGray = qGray(box->palette().color(QPalette::Text).rgb());
+  for (int y = 0; y < with.height(); ++y) {
+    for (int x = 0; x < with.width(); ++x) {
+      if (with.pixel(x, y) != plain.pixel(x, y)) {
+        ++marked;
+        QVERIFY2(qGray(with.pixel(x, y)) > textGray + 40, "a mark is fainter than the text");
+      }
+    }
+  }
+  QVERIFY2(marked > 10, "the marks were drawn");
+}
+
+void ListTextBoxTest::boxWithoutScrollBarStillScrollsToTheCaret() {
+  Harness h({80, 50});
+  QVERIFY(h.ready());
+  ListTextBox* box = h.first;
+  box->setScrollBarShown(false);
+  const QString text = numberedLines(200, "\n");
+  box->setPlainText(text);
+  QVERIFY(!box->verticalScrollBar()->isVisible());
+  QTest::keyClick(box, Qt::Key_End, Qt::ControlModifier);
+  QVERIFY(box->verticalScrollBar()->value() > 150);
+  QVERIFY(!box->verticalScrollBar()->isVisible());
+  QTest::keyClick(box, Qt::Key_Return);
+  QTest::keyClick(box, Qt::Key_Tab);
+  QVERIFY(h.second->hasFocus());
+  QCOMPARE(box->toPlainText(), text + "\n");
 }
 
 void ListTextBoxTest::inputMethodCommitsAndSeesSurroundingText() {
