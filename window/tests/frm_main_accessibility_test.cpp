@@ -79,6 +79,8 @@ void FrmMainAccessibilityTest::everyBoxReadsItsTextThroughTheTextInterface_data(
   QTest::newRow("output list") << "txtListOut" << "Apple\nbanana\npear" << false;
   QTest::newRow("input separator") << "txtDelimiterIn" << " | " << true;
   QTest::newRow("output separator") << "txtDelimiterOut" << ";" << true;
+  // The separator boxes draw marks for spaces, tabs and line breaks; the text read stays as typed.
+  QTest::newRow("separator of whitespace") << "txtDelimiterOut" << " \t\n " << true;
 }
 
 void FrmMainAccessibilityTest::everyBoxReadsItsTextThroughTheTextInterface() {
@@ -92,6 +94,7 @@ void FrmMainAccessibilityTest::everyBoxReadsItsTextThroughTheTextInterface() {
   QVERIFY(textInterface != nullptr);
   QCOMPARE(textInterface->characterCount(), text.size());
   QCOMPARE(textInterface->text(0, textInterface->characterCount()), text);
+  QCOMPARE(iface->text(QAccessible::Value), text);
   QCOMPARE(iface->state().readOnly, !editable);
   QCOMPARE(iface->editableTextInterface() != nullptr, editable);
 }
