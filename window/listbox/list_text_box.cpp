@@ -65,8 +65,8 @@ constexpr float kMinWrapWidth = 16.0F;
 constexpr qsizetype kSurroundingWindow = 512;
 // How often the view scrolls while a selection is dragged beyond its edge.
 constexpr int kDragScrollMs = 50;
-// A paste this long (in UTF-16 units) takes long enough to show the wait cursor.
-constexpr qsizetype kLargePaste = qsizetype{1} << 18;
+// A paste or drop this long (in UTF-16 units) takes long enough to show the wait cursor.
+constexpr qsizetype kLargeInsert = qsizetype{1} << 18;
 
 qsizetype clampTo(qsizetype value, qsizetype low, qsizetype high) { return std::max(low, std::min(value, high)); }
 
@@ -195,7 +195,7 @@ void ListTextBox::paste() {
   }
   const QString text = withLineFeeds(QGuiApplication::clipboard()->text());
   if (!text.isEmpty()) {
-    const listbox::WaitCursor wait(text.size() >= kLargePaste);
+    const listbox::WaitCursor wait(text.size() >= kLargeInsert);
     userEdit(selectionStart(), selectionLength(), text, EditKind::Other);
   }
 }
@@ -889,6 +889,7 @@ void ListTextBox::dropEvent(QDropEvent* event) {
   event->acceptProposedAction();
   setFocus(Qt::MouseFocusReason);
   const qsizetype pos = positionAt(event->position().toPoint());
+  const listbox::WaitCursor wait(inserted.size() >= kLargeInsert);
   userEdit(pos, 0, inserted, EditKind::Other);
   setAnchorAndCaret(pos, pos + inserted.size());
   ensureCaretVisible();
