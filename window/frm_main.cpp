@@ -1,14 +1,18 @@
 #include "frm_main.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFont>
 #include <QFontMetrics>
 #include <QFrame>
 #include <QGroupBox>
+#include <QKeySequence>
 #include <QLabel>
 #include <QPushButton>
 #include <QRect>
+#include <QShortcut>
 #include <QStringList>
 
 #include <array>
@@ -21,6 +25,7 @@
 #include "prefs/mod_standard.h"
 #include "sorting/sort_list.h"
 #include "window/listbox/list_text_box.h"
+#include "window/listbox/wait_cursor.h"
 #include "window/settings_location.h"
 
 namespace ordwell {
@@ -153,6 +158,19 @@ void FitLabelFont(const std::array<QLabel*, 4>& labels, const QFont& windowFont)
   for (QLabel* label : labels) label->setFont(font);
 }
 
+// Assistive technology announces the window as a window with its title, not as a nameless pane
+// (the role a plain top-level QWidget gets), and the borderless panel inside the options frame as
+// a mere container, not as a second window (the role a QFrame gets).
+QAccessibleInterface* WindowAccessible(const QString& className, QObject* object) {
+  if (className == QLatin1String(FrmMain::staticMetaObject.className())) {
+    return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+  }
+  if (className == QLatin1String("QFrame") && object->objectName() == QLatin1String("picOptions")) {
+    return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Client);
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 // The controls as the handlers see them, plus the few widgets no handler touches.
@@ -171,9 +189,13 @@ struct FrmMain::Controls {
 
 FrmMain::FrmMain(services::AppFacts app, QWidget* parent)
     : QWidget(parent), app_(std::move(app)), form_(this) {
+  // Before anything can ask for the window's accessible interface, which Qt then keeps.
+  QAccessible::installFactory(&WindowAccessible);
   Form_Initialize();
   CreateControls();
   ConnectHandlers();
+  SetUpAccessibility();
+  AddSortShortcuts();
   Form_Load();
   // A session that ends without closing the window still saves the settings, once.
   connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, &FrmMain::UnloadOnce);
@@ -248,6 +270,29 @@ void FrmMain::ConnectHandlers() {
   });
 }
 
+void FrmMain::SetUpAccessibility() {
+  // A label's buddy takes the label's text as its accessible name; the captions hold no '&', so
+  // the buddies add no access key and nothing shown changes.
+  c_->lblCaption[0]->setBuddy(c_->txtDelimiterIn.widget());
+  c_->lblCaption[1]->setBuddy(c_->txtDelimiterOut.widget());
+  c_->lblCaption[2]->setBuddy(c_->txtListIn.widget());
+  c_->lblCaption[3]->setBuddy(c_->txtListOut.widget());
+  QPushButton* const about = c_->cmdAbout.widget();
+  about->setAccessibleName(QStringLiteral("About"));
+  about->setToolTip(QStringLiteral("About ") + Literal(app_.Title));
+  c_->cmdGo.widget()->setToolTip(QStringLiteral("Sort the input list into the output list (Ctrl+Return)"));
+  c_->cmdOptions.widget()->setToolTip(QStringLiteral("Show or hide the separator options"));
+}
+
+void FrmMain::AddSortShortcuts() {
+  // The boxes leave Return with Ctrl to the window, so a plain Return still breaks the line.
+  for (const QKeyCombination keys : {Qt::CTRL | Qt::Key_Return, Qt::CTRL | Qt::Key_Enter}) {
+    auto* const shortcut = new QShortcut(QKeySequence(keys), this);
+    shortcut->setAutoRepeat(false);
+    connect(shortcut, &QShortcut::activated, this, &FrmMain::cmdGo_Click);
+  }
+}
+
 FrmMain::~FrmMain() = default;
 
 std::filesystem::path FrmMain::PrefsPath() const {
@@ -267,22 +312,24 @@ void FrmMain::Form_Load() {
 }
 
 void FrmMain::cmdGo_Click() {
-  SortResult result;
-  try {
-    result = SortListText(c_->txtListIn.Text(), c_->txtDelimiterIn.Text(),
-                          c_->txtDelimiterOut.Text());
-  } catch (const std::length_error&) {
-    services::MsgBox(this, kTooManyItems, services::vbExclamation);
-    return;
-  } catch (const std::bad_alloc&) {
-    services::MsgBox(this, kOutOfMemory, services::vbExclamation);
-    return;
+  std::u16string_view failure;
+  {
+    // Sorting and showing a long list hold the window for a moment; the wait cursor is gone
+    // again before any message appears.
+    const listbox::WaitCursor wait;
+    SortResult result;
+    try {
+      result = SortListText(c_->txtListIn.Text(), c_->txtDelimiterIn.Text(),
+                            c_->txtDelimiterOut.Text());
+    } catch (const std::length_error&) {
+      failure = kTooManyItems;
+    } catch (const std::bad_alloc&) {
+      failure = kOutOfMemory;
+    }
+    if (failure.empty() && result.refused) failure = kRefusalMessage;
+    if (failure.empty()) c_->txtListOut.SetText(result.text);
   }
-  if (result.refused) {
-    services::MsgBox(this, kRefusalMessage, services::vbExclamation);
-    return;
-  }
-  c_->txtListOut.SetText(result.text);
+  if (!failure.empty()) services::MsgBox(this, failure, services::vbExclamation);
 }
 
 void FrmMain::cmdOptions_Click() {

@@ -51,6 +51,10 @@ class FrmMain final : public QWidget {
   void CreateControls();
   // Routes the controls' clicks and key-downs to the handlers.
   void ConnectHandlers();
+  // Names every box after its caption for assistive technology and gives the buttons tooltips.
+  void SetUpAccessibility();
+  // Lets Ctrl+Return and Ctrl+Enter anywhere in the window sort as the Sort button does.
+  void AddSortShortcuts();
   std::filesystem::path PrefsPath() const;
 
   struct Controls;

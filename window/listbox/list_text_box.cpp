@@ -2,7 +2,9 @@
 
 #include "window/listbox/advance_cache.h"
 #include "window/listbox/key_table.h"
+#include "window/listbox/list_text_box_accessible.h"
 #include "window/listbox/text_cursor.h"
+#include "window/listbox/wait_cursor.h"
 
 #include <QAction>
 #include <QApplication>
@@ -63,6 +65,8 @@ constexpr float kMinWrapWidth = 16.0F;
 constexpr qsizetype kSurroundingWindow = 512;
 // How often the view scrolls while a selection is dragged beyond its edge.
 constexpr int kDragScrollMs = 50;
+// A paste or drop this long (in UTF-16 units) takes long enough to show the wait cursor.
+constexpr qsizetype kLargeInsert = qsizetype{1} << 18;
 
 qsizetype clampTo(qsizetype value, qsizetype low, qsizetype high) { return std::max(low, std::min(value, high)); }
 
@@ -87,6 +91,7 @@ ListTextBox::ListTextBox(QWidget* parent)
   viewport()->setCursor(Qt::IBeamCursor);
   viewport()->setAcceptDrops(true);
   verticalScrollBar()->setSingleStep(1);
+  listbox::installAccessibility();
 }
 
 ListTextBox::~ListTextBox() = default;
@@ -95,7 +100,9 @@ ListTextBox::~ListTextBox() = default;
 // Public interface
 
 void ListTextBox::setPlainText(const QString& text) {
-  text_ = text;
+  const QString old = std::exchange(text_, text);
+  const qsizetype oldAnchor = anchor_;
+  const qsizetype oldCaret = caret_;
   history_.clear();
   preedit_.clear();
   anchor_ = 0;
@@ -104,6 +111,8 @@ void ListTextBox::setPlainText(const QString& text) {
   verticalScrollBar()->setValue(0);
   layoutRows(true);
   restartBlink();
+  listbox::notifyTextReplaced(this, 0, old, text_);
+  listbox::notifyCaretMoved(this, oldAnchor, oldCaret, anchor_, caret_);
   emit textChanged();
 }
 
@@ -115,6 +124,7 @@ void ListTextBox::setReadOnly(bool readOnly) {
   viewport()->setAcceptDrops(!readOnly);
   preedit_.clear();
   viewport()->update();
+  listbox::notifyReadOnlyChanged(this);
 }
 
 bool ListTextBox::isReadOnly() const { return readOnly_; }
@@ -185,6 +195,7 @@ void ListTextBox::paste() {
   }
   const QString text = withLineFeeds(QGuiApplication::clipboard()->text());
   if (!text.isEmpty()) {
+    const listbox::WaitCursor wait(text.size() >= kLargeInsert);
     userEdit(selectionStart(), selectionLength(), text, EditKind::Other);
   }
 }
@@ -345,8 +356,9 @@ void ListTextBox::setAnchorAndCaret(qsizetype anchor, qsizetype caret) {
   if (anchor == anchor_ && caret == caret_) {
     return;
   }
-  anchor_ = anchor;
-  caret_ = caret;
+  const qsizetype oldAnchor = std::exchange(anchor_, anchor);
+  const qsizetype oldCaret = std::exchange(caret_, caret);
+  listbox::notifyCaretMoved(this, oldAnchor, oldCaret, anchor_, caret_);
   viewport()->update();
   restartBlink();
   if (hasFocus()) {
@@ -360,9 +372,11 @@ void ListTextBox::moveCaret(qsizetype pos, bool extend) {
   ensureCaretVisible();
 }
 
-void ListTextBox::ensureCaretVisible() {
+void ListTextBox::ensureCaretVisible() { scrollToPosition(caret_); }
+
+void ListTextBox::scrollToPosition(qsizetype pos) {
   ensureLayout();
-  const qsizetype row = rows_.rowOf(caret_);
+  const qsizetype row = rows_.rowOf(clampTo(pos, 0, text_.size()));
   const int top = topRow();
   const int page = visibleRows();
   if (row < top) {
@@ -393,6 +407,8 @@ void ListTextBox::updateSelectionClipboard() {
 // Editing
 
 void ListTextBox::replaceText(qsizetype pos, qsizetype length, const QString& with) {
+  // Only a listening screen reader needs the removed text.
+  const QString removed = listbox::accessibilityListening() ? text_.mid(pos, length) : QString();
   text_.replace(pos, length, with);
   if (rowsValid_) {
     rows_.update(text_, pos, length, with.size(), rowsWidth_, *advances_);
@@ -404,6 +420,7 @@ void ListTextBox::replaceText(qsizetype pos, qsizetype length, const QString& wi
     updateScrollRange();
     viewport()->update();
   }
+  listbox::notifyTextReplaced(this, pos, removed, with);
   emit textChanged();
 }
 
@@ -872,6 +889,7 @@ void ListTextBox::dropEvent(QDropEvent* event) {
   event->acceptProposedAction();
   setFocus(Qt::MouseFocusReason);
   const qsizetype pos = positionAt(event->position().toPoint());
+  const listbox::WaitCursor wait(inserted.size() >= kLargeInsert);
   userEdit(pos, 0, inserted, EditKind::Other);
   setAnchorAndCaret(pos, pos + inserted.size());
   ensureCaretVisible();
@@ -1026,5 +1044,49 @@ void ListTextBox::changeEvent(QEvent* event) {
     layoutRows(false);
   }
 }
+
+// ---------------------------------------------------------------------------------------------
+// Positions and edits for assistive technology
+
+qsizetype ListTextBox::cursorPosition() const { return caret_; }
+
+bool ListTextBox::replaceRange(qsizetype start, qsizetype length, const QString& text) {
+  if (readOnly_) {
+    return false;
+  }
+  const qsizetype from = listbox::snapToCodePoint(text_, clampTo(start, 0, text_.size()), false);
+  const qsizetype end = clampTo(start + std::max<qsizetype>(0, length), from, text_.size());
+  const qsizetype to = listbox::snapToCodePoint(text_, end, true);
+  userEdit(from, to - from, withLineFeeds(text), EditKind::Other);
+  return true;
+}
+
+std::pair<qsizetype, qsizetype> ListTextBox::rowAt(qsizetype pos) {
+  ensureLayout();
+  const qsizetype row = rows_.rowOf(clampTo(pos, 0, text_.size()));
+  const qsizetype next = row + 1 < rows_.rowCount() ? rows_.rowStart(row + 1) : text_.size();
+  return {rows_.rowStart(row), next};
+}
+
+QRect ListTextBox::characterRect(qsizetype pos) {
+  ensureLayout();
+  pos = clampTo(pos, 0, text_.size());
+  const qsizetype row = rows_.rowOf(pos);
+  const qsizetype start = rows_.rowStart(row);
+  const qsizetype end = rows_.rowEnd(text_, row);
+  QTextLayout layout(QString(), font(), viewport());
+  setupLayout(layout, row, false);
+  const QTextLine line = layout.lineAt(0);
+  const qreal left = line.cursorToX(toInt(pos - start));
+  // A line break or the end of the text has no width of its own; it gets a caret's.
+  const qreal right =
+      pos < end ? line.cursorToX(toInt(std::min(listbox::nextGrapheme(text_, pos), end) - start)) : left + 1;
+  const int top = kTopMargin + toInt(row - topRow()) * lineHeight();
+  const int x = kSideMargin + static_cast<int>(std::floor(left));
+  const int width = std::max(1, static_cast<int>(std::ceil(right - left)));
+  return QRect(x, top, width, lineHeight()).translated(viewport()->pos());
+}
+
+qsizetype ListTextBox::positionAtPoint(QPoint point) { return positionAt(point - viewport()->pos()); }
 
 }  // namespace ordwell

@@ -12,6 +12,7 @@
 #include <QtGlobal>
 
 #include <memory>
+#include <utility>
 
 class QContextMenuEvent;
 class QDragEnterEvent;
@@ -83,6 +84,21 @@ public:
 
   // Returns the input method's view of the caret and the text around it.
   QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+
+  // Returns the caret's offset: the end of the selection that moves.
+  qsizetype cursorPosition() const;
+  // Replaces `length` units at `start` with `text` as the user's own edit (one undo step, the
+  // caret after the new text) and returns true; refuses (false) when read-only.
+  bool replaceRange(qsizetype start, qsizetype length, const QString& text);
+  // Returns where the wrapped row showing `pos` starts and where the next row starts (the end of
+  // the text for the last row).
+  std::pair<qsizetype, qsizetype> rowAt(qsizetype pos);
+  // Returns the box of the character at `pos`, in the box's coordinates.
+  QRect characterRect(qsizetype pos);
+  // Returns the position nearest to a point in the box's coordinates.
+  qsizetype positionAtPoint(QPoint point);
+  // Scrolls the least that brings the row showing `pos` into view.
+  void scrollToPosition(qsizetype pos);
 
 public slots:
   // Selects the whole text.

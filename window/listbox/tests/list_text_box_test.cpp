@@ -6,9 +6,11 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QCursor>
 #include <QDir>
 #include <QDropEvent>
 #include <QFile>
+#include <QGuiApplication>
 #include <QImage>
 #include <QMimeData>
 #include <QInputMethodEvent>
@@ -21,6 +23,7 @@
 #include <QUrl>
 
 #include <map>
+#include <vector>
 
 using ordwell::ListTextBox;
 
@@ -115,6 +118,7 @@ private slots:
   void keyboardOpensTheContextMenuAtTheCaret();
   void droppedTextIsInsertedAtTheDropPosition();
   void droppedFilesAreInsertedAsOneUndoStep();
+  void onlyALargeDropShowsTheWaitCursor();
   void droppedFileThatIsNotTextIsRefusedWithAMessage_data();
   void droppedFileThatIsNotTextIsRefusedWithAMessage();
   void readOnlyBoxRefusesDrops();
@@ -614,6 +618,26 @@ void ListTextBoxTest::droppedFilesAreInsertedAsOneUndoStep() {
   QCOMPARE(box->toPlainText(), QString("start\nend"));
   box->redo();
   QVERIFY(box->toPlainText().endsWith("bananaend"));
+}
+
+void ListTextBoxTest::onlyALargeDropShowsTheWaitCursor() {
+  Harness h;
+  QVERIFY(h.ready());
+  ListTextBox* box = h.first;
+  std::vector<bool> waitingWhenChanged;
+  connect(box, &ListTextBox::textChanged, this, [&] {
+    const QCursor* cursor = QGuiApplication::overrideCursor();
+    waitingWhenChanged.push_back(cursor != nullptr && cursor->shape() == Qt::WaitCursor);
+  });
+  QMimeData small;
+  small.setText("a few\nlines\n");
+  QVERIFY(dropAt(box, 0, &small));
+  QMimeData large;
+  large.setText(QString("item\n").repeated(60000));
+  QVERIFY(dropAt(box, 0, &large));
+  QCOMPARE(waitingWhenChanged, (std::vector<bool>{false, true}));
+  QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+  QCOMPARE(box->toPlainText().size(), 60000 * 5 + 12);
 }
 
 void ListTextBoxTest::droppedFileThatIsNotTextIsRefusedWithAMessage_data() {
