@@ -1,4 +1,4 @@
-#include "frm_main.h"
+#include "window/frm_main.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>

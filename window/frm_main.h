@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "window_services.h"
+#include "window/window_services.h"
 
 class QCloseEvent;
 

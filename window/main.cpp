@@ -3,8 +3,8 @@
 #include <memory>
 #include <string_view>
 
-#include "frm_main.h"
-#include "window_services.h"
+#include "window/frm_main.h"
+#include "window/window_services.h"
 
 namespace {
 

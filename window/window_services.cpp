@@ -1,4 +1,4 @@
-#include "window_services.h"
+#include "window/window_services.h"
 
 #include <QApplication>
 #include <QCoreApplication>

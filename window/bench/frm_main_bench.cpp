@@ -20,11 +20,11 @@
 #include <string>
 #include <vector>
 
-#include "frm_main.h"
+#include "window/frm_main.h"
 #include "prefs/mod_standard.h"
 #include "sorting/sort_list.h"
 #include "window/listbox/list_text_box.h"
-#include "window_services.h"
+#include "window/window_services.h"
 
 namespace {
 

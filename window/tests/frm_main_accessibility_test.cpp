@@ -4,9 +4,9 @@
 
 #include <memory>
 
-#include "frm_main.h"
-#include "window_services.h"
-#include "window_test_support.h"
+#include "window/frm_main.h"
+#include "window/window_services.h"
+#include "window/tests/window_test_support.h"
 
 using ordwell::FrmMain;
 using ordwell::testing::Control;

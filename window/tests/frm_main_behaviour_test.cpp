@@ -14,11 +14,11 @@
 #include <string>
 #include <vector>
 
-#include "frm_main.h"
+#include "window/frm_main.h"
 #include "prefs/mod_standard.h"
 #include "sorting/sort_list.h"
-#include "window_services.h"
-#include "window_test_support.h"
+#include "window/window_services.h"
+#include "window/tests/window_test_support.h"
 
 using ordwell::FrmMain;
 using ordwell::services::MsgBoxRecord;

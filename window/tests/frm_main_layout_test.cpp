@@ -12,8 +12,8 @@
 
 #include <memory>
 
-#include "frm_main.h"
-#include "window_test_support.h"
+#include "window/frm_main.h"
+#include "window/tests/window_test_support.h"
 
 using ordwell::FrmMain;
 using ordwell::testing::Caption;

@@ -8,10 +8,10 @@
 #include <optional>
 #include <vector>
 
-#include "frm_main.h"
+#include "window/frm_main.h"
 #include "window/listbox/list_text_box.h"
-#include "window_services.h"
-#include "window_test_support.h"
+#include "window/window_services.h"
+#include "window/tests/window_test_support.h"
 
 using ordwell::FrmMain;
 using ordwell::ListTextBox;

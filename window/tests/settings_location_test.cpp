@@ -18,7 +18,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "frm_main.h"
+#include "window/frm_main.h"
 #include "window/settings_location.h"
 #include "window/tests/window_test_support.h"
 

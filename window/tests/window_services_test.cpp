@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "window/listbox/list_text_box.h"
-#include "window_services.h"
+#include "window/window_services.h"
 
 using ordwell::services::TextBox;
 

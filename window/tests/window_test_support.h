@@ -10,7 +10,7 @@
 
 #include <utility>
 
-#include "frm_main.h"
+#include "window/frm_main.h"
 #include "window/listbox/list_text_box.h"
 
 // Finding the window's controls by name and reading either kind of text box the same way.

@@ -1,4 +1,4 @@
-#include "tests.h"
+#include "window/listbox/tests/tests.h"
 
 #include "window/listbox/key_table.h"
 #include "window/listbox/list_text_box.h"

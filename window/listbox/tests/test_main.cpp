@@ -1,4 +1,4 @@
-#include "tests.h"
+#include "window/listbox/tests/tests.h"
 
 #include <QApplication>
 

@@ -1,4 +1,4 @@
-#include "tests.h"
+#include "window/listbox/tests/tests.h"
 
 #include "window/listbox/text_cursor.h"
 #include "window/listbox/undo_history.h"
