@@ -1,12 +1,15 @@
 #include "sorting/quick_sort.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <stdexcept>
 #include <utility>
 
-#include "sorting/detail/record_sort.h"
-#include "sorting/sort_key.h"
+#include "sorting/detail/big_buffer.h"
+#include "sorting/detail/key_prefix.h"
+#include "sorting/detail/sorted_order.h"
+#include "sorting/detail/sort_key.h"
 
 namespace ordwell {
 
@@ -22,24 +25,26 @@ void QuickSortAscending(std::vector<std::u16string>& sarray, std::int32_t inLow,
 
   // Every key is lower-cased once into one buffer; the records point into it.
   auto keys = std::make_unique_for_overwrite<char16_t[]>(units);
-  std::vector<detail::IndexedRecord> records(count);
+  std::vector<detail::WideRecord> records(count);
   std::size_t offset = 0;
   for (std::size_t i = 0; i < count; ++i) {
     const std::u16string& item = first[static_cast<std::ptrdiff_t>(i)];
     LowerCaseUnits(item.data(), keys.get() + offset, item.size());
-    records[i] = {detail::KeyPrefix(keys.get() + offset, item.size()), offset, item.size(), i};
+    records[i] = {offset, item.size()};
     offset += item.size();
   }
+  const auto sameText = [first](std::uint32_t a, std::uint32_t b) {
+    return first[static_cast<std::ptrdiff_t>(a)] == first[static_cast<std::ptrdiff_t>(b)];
+  };
 
   detail::ParallelPlan plan;
   plan.threads = detail::AutoThreads(count);
-  detail::RecordSorter<detail::IndexedRecord, char16_t>(records.data(), keys.get(), inLow)
-      .Sort(0, static_cast<std::int64_t>(count) - 1, plan);
+  const detail::BigBuffer<std::uint32_t> order =
+      detail::SortedOrder(records.data(), count, keys.get(), sameText, inLow, plan);
 
   std::vector<std::u16string> sorted;
   sorted.reserve(count);
-  for (const detail::IndexedRecord& r : records)
-    sorted.push_back(std::move(first[static_cast<std::ptrdiff_t>(r.index)]));
+  for (std::size_t i = 0; i < count; ++i) sorted.push_back(std::move(first[static_cast<std::ptrdiff_t>(order[i])]));
   std::move(sorted.begin(), sorted.end(), first);
 }
 

@@ -19,11 +19,12 @@
 #endif
 
 #include "sorting/detail/big_buffer.h"
-#include "sorting/detail/record_sort.h"
-#include "sorting/sort_key.h"
+#include "sorting/detail/key_prefix.h"
+#include "sorting/detail/sort_key.h"
+#include "sorting/detail/sort_list_detail.h"
 #include "sorting/detail/sorted_items.h"
-#include "sorting/sort_items.h"
-#include "sorting/sort_list_detail.h"
+#include "sorting/detail/sorted_order.h"
+#include "sorting/sorted_list.h"
 
 namespace ordwell {
 namespace {
@@ -165,14 +166,19 @@ std::unique_ptr<detail::SortedItems> SortRecords(std::u16string_view text, std::
       lower();
     }
   }
-  for (std::size_t i = 0; i < count; ++i)
-    records[i].prefix =
-        detail::KeyPrefix(keys.data() + records[i].offset, static_cast<std::size_t>(records[i].length));
-  detail::RecordSorter<Record, Unit>(records.data(), keys.data())
-      .Sort(0, static_cast<std::int64_t>(count) - 1, plan);
+  const char16_t* const units = text.data();
+  const auto sameText = [&records, units](std::uint32_t a, std::uint32_t b) {
+    // Equal keys have equal lengths.
+    return std::memcmp(units + records[a].offset, units + records[b].offset,
+                       static_cast<std::size_t>(records[a].length) * sizeof(char16_t)) == 0;
+  };
+  detail::BigBuffer<std::uint32_t> order = detail::SortedOrder(records.data(), count, keys.data(), sameText, 0, plan);
+  keys.Release();
+  detail::BigBuffer<Record> sorted(count);
+  for (std::size_t i = 0; i < count; ++i) sorted[i] = records[order[i]];
   // Items total the text minus the separators between them.
   const std::size_t itemUnits = text.size() - (count - 1) * separator.size();
-  return std::make_unique<SortedRecords<Record>>(text, count, itemUnits, std::move(records));
+  return std::make_unique<SortedRecords<Record>>(text, count, itemUnits, std::move(sorted));
 }
 
 // Splits and sorts a list; nullptr when the list is refused.
@@ -188,6 +194,7 @@ std::unique_ptr<detail::SortedItems> SortItems(std::u16string_view listText, std
   plan.threads =
       options.threads != 0 ? options.threads : detail::AutoThreads(std::max(count, listText.size() / 16));
   plan.grain = options.grain;
+  plan.scanBudget = options.scanBudget;
   const bool compact = !options.wideRecords && listText.size() <= std::numeric_limits<std::uint32_t>::max();
   const bool narrow = !options.wideKeys && AllUnitsBelow256(listText.data(), listText.size());
   if (compact) {

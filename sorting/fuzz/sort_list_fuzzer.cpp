@@ -8,7 +8,7 @@
 #include <string>
 
 #include "sorting/sort_list.h"
-#include "sorting/sort_list_detail.h"
+#include "sorting/detail/sort_list_detail.h"
 #include "sorting/tests/reference_sort.h"
 
 namespace {

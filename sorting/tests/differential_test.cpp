@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "sorting/quick_sort.h"
-#include "sorting/sort_items.h"
+#include "sorting/sorted_list.h"
 #include "sorting/sort_list.h"
-#include "sorting/sort_list_detail.h"
+#include "sorting/detail/sort_list_detail.h"
 #include "sorting/tests/random_lists.h"
 #include "sorting/tests/reference_sort.h"
 

@@ -21,8 +21,8 @@
 #include <utility>
 
 #include "ordwell_version.h"
-#include "sorting/sort_items.h"
 #include "sorting/sort_list.h"
+#include "sorting/sorted_list.h"
 #include "tools/ordwell-sort/stream_text.h"
 
 namespace {

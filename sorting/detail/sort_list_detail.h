@@ -9,8 +9,8 @@
 #include <limits>
 #include <string_view>
 
-#include "sorting/sort_items.h"
 #include "sorting/sort_list.h"
+#include "sorting/sorted_list.h"
 
 namespace ordwell::detail {
 
@@ -23,6 +23,10 @@ struct SortOptions {
   bool wideRecords = false;
   // Keep 16-bit keys even when every unit would fit in a byte.
   bool wideKeys = false;
+  // How many items the quicksort's scans may walk past in all before they find their stops
+  // through a tree instead; 0 uses the tree from the start. Negative picks a budget that keeps
+  // ordinary lists on the walking scans and bounds the time on every list.
+  std::int64_t scanBudget = -1;
   // The most items accepted before std::length_error.
   std::int64_t maxItems = std::numeric_limits<std::int32_t>::max();
 };
