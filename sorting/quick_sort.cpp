@@ -39,12 +39,11 @@ void QuickSortAscending(std::vector<std::u16string>& sarray, std::int32_t inLow,
 
   detail::ParallelPlan plan;
   plan.threads = detail::AutoThreads(count);
-  const detail::BigBuffer<std::uint32_t> order =
-      detail::SortedOrder(records.data(), count, keys.get(), sameText, inLow, plan);
-
-  std::vector<std::u16string> sorted;
-  sorted.reserve(count);
-  for (std::size_t i = 0; i < count; ++i) sorted.push_back(std::move(first[static_cast<std::ptrdiff_t>(order[i])]));
+  std::vector<std::u16string> sorted(count);
+  detail::SortedOrder(records.data(), count, keys.get(), sameText, inLow, plan,
+                      [&](std::size_t position, std::uint32_t item) {
+                        sorted[position] = std::move(first[static_cast<std::ptrdiff_t>(item)]);
+                      });
   std::move(sorted.begin(), sorted.end(), first);
 }
 

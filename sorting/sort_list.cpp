@@ -172,10 +172,9 @@ std::unique_ptr<detail::SortedItems> SortRecords(std::u16string_view text, std::
     return std::memcmp(units + records[a].offset, units + records[b].offset,
                        static_cast<std::size_t>(records[a].length) * sizeof(char16_t)) == 0;
   };
-  detail::BigBuffer<std::uint32_t> order = detail::SortedOrder(records.data(), count, keys.data(), sameText, 0, plan);
-  keys.Release();
   detail::BigBuffer<Record> sorted(count);
-  for (std::size_t i = 0; i < count; ++i) sorted[i] = records[order[i]];
+  detail::SortedOrder(records.data(), count, keys.data(), sameText, 0, plan,
+                      [&](std::size_t position, std::uint32_t item) { sorted[position] = records[item]; });
   // Items total the text minus the separators between them.
   const std::size_t itemUnits = text.size() - (count - 1) * separator.size();
   return std::make_unique<SortedRecords<Record>>(text, count, itemUnits, std::move(sorted));

@@ -1,8 +1,8 @@
 #pragma once
 
-// Gives every item the dense rank of its key (equal keys, equal rank) by sorting the keys once
-// with a worst-case O(n log n) sort: a comparison sort on 64 bits of each key at a time, whose
-// runs of equal bits move on to the next 64 bits, so a comparison is one integer compare.
+// Puts a list's items in key order with a worst-case O(n log n) sort, ready for dense ranks
+// (equal keys, equal rank): a comparison sort on 64 bits of each key at a time, whose runs of
+// equal bits move on to the next 64 bits, so a comparison is one integer compare.
 
 #include <algorithm>
 #include <cstddef>
@@ -15,16 +15,6 @@
 #include "sorting/detail/key_prefix.h"
 
 namespace ordwell::detail {
-
-// The ranks of a list's items and the items in key order.
-struct KeyRanks {
-  // ranks[item]: the dense rank of the item's key, from 0.
-  BigBuffer<std::uint32_t> ranks;
-  // The items in ascending key order; equal keys in no particular order.
-  BigBuffer<std::uint32_t> order;
-  // Whether some rank holds two items with different texts (case variants of one key).
-  bool variants = false;
-};
 
 namespace key_ranks {
 
@@ -85,72 +75,85 @@ void SortEntries(Entry* entries, std::uint8_t* same, std::size_t lo, std::size_t
 
 }  // namespace key_ranks
 
-// Ranks `count` items whose keys lie in `keys` at their records' offsets. sameText(a, b) tells
-// whether items a and b, whose keys are equal, have the same text. With `threads` > 1 the
-// entries are split at a sampled key and the two parts sorted side by side.
+// The items of a list in key order.
+struct KeyOrder {
+  // entries[i].item: the item at position i in key order (equal keys in no particular order).
+  BigBuffer<key_ranks::Entry> entries;
+  // same[i]: whether the key at position i equals the one at i - 1.
+  BigBuffer<std::uint8_t> same;
+  // Whether two items with equal keys have different texts (case variants of one key).
+  bool variants = false;
+};
+
+// Sorts `count` items whose keys lie in `keys` at their records' offsets. sameText(a, b) tells
+// whether items a and b, whose keys are equal, have the same text. With `threads` > 1 two
+// threads share the work.
 template <class Record, class Unit, class SameText>
-KeyRanks RankKeys(const Record* records, std::size_t count, const Unit* keys, SameText&& sameText,
+KeyOrder SortKeys(const Record* records, std::size_t count, const Unit* keys, SameText&& sameText,
                   unsigned threads) {
   using key_ranks::Entry;
-  KeyRanks result;
-  result.ranks = BigBuffer<std::uint32_t>(count);
-  result.order = BigBuffer<std::uint32_t>(count);
+  KeyOrder result;
   if (count == 0) return result;
-  BigBuffer<Entry> entries(count);
-  for (std::size_t i = 0; i < count; ++i) {
+  BigBuffer<Entry>& entries = result.entries;
+  entries = BigBuffer<Entry>(count);
+  BigBuffer<std::uint8_t>& same = result.same;
+  same = BigBuffer<std::uint8_t>(count);
+  const auto entryOf = [records, keys](std::size_t i) {
     const auto length = static_cast<std::size_t>(records[i].length);
-    entries[i] = {KeyPrefix(keys + records[i].offset, length), static_cast<std::uint32_t>(i),
-                  static_cast<std::uint32_t>(std::min<std::size_t>(length, std::numeric_limits<std::uint32_t>::max()))};
-  }
-  BigBuffer<std::uint8_t> same(count);
+    return Entry{KeyPrefix(keys + records[i].offset, length), static_cast<std::uint32_t>(i),
+                 static_cast<std::uint32_t>(std::min<std::size_t>(length, std::numeric_limits<std::uint32_t>::max()))};
+  };
 
-  constexpr std::size_t kMinParallel = std::size_t{1} << 15;
-  std::size_t split = 0;  // entries[0, split) all have smaller first bits than entries[split, count)
-  if (threads > 1 && count >= kMinParallel) {
-    // The median of a sample of the first bits; entries below it go to one part. Equal bits never
-    // straddle the parts, so the two sorted parts in a row are sorted.
-    constexpr std::size_t kSample = 255;
-    std::vector<std::uint64_t> sample(kSample);
-    for (std::size_t k = 0; k < kSample; ++k) sample[k] = entries[k * (count / kSample)].bits;
-    std::nth_element(sample.begin(), sample.begin() + kSample / 2, sample.end());
-    const std::uint64_t splitter = sample[kSample / 2];
-    split = static_cast<std::size_t>(
-        std::partition(entries.data(), entries.data() + count, [splitter](const Entry& e) { return e.bits < splitter; }) -
-        entries.data());
-    // A lopsided split (one key dominating the sample) is not worth a thread.
-    if (split < count / 8 || count - split < count / 8) split = 0;
-  }
-  std::thread helper;
-  if (split != 0) {
-    try {
-      helper = std::thread(
-          [&] { key_ranks::SortEntries(entries.data(), same.data(), split, count, records, keys); });
-    } catch (...) {
-      // No thread to spare: this thread sorts both parts.
-    }
-  }
-  if (helper.joinable()) {
-    key_ranks::SortEntries(entries.data(), same.data(), 0, split, records, keys);
-    helper.join();
-  } else if (split != 0) {
-    key_ranks::SortEntries(entries.data(), same.data(), 0, split, records, keys);
-    key_ranks::SortEntries(entries.data(), same.data(), split, count, records, keys);
-  } else {
+  constexpr std::size_t kMinBuckets = std::size_t{1} << 12;
+  if (count < kMinBuckets) {
+    for (std::size_t i = 0; i < count; ++i) entries[i] = entryOf(i);
     key_ranks::SortEntries(entries.data(), same.data(), 0, count, records, keys);
-  }
-
-  std::uint32_t rank = 0;
-  for (std::size_t i = 0; i < count; ++i) {
-    const std::uint32_t item = entries[i].item;
-    if (i != 0) {
-      if (same[i] == 0) {
-        ++rank;
-      } else if (!result.variants && !sameText(entries[i - 1].item, item)) {
-        result.variants = true;
+  } else {
+    // One radix pass on the top 16 bits deals the entries into buckets small enough to sort in
+    // cache; the buckets are then sorted one by one, split between two threads when asked.
+    constexpr unsigned kShift = 48;
+    std::vector<std::size_t> start((std::size_t{1} << 16) + 1, 0);
+    // The bits are taken twice, to count and to deal, rather than held in a second buffer.
+    for (std::size_t i = 0; i < count; ++i) ++start[(entryOf(i).bits >> kShift) + 1];
+    for (std::size_t b = 1; b < start.size(); ++b) start[b] += start[b - 1];
+    {
+      std::vector<std::size_t> next(start.begin(), start.end() - 1);
+      for (std::size_t i = 0; i < count; ++i) {
+        const Entry entry = entryOf(i);
+        entries[next[entry.bits >> kShift]++] = entry;
       }
     }
-    result.order[i] = item;
-    result.ranks[item] = rank;
+    std::vector<std::size_t> bounds;  // the starts of the non-empty buckets, then count
+    for (std::size_t b = 0; b + 1 < start.size(); ++b) {
+      if (start[b + 1] != start[b]) bounds.push_back(start[b]);
+    }
+    bounds.push_back(count);
+    const auto sortBuckets = [&](std::size_t from, std::size_t to) {
+      for (std::size_t b = from; b < to; ++b)
+        key_ranks::SortEntries(entries.data(), same.data(), bounds[b], bounds[b + 1], records, keys);
+    };
+    const std::size_t buckets = bounds.size() - 1;
+    // The first bucket that starts past the middle of the entries: the two threads' shares.
+    const std::size_t split = static_cast<std::size_t>(
+        std::upper_bound(bounds.begin(), bounds.end() - 1, count / 2) - bounds.begin());
+    std::thread helper;
+    if (threads > 1 && split > 0 && split < buckets) {
+      try {
+        helper = std::thread(sortBuckets, split, buckets);
+      } catch (...) {
+        // No thread to spare: this thread sorts every bucket.
+      }
+    }
+    if (helper.joinable()) {
+      sortBuckets(0, split);
+      helper.join();
+    } else {
+      sortBuckets(0, buckets);
+    }
+  }
+
+  for (std::size_t i = 1; i < count && !result.variants; ++i) {
+    if (same[i] != 0 && !sameText(entries[i - 1].item, entries[i].item)) result.variants = true;
   }
   return result;
 }

@@ -15,20 +15,13 @@
 
 namespace ordwell::detail {
 
-// An item during the quicksort steps: its key's rank and its index.
-struct RankedItem {
-  std::uint32_t rank;
-  std::uint32_t item;
-};
-
 class ScanTree {
  public:
   static constexpr std::size_t kBlock = 16;
 
-  // Covers items[lo, hi] (inclusive), which must stay in place while the tree is used; only
+  // Covers ranks[lo, hi] (inclusive), which must stay in place while the tree is used; only
   // exchanges reported through Exchanged may change them.
-  ScanTree(const RankedItem* items, std::int64_t lo, std::int64_t hi)
-      : items_(items), lo_(lo), hi_(hi) {
+  ScanTree(const std::uint32_t* ranks, std::int64_t lo, std::int64_t hi) : ranks_(ranks), lo_(lo), hi_(hi) {
     const auto blocks = static_cast<std::size_t>((hi - lo) / static_cast<std::int64_t>(kBlock) + 1);
     leaves_ = std::bit_ceil(blocks);
     max_.assign(2 * leaves_, 0);
@@ -43,13 +36,13 @@ class ScanTree {
     const std::size_t first = BlockOf(from);
     const std::size_t last = BlockOf(limit - 1);
     for (std::int64_t k = from, end = std::min(limit, BlockEnd(first)); k < end; ++k) {
-      if (items_[k].rank >= pivot) return k;
+      if (ranks_[k] >= pivot) return k;
     }
     if (first == last) return limit;
     const std::size_t block = FirstBlock(first + 1, last + 1, pivot);
     if (block == kNone) return limit;
     for (std::int64_t k = BlockStart(block), end = std::min(limit, BlockEnd(block)); k < end; ++k) {
-      if (items_[k].rank >= pivot) return k;
+      if (ranks_[k] >= pivot) return k;
     }
     return limit;  // only the last block can hold its match beyond the limit
   }
@@ -60,13 +53,13 @@ class ScanTree {
     const std::size_t first = BlockOf(from);
     const std::size_t last = BlockOf(limit + 1);
     for (std::int64_t k = from, end = std::max(limit, BlockStart(first) - 1); k > end; --k) {
-      if (items_[k].rank <= pivot) return k;
+      if (ranks_[k] <= pivot) return k;
     }
     if (first == last) return limit;
     const std::size_t block = LastBlock(last, first, pivot);
     if (block == kNone) return limit;
     for (std::int64_t k = BlockEnd(block) - 1, end = std::max(limit, BlockStart(block) - 1); k > end; --k) {
-      if (items_[k].rank <= pivot) return k;
+      if (ranks_[k] <= pivot) return k;
     }
     return limit;
   }
@@ -96,8 +89,8 @@ class ScanTree {
     std::uint32_t largest = 0;
     std::uint32_t smallest = std::numeric_limits<std::uint32_t>::max();
     for (std::int64_t k = BlockStart(block), end = BlockEnd(block); k < end; ++k) {
-      largest = std::max(largest, items_[k].rank);
-      smallest = std::min(smallest, items_[k].rank);
+      largest = std::max(largest, ranks_[k]);
+      smallest = std::min(smallest, ranks_[k]);
     }
     max_[leaves_ + block] = largest;
     min_[leaves_ + block] = smallest;
@@ -161,7 +154,7 @@ class ScanTree {
     return node - leaves_;
   }
 
-  const RankedItem* items_;
+  const std::uint32_t* ranks_;
   std::int64_t lo_;
   std::int64_t hi_;
   std::size_t leaves_ = 1;

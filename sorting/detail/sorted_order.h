@@ -15,22 +15,29 @@
 
 namespace ordwell::detail {
 
-// Returns the items 0 .. count - 1 in the order the steps leave them. Item i's key lies in `keys`
-// at records[i]; item 0 stands for array index `origin`; sameText(a, b) tells whether items a and
-// b, whose keys are equal, have the same text.
-template <class Record, class Unit, class SameText>
-BigBuffer<std::uint32_t> SortedOrder(const Record* records, std::size_t count, const Unit* keys,
-                                     SameText&& sameText, std::int64_t origin, const ParallelPlan& plan) {
-  KeyRanks ranked = RankKeys(records, count, keys, sameText, plan.threads);
-  if (!ranked.variants) return std::move(ranked.order);
-  ranked.order.Release();
-  BigBuffer<RankedItem> items(count);
-  for (std::size_t i = 0; i < count; ++i) items[i] = {ranked.ranks[i], static_cast<std::uint32_t>(i)};
-  ranked.ranks.Release();
-  RankSteps(items.data(), origin).Sort(0, static_cast<std::int64_t>(count) - 1, plan);
-  BigBuffer<std::uint32_t> order(count);
-  for (std::size_t i = 0; i < count; ++i) order[i] = items[i].item;
-  return order;
+// Calls emit(position, item) for position 0 .. count - 1 with the item the steps leave there.
+// Item i's key lies in `keys` at records[i]; item 0 stands for array index `origin`;
+// sameText(a, b) tells whether items a and b, whose keys are equal, have the same text.
+template <class Record, class Unit, class SameText, class Emit>
+void SortedOrder(const Record* records, std::size_t count, const Unit* keys, SameText&& sameText,
+                 std::int64_t origin, const ParallelPlan& plan, Emit&& emit) {
+  KeyOrder sorted = SortKeys(records, count, keys, sameText, plan.threads);
+  if (!sorted.variants) {
+    for (std::size_t i = 0; i < count; ++i) emit(i, sorted.entries[i].item);
+    return;
+  }
+  // Dense ranks: comparing them is comparing keys.
+  BigBuffer<std::uint32_t> ranks(count);
+  BigBuffer<std::uint32_t> items(count);
+  std::uint32_t rank = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (i != 0 && sorted.same[i] == 0) ++rank;
+    ranks[sorted.entries[i].item] = rank;
+  }
+  sorted = {};
+  for (std::size_t i = 0; i < count; ++i) items[i] = static_cast<std::uint32_t>(i);
+  RankSteps(ranks.data(), items.data(), origin).Sort(0, static_cast<std::int64_t>(count) - 1, plan);
+  for (std::size_t i = 0; i < count; ++i) emit(i, items[i]);
 }
 
 }  // namespace ordwell::detail
