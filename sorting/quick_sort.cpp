@@ -8,7 +8,7 @@
 
 #include "sorting/detail/big_buffer.h"
 #include "sorting/detail/key_prefix.h"
-#include "sorting/detail/sorted_order.h"
+#include "sorting/detail/record_steps.h"
 #include "sorting/detail/sort_key.h"
 
 namespace ordwell {
@@ -25,25 +25,27 @@ void QuickSortAscending(std::vector<std::u16string>& sarray, std::int32_t inLow,
 
   // Every key is lower-cased once into one buffer; the records point into it.
   auto keys = std::make_unique_for_overwrite<char16_t[]>(units);
-  std::vector<detail::WideRecord> records(count);
+  std::vector<detail::IndexedRecord> records(count);
   std::size_t offset = 0;
   for (std::size_t i = 0; i < count; ++i) {
     const std::u16string& item = first[static_cast<std::ptrdiff_t>(i)];
     LowerCaseUnits(item.data(), keys.get() + offset, item.size());
-    records[i] = {offset, item.size()};
+    records[i] = {detail::KeyPrefix(keys.get() + offset, item.size()), offset, item.size(), i};
     offset += item.size();
   }
-  const auto sameText = [first](std::uint32_t a, std::uint32_t b) {
-    return first[static_cast<std::ptrdiff_t>(a)] == first[static_cast<std::ptrdiff_t>(b)];
+  const auto sameText = [first](const detail::IndexedRecord& a, const detail::IndexedRecord& b) {
+    return first[static_cast<std::ptrdiff_t>(a.index)] == first[static_cast<std::ptrdiff_t>(b.index)];
   };
 
   detail::ParallelPlan plan;
   plan.threads = detail::AutoThreads(count);
-  std::vector<std::u16string> sorted(count);
-  detail::SortedOrder(records.data(), count, keys.get(), sameText, inLow, plan,
-                      [&](std::size_t position, std::uint32_t item) {
-                        sorted[position] = std::move(first[static_cast<std::ptrdiff_t>(item)]);
-                      });
+  detail::RecordSteps<detail::IndexedRecord, char16_t, decltype(sameText)>(records.data(), keys.get(), sameText, inLow)
+      .Sort(0, static_cast<std::int64_t>(count) - 1, plan);
+
+  std::vector<std::u16string> sorted;
+  sorted.reserve(count);
+  for (const detail::IndexedRecord& r : records)
+    sorted.push_back(std::move(first[static_cast<std::ptrdiff_t>(r.index)]));
   std::move(sorted.begin(), sorted.end(), first);
 }
 

@@ -23,7 +23,7 @@
 #include "sorting/detail/sort_key.h"
 #include "sorting/detail/sort_list_detail.h"
 #include "sorting/detail/sorted_items.h"
-#include "sorting/detail/sorted_order.h"
+#include "sorting/detail/record_steps.h"
 #include "sorting/sorted_list.h"
 
 namespace ordwell {
@@ -166,18 +166,19 @@ std::unique_ptr<detail::SortedItems> SortRecords(std::u16string_view text, std::
       lower();
     }
   }
+  for (std::size_t i = 0; i < count; ++i)
+    records[i].prefix =
+        detail::KeyPrefix(keys.data() + records[i].offset, static_cast<std::size_t>(records[i].length));
   const char16_t* const units = text.data();
-  const auto sameText = [&records, units](std::uint32_t a, std::uint32_t b) {
+  const auto sameText = [units](const Record& a, const Record& b) {
     // Equal keys have equal lengths.
-    return std::memcmp(units + records[a].offset, units + records[b].offset,
-                       static_cast<std::size_t>(records[a].length) * sizeof(char16_t)) == 0;
+    return std::memcmp(units + a.offset, units + b.offset, static_cast<std::size_t>(a.length) * sizeof(char16_t)) == 0;
   };
-  detail::BigBuffer<Record> sorted(count);
-  detail::SortedOrder(records.data(), count, keys.data(), sameText, 0, plan,
-                      [&](std::size_t position, std::uint32_t item) { sorted[position] = records[item]; });
+  detail::RecordSteps<Record, Unit, decltype(sameText)>(records.data(), keys.data(), sameText)
+      .Sort(0, static_cast<std::int64_t>(count) - 1, plan);
   // Items total the text minus the separators between them.
   const std::size_t itemUnits = text.size() - (count - 1) * separator.size();
-  return std::make_unique<SortedRecords<Record>>(text, count, itemUnits, std::move(sorted));
+  return std::make_unique<SortedRecords<Record>>(text, count, itemUnits, std::move(records));
 }
 
 // Splits and sorts a list; nullptr when the list is refused.

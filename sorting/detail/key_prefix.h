@@ -3,6 +3,7 @@
 // Keys as 64-bit numbers: a big-endian copy of 64 bits of a key, zero padded, orders keys like
 // the keys themselves whenever two copies differ.
 
+#include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -40,17 +41,49 @@ inline std::uint64_t KeyPrefix(const Unit* key, std::size_t length) noexcept {
   return prefix;
 }
 
-// Where an item lies in the list text (and its key in the key buffer), for texts whose offsets
-// fit in 32 bits.
+// Orders two keys that agree, zero padded, on units [0, depth + kPrefixUnits): by unit value, a
+// proper prefix first.
+template <class Unit>
+inline bool TailLess(const Unit* a, std::size_t aLength, const Unit* b, std::size_t bLength,
+                     std::size_t depth) noexcept {
+  std::size_t i = depth + kPrefixUnits<Unit>;
+  // A key that ends inside the agreeing part is a prefix of the other one.
+  if (aLength <= i || bLength <= i) return aLength < bLength;
+  const std::size_t common = std::min(aLength, bLength);
+  if constexpr (std::endian::native == std::endian::little) {
+    for (; i + kPrefixUnits<Unit> <= common; i += kPrefixUnits<Unit>) {
+      const std::uint64_t x = KeyPrefix(a + i, kPrefixUnits<Unit>);
+      const std::uint64_t y = KeyPrefix(b + i, kPrefixUnits<Unit>);
+      if (x != y) return x < y;
+    }
+  }
+  for (; i < common; ++i) {
+    if (a[i] != b[i]) return a[i] < b[i];
+  }
+  return aLength < bLength;
+}
+
+// Where an item lies in the list text (and its key in the key buffer), with 64 bits of its key,
+// for texts whose offsets fit in 32 bits: 16 bytes.
 struct CompactRecord {
+  std::uint64_t prefix;
   std::uint32_t offset;
   std::uint32_t length;
 };
 
 // The same for any text size.
 struct WideRecord {
+  std::uint64_t prefix;
   std::uint64_t offset;
   std::uint64_t length;
+};
+
+// A wide record that also remembers which array element it came from.
+struct IndexedRecord {
+  std::uint64_t prefix;
+  std::uint64_t offset;
+  std::uint64_t length;
+  std::uint64_t index;
 };
 
 }  // namespace ordwell::detail

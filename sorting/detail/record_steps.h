@@ -1,0 +1,290 @@
+#pragma once
+
+// The quicksort's partition steps over compact records instead of strings: each record holds a
+// big-endian copy of 64 bits of its key (zero padded) plus where the key lies in one lower-cased
+// buffer. Records move exactly as the strings would, so the final order, ties included, is the
+// one the plain steps give; only the cost of a comparison changes.
+//
+// The steps are quadratic on some orders (organ pipes, adversarial ones). Once the partitions
+// have covered n * log2 n records in all, each range still to sort is finished by its ranks
+// instead: its keys are sorted by a worst-case O(m log m) sort, whose order is the result when
+// no key has two different texts, and otherwise the same steps run over the ranks with scans
+// that find their stops through a tree (RankSteps), O(m log^2 m) at worst.
+
+#include <algorithm>
+#include <atomic>
+#include <bit>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "sorting/detail/big_buffer.h"
+#include "sorting/detail/key_prefix.h"
+#include "sorting/detail/key_ranks.h"
+#include "sorting/detail/rank_steps.h"
+
+namespace ordwell::detail {
+
+template <class Record, class Unit, class SameText>
+class RecordSteps {
+ public:
+  // Sorts records whose keys lie in `keys`, exactly as the quicksort steps order them; records[0]
+  // stands for array index `origin`, which decides how middle indexes round. Every record's
+  // prefix must hold key units [0, kPrefixUnits). sameText(a, b) tells whether two records with
+  // equal keys have the same text.
+  RecordSteps(Record* records, const Unit* keys, SameText sameText, std::int64_t origin = 0) noexcept
+      : records_(records), keys_(keys), sameText_(std::move(sameText)), origin_(origin) {}
+
+  // Sorts the inclusive range [lo, hi] following `plan`; falls back to fewer threads when the
+  // system refuses to start one.
+  void Sort(std::int64_t lo, std::int64_t hi, const ParallelPlan& plan) {
+    if (lo >= hi) return;
+    const auto count = static_cast<std::size_t>(hi - lo + 1);
+    scanBudget_ = plan.scanBudget;
+    threads_ = plan.threads;
+    grain_ = plan.grain;
+    budget_.store(plan.scanBudget >= 0 ? plan.scanBudget
+                                       : static_cast<std::int64_t>(count) * static_cast<std::int64_t>(std::bit_width(count)),
+                  std::memory_order_relaxed);
+    if (plan.threads <= 1 || count <= plan.grain) {
+      SortRange({lo, hi, 0, false}, nullptr, 0);
+      return;
+    }
+    const std::size_t grain = std::max<std::size_t>(plan.grain, 1);
+    TaskQueue queue(count / grain + 2);
+    queue.Push({lo, hi, 0, false});
+    std::vector<std::thread> helpers;
+    helpers.reserve(plan.threads - 1);
+    auto work = [this, &queue, grain] {
+      Range range;
+      while (queue.Pop(range)) {
+        SortRange(range, &queue, grain);
+        queue.Done();
+      }
+    };
+    for (unsigned t = 1; t < plan.threads; ++t) {
+      try {
+        helpers.emplace_back(work);
+      } catch (...) {
+        break;  // Fewer threads only make it slower; the result is the same.
+      }
+    }
+    work();
+    for (std::thread& helper : helpers) helper.join();
+  }
+
+ private:
+  // A range of records still to sort. All its keys agree, zero padded, on units [0, depth), and
+  // the prefixes of its records hold units [depth, depth + kPrefixUnits). `settled` marks a
+  // range whose prefixes are all equal and whose keys all end inside them, so only lengths differ.
+  struct Range {
+    std::int64_t lo = 0;
+    std::int64_t hi = -1;
+    std::size_t depth = 0;
+    bool settled = false;
+
+    std::int64_t Size() const noexcept { return hi - lo + 1; }
+  };
+
+  // A stack of disjoint ranges still to sort, shared by the workers. Its capacity is reserved up
+  // front (each range holds at least `grain` records), so pushing never allocates.
+  class TaskQueue {
+   public:
+    explicit TaskQueue(std::size_t capacity) { ranges_.reserve(capacity); }
+
+    void Push(const Range& range) {
+      {
+        const std::lock_guard lock(mutex_);
+        ranges_.push_back(range);
+        ++outstanding_;
+      }
+      ready_.notify_one();
+    }
+
+    // Waits for a range; returns false once every range pushed has been sorted.
+    bool Pop(Range& range) {
+      std::unique_lock lock(mutex_);
+      ready_.wait(lock, [this] { return !ranges_.empty() || outstanding_ == 0; });
+      if (ranges_.empty()) return false;
+      range = ranges_.back();
+      ranges_.pop_back();
+      return true;
+    }
+
+    void Done() {
+      bool last = false;
+      {
+        const std::lock_guard lock(mutex_);
+        last = --outstanding_ == 0;
+      }
+      if (last) ready_.notify_all();
+    }
+
+   private:
+    std::mutex mutex_;
+    std::condition_variable ready_;
+    std::vector<Range> ranges_;
+    std::size_t outstanding_ = 0;
+  };
+
+  static constexpr std::int64_t kMinRefreshSize = 16;
+  static constexpr unsigned kBlock = 8;
+
+  // When every record of a range has the same prefix, the keys agree on the prefix's units too,
+  // so the prefixes can move on to the next units: comparisons then rarely have to read the keys.
+  void RefreshPrefixes(Range& range) const noexcept {
+    if (range.settled || range.Size() < kMinRefreshSize) return;
+    Record* const r = records_;
+    const std::uint64_t prefix = r[range.lo].prefix;
+    if (r[range.hi].prefix != prefix || r[(range.lo + range.hi) / 2].prefix != prefix) return;
+    std::size_t longest = 0;
+    for (std::int64_t i = range.lo; i <= range.hi; ++i) {
+      if (r[i].prefix != prefix) return;
+      longest = std::max<std::size_t>(longest, r[i].length);
+    }
+    const std::size_t next = range.depth + kPrefixUnits<Unit>;
+    if (longest <= next) {
+      range.settled = true;
+      return;
+    }
+    for (std::int64_t i = range.lo; i <= range.hi; ++i) {
+      const std::size_t length = r[i].length;
+      r[i].prefix = length > next ? KeyPrefix(keys_ + r[i].offset + next, length - next) : 0;
+    }
+    range.depth = next;
+  }
+
+  // One pass of the partition steps over the range; returns the final (tmpLow, tmpHi).
+  std::pair<std::int64_t, std::int64_t> Partition(const Range& range) noexcept {
+    const std::int64_t lo = range.lo;
+    const std::int64_t hi = range.hi;
+    const std::size_t depth = range.depth;
+    std::int64_t tmpLow = lo;
+    std::int64_t tmpHi = hi;
+    // The middle of the array indexes inLow + inHi, halves rounded to the even neighbour.
+    const std::int64_t sum = lo + hi + 2 * origin_;
+    std::int64_t middle = sum / 2;
+    if ((sum & 1) != 0 && (middle & 1) != 0) ++middle;
+    const Record pivot = records_[middle - origin_];
+    const Unit* const pivotKey = keys_ + pivot.offset;
+    const Unit* const keys = keys_;
+    Record* const r = records_;
+    const auto less = [depth](const Record& a, const Unit* aKey, const Record& b, const Unit* bKey) {
+      if (a.prefix != b.prefix) return a.prefix < b.prefix;
+      // The scans meet the pivot's own item about twice per partition; its key is equal to
+      // itself, and reading it would cost a cache miss.
+      if (aKey == bKey && a.length == b.length) return false;
+      return TailLess(aKey, a.length, bKey, b.length, depth);
+    };
+    const std::uint64_t pivotPrefix = pivot.prefix;
+    while (tmpLow <= tmpHi) {
+      // Each scan first skips, eight at a time, records whose prefix alone decides the comparison
+      // (a branch per block instead of one per record), then compares one by one as the steps do.
+      for (;;) {
+        while (tmpLow + kBlock <= hi) {
+          unsigned below = 0;
+          for (unsigned j = 0; j < kBlock; ++j) below |= unsigned{r[tmpLow + j].prefix < pivotPrefix} << j;
+          const int run = std::countr_one(below);
+          tmpLow += run;
+          if (run < static_cast<int>(kBlock)) break;
+        }
+        if (tmpLow < hi && less(r[tmpLow], keys + r[tmpLow].offset, pivot, pivotKey)) {
+          ++tmpLow;
+          continue;
+        }
+        break;
+      }
+      for (;;) {
+        while (tmpHi - static_cast<std::int64_t>(kBlock) >= lo) {
+          unsigned above = 0;
+          for (unsigned j = 0; j < kBlock; ++j) above |= unsigned{r[tmpHi - j].prefix > pivotPrefix} << j;
+          const int run = std::countr_one(above);
+          tmpHi -= run;
+          if (run < static_cast<int>(kBlock)) break;
+        }
+        if (tmpHi > lo && less(pivot, pivotKey, r[tmpHi], keys + r[tmpHi].offset)) {
+          --tmpHi;
+          continue;
+        }
+        break;
+      }
+      if (tmpLow > tmpHi) break;
+      std::swap(r[tmpLow], r[tmpHi]);
+      ++tmpLow;
+      --tmpHi;
+    }
+    return {tmpLow, tmpHi};
+  }
+
+  // Recurses only into the smaller side and loops on the larger one, so the stack depth stays
+  // logarithmic; with a queue, sides of at least `grain` records go to whichever worker is free.
+  // The two sides never overlap, so the order in which they are sorted does not matter.
+  void SortRange(Range range, TaskQueue* queue, std::size_t grain) {
+    while (range.lo < range.hi) {
+      if (budget_.fetch_sub(range.Size(), std::memory_order_relaxed) <= 0) {
+        SortByRanks(range.lo, range.hi);
+        return;
+      }
+      RefreshPrefixes(range);
+      const auto [tmpLow, tmpHi] = Partition(range);
+      Range small{range.lo, tmpHi, range.depth, range.settled};
+      Range large{tmpLow, range.hi, range.depth, range.settled};
+      if (small.Size() > large.Size()) std::swap(small, large);
+      if (queue != nullptr && large.Size() >= static_cast<std::int64_t>(grain)) {
+        queue->Push(large);
+      } else {
+        if (small.Size() > 1) SortRange(small, queue, grain);
+        small = large;
+      }
+      range = small;
+    }
+  }
+
+  // Finishes [lo, hi] in O(m log^2 m) at worst: ranks its keys, and takes their order as it is
+  // when no rank holds two different texts, else runs the steps over the ranks.
+  void SortByRanks(std::int64_t lo, std::int64_t hi) {
+    Record* const r = records_ + lo;
+    const auto count = static_cast<std::size_t>(hi - lo + 1);
+    KeyOrder sorted = SortKeys(
+        r, count, keys_, [this, r](std::uint32_t a, std::uint32_t b) { return sameText_(r[a], r[b]); }, threads_);
+    BigBuffer<Record> moved(count);
+    if (!sorted.variants) {
+      for (std::size_t i = 0; i < count; ++i) moved[i] = r[sorted.entries[i].item];
+    } else {
+      // Dense ranks: comparing them is comparing keys.
+      BigBuffer<std::uint32_t> ranks(count);
+      BigBuffer<std::uint32_t> items(count);
+      std::uint32_t rank = 0;
+      for (std::size_t i = 0; i < count; ++i) {
+        if (i != 0 && sorted.same[i] == 0) ++rank;
+        ranks[sorted.entries[i].item] = rank;
+      }
+      sorted = {};
+      for (std::size_t i = 0; i < count; ++i) items[i] = static_cast<std::uint32_t>(i);
+      ParallelPlan plan;
+      plan.threads = threads_;
+      plan.grain = grain_;
+      plan.scanBudget = scanBudget_;
+      RankSteps(ranks.data(), items.data(), origin_ + lo).Sort(0, static_cast<std::int64_t>(count) - 1, plan);
+      for (std::size_t i = 0; i < count; ++i) moved[i] = r[items[i]];
+    }
+    std::copy(moved.data(), moved.data() + count, r);
+  }
+
+  Record* records_;
+  const Unit* keys_;
+  SameText sameText_;
+  std::int64_t origin_;
+  std::int64_t scanBudget_ = -1;
+  unsigned threads_ = 1;
+  std::size_t grain_ = 1;
+  // Items the partitions may still cover before the ranges left are finished by their ranks.
+  std::atomic<std::int64_t> budget_{0};
+};
+
+
+}  // namespace ordwell::detail
