@@ -1,8 +1,9 @@
 #pragma once
 
 // Puts a list's items in key order with a worst-case O(n log n) sort, ready for dense ranks
-// (equal keys, equal rank): a comparison sort on 64 bits of each key at a time, whose runs of
-// equal bits move on to the next 64 bits, so a comparison is one integer compare.
+// (equal keys, equal rank): one radix pass on the top 16 bits of each key, then a comparison sort
+// of each bucket on 64 bits of key at a time, whose runs of equal bits move on to the next 64
+// bits, so a comparison is one integer compare.
 
 #include <algorithm>
 #include <cstddef>

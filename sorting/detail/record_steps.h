@@ -48,7 +48,7 @@ class RecordSteps {
     threads_ = plan.threads;
     grain_ = plan.grain;
     budget_.store(plan.scanBudget >= 0 ? plan.scanBudget
-                                       : static_cast<std::int64_t>(count) * static_cast<std::int64_t>(std::bit_width(count)),
+                                       : 2 * static_cast<std::int64_t>(count) * static_cast<std::int64_t>(std::bit_width(count)),
                   std::memory_order_relaxed);
     if (plan.threads <= 1 || count <= plan.grain) {
       SortRange({lo, hi, 0, false}, nullptr, 0);
