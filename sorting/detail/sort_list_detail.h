@@ -23,9 +23,10 @@ struct SortOptions {
   bool wideRecords = false;
   // Keep 16-bit keys even when every unit would fit in a byte.
   bool wideKeys = false;
-  // How many items the quicksort's scans may walk past in all before they find their stops
-  // through a tree instead; 0 uses the tree from the start. Negative picks a budget that keeps
-  // ordinary lists on the walking scans and bounds the time on every list.
+  // How many items the quicksort's partitions may cover in all before the ranges left are
+  // finished by their keys' ranks, and the scans over ranks may walk past before they find their
+  // stops through a tree; 0 does both from the start. Negative picks budgets that keep ordinary
+  // lists on the plain steps and bound the time on every list.
   std::int64_t scanBudget = -1;
   // The most items accepted before std::length_error.
   std::int64_t maxItems = std::numeric_limits<std::int32_t>::max();
