@@ -251,8 +251,12 @@ class RecordSteps {
     const auto count = static_cast<std::size_t>(hi - lo + 1);
     KeyOrder sorted = SortKeys(
         r, count, keys_, [this, r](std::uint32_t a, std::uint32_t b) { return sameText_(r[a], r[b]); }, threads_);
-    BigBuffer<Record> moved(count);
+    // A second buffer rather than an in-place permutation: following the permutation's cycles
+    // costs a cache miss per record, one after the other.
+    BigBuffer<Record> moved;
     if (!sorted.variants) {
+      sorted.same.Release();
+      moved = BigBuffer<Record>(count);
       for (std::size_t i = 0; i < count; ++i) moved[i] = r[sorted.entries[i].item];
     } else {
       // Dense ranks: comparing them is comparing keys.
@@ -270,6 +274,8 @@ class RecordSteps {
       plan.grain = grain_;
       plan.scanBudget = scanBudget_;
       RankSteps(ranks.data(), items.data(), origin_ + lo).Sort(0, static_cast<std::int64_t>(count) - 1, plan);
+      ranks.Release();
+      moved = BigBuffer<Record>(count);
       for (std::size_t i = 0; i < count; ++i) moved[i] = r[items[i]];
     }
     std::copy(moved.data(), moved.data() + count, r);
