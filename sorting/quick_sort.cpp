@@ -6,7 +6,6 @@
 #include <stdexcept>
 #include <utility>
 
-#include "sorting/detail/big_buffer.h"
 #include "sorting/detail/key_prefix.h"
 #include "sorting/detail/record_steps.h"
 #include "sorting/detail/sort_key.h"
