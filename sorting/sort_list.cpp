@@ -20,10 +20,10 @@
 
 #include "sorting/detail/big_buffer.h"
 #include "sorting/detail/key_prefix.h"
+#include "sorting/detail/record_steps.h"
 #include "sorting/detail/sort_key.h"
 #include "sorting/detail/sort_list_detail.h"
 #include "sorting/detail/sorted_items.h"
-#include "sorting/detail/record_steps.h"
 #include "sorting/sorted_list.h"
 
 namespace ordwell {
