@@ -135,7 +135,7 @@ class RecordSteps {
 
   static constexpr std::int64_t kMinRefreshSize = 16;
   static constexpr std::int64_t kMinLopsidedSize = 4096;
-  static constexpr int kMaxLopsided = 4;
+  static constexpr int kMaxLopsided = 8;
   static constexpr unsigned kBlock = 8;
 
   // When every record of a range has the same prefix, the keys agree on the prefix's units too,
@@ -229,7 +229,7 @@ class RecordSteps {
   // The two sides never overlap, so the order in which they are sorted does not matter.
   void SortRange(Range range, TaskQueue* queue, std::size_t grain) {
     while (range.lo < range.hi) {
-      // A large range reached by several lopsided partitions in a row is likely to stay
+      // A large range reached by eight lopsided partitions in a row is likely to stay
       // quadratic (an organ pipe, say): it goes to its ranks at once rather than when the budget
       // runs out.
       if (budget_.fetch_sub(range.Size(), std::memory_order_relaxed) <= 0 || range.lopsided >= kMaxLopsided) {
@@ -241,7 +241,7 @@ class RecordSteps {
       Range small{range.lo, tmpHi, range.depth, range.settled};
       Range large{tmpLow, range.hi, range.depth, range.settled};
       if (small.Size() > large.Size()) std::swap(small, large);
-      const bool lopsided = range.Size() >= kMinLopsidedSize && small.Size() < range.Size() / 32;
+      const bool lopsided = range.Size() >= kMinLopsidedSize && small.Size() < range.Size() / 256;
       large.lopsided = lopsided ? range.lopsided + 1 : 0;
       if (queue != nullptr && large.Size() >= static_cast<std::int64_t>(grain)) {
         queue->Push(large);
