@@ -136,6 +136,7 @@ class RecordSteps {
   static constexpr std::int64_t kMinRefreshSize = 16;
   static constexpr std::int64_t kMinLopsidedSize = 4096;
   static constexpr int kMaxLopsided = 8;
+  static constexpr std::int64_t kMinAccounted = 32;
   static constexpr unsigned kBlock = 8;
 
   // When every record of a range has the same prefix, the keys agree on the prefix's units too,
@@ -232,7 +233,10 @@ class RecordSteps {
       // A large range reached by eight lopsided partitions in a row is likely to stay
       // quadratic (an organ pipe, say): it goes to its ranks at once rather than when the budget
       // runs out.
-      if (budget_.fetch_sub(range.Size(), std::memory_order_relaxed) <= 0 || range.lopsided >= kMaxLopsided) {
+      // Ranges below kMinAccounted are not counted (the shared counter would bounce between
+      // cores on every small partition); plain steps cost under kMinAccounted per record there.
+      if ((range.Size() >= kMinAccounted && budget_.fetch_sub(range.Size(), std::memory_order_relaxed) <= 0) ||
+          range.lopsided >= kMaxLopsided) {
         SortByRanks(range.lo, range.hi);
         return;
       }
