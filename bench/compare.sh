@@ -4,24 +4,28 @@
 # Runs are interleaved (every tool once per round), and the script prints the median wall time
 # and peak memory of each tool and the ratio of each peer's median to ordwell-sort's.
 #
-# Usage: bench/compare.sh [-n COUNT] [-r ROUNDS] [-s "SHAPE..."] [-b BUILD_DIR]
+# Usage: bench/compare.sh [-n COUNT] [-r ROUNDS] [-s "SHAPE..."] [-b BUILD_DIR] [-t ORDWELL_SORT]
 #   COUNT items per file (default 1000000), ROUNDS runs per tool (default 7), SHAPEs among
-#   random sorted reversed equal variants long (default all), BUILD_DIR a release build
-#   (default build/release; configured with the release preset when missing).
+#   random sorted reversed equal variants long organ adversary sawtooth fewkeys (default all),
+#   BUILD_DIR a release build (default build/release; configured with the release preset when
+#   missing), ORDWELL_SORT another ordwell-sort binary to time instead of the build's (say, an
+#   older one, for a before-and-after comparison).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 count=1000000
 rounds=7
-shapes="random sorted reversed equal variants long"
+shapes="random sorted reversed equal variants long organ adversary sawtooth fewkeys"
 build=build/release
-while getopts "n:r:s:b:" option; do
+sorter=""
+while getopts "n:r:s:b:t:" option; do
   case "$option" in
     n) count="$OPTARG" ;;
     r) rounds="$OPTARG" ;;
     s) shapes="$OPTARG" ;;
     b) build="$OPTARG" ;;
-    *) sed -n '2,11p' "$0" >&2; exit 2 ;;
+    t) sorter="$(realpath "$OPTARG")" ;;
+    *) sed -n '2,13p' "$0" >&2; exit 2 ;;
   esac
 done
 
@@ -29,7 +33,7 @@ if [ ! -f "$build/build.ninja" ]; then
   cmake --preset release -B "$build" >/dev/null
 fi
 cmake --build "$build" --target ordwell-sort make_list_shape >/dev/null
-sorter="$build/tools/ordwell-sort/ordwell-sort"
+sorter="${sorter:-$build/tools/ordwell-sort/ordwell-sort}"
 maker="$build/sorting/bench/make_list_shape"
 
 work="$(mktemp -d)"

@@ -1,12 +1,14 @@
 #include "sorting/quick_sort.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <stdexcept>
 #include <utility>
 
-#include "sorting/detail/record_sort.h"
-#include "sorting/sort_key.h"
+#include "sorting/detail/key_prefix.h"
+#include "sorting/detail/record_steps.h"
+#include "sorting/detail/sort_key.h"
 
 namespace ordwell {
 
@@ -30,10 +32,13 @@ void QuickSortAscending(std::vector<std::u16string>& sarray, std::int32_t inLow,
     records[i] = {detail::KeyPrefix(keys.get() + offset, item.size()), offset, item.size(), i};
     offset += item.size();
   }
+  const auto sameText = [first](const detail::IndexedRecord& a, const detail::IndexedRecord& b) {
+    return first[static_cast<std::ptrdiff_t>(a.index)] == first[static_cast<std::ptrdiff_t>(b.index)];
+  };
 
   detail::ParallelPlan plan;
   plan.threads = detail::AutoThreads(count);
-  detail::RecordSorter<detail::IndexedRecord, char16_t>(records.data(), keys.get(), inLow)
+  detail::RecordSteps<detail::IndexedRecord, char16_t, decltype(sameText)>(records.data(), keys.get(), sameText, inLow)
       .Sort(0, static_cast<std::int64_t>(count) - 1, plan);
 
   std::vector<std::u16string> sorted;

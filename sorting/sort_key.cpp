@@ -1,4 +1,4 @@
-#include "sorting/sort_key.h"
+#include "sorting/detail/sort_key.h"
 
 #include <unicode/uchar.h>
 #include <unicode/utf16.h>
@@ -50,8 +50,6 @@ void LowerBlocks(const char16_t* in, Out* out, std::size_t count, const LowerTab
 }
 
 }  // namespace
-
-char16_t LowerCaseUnit(char16_t unit) noexcept { return Table()[unit]; }
 
 void LowerCaseUnits(const char16_t* in, char16_t* out, std::size_t count) noexcept {
   LowerBlocks(in, out, count, Table());

@@ -15,12 +15,13 @@
 #include <utility>
 
 #include "sorting/detail/big_buffer.h"
-#include "sorting/detail/record_sort.h"
+#include "sorting/detail/key_prefix.h"
+#include "sorting/detail/record_steps.h"
 #include "sorting/detail/separator_search.h"
-#include "sorting/sort_key.h"
+#include "sorting/detail/sort_key.h"
+#include "sorting/detail/sort_list_detail.h"
 #include "sorting/detail/sorted_items.h"
-#include "sorting/sort_items.h"
-#include "sorting/sort_list_detail.h"
+#include "sorting/sorted_list.h"
 
 namespace ordwell {
 namespace {
@@ -127,7 +128,12 @@ std::unique_ptr<detail::SortedItems> SortRecords(std::u16string_view text, std::
   for (std::size_t i = 0; i < count; ++i)
     records[i].prefix =
         detail::KeyPrefix(keys.data() + records[i].offset, static_cast<std::size_t>(records[i].length));
-  detail::RecordSorter<Record, Unit>(records.data(), keys.data())
+  const char16_t* const units = text.data();
+  const auto sameText = [units](const Record& a, const Record& b) {
+    // Equal keys have equal lengths.
+    return std::memcmp(units + a.offset, units + b.offset, static_cast<std::size_t>(a.length) * sizeof(char16_t)) == 0;
+  };
+  detail::RecordSteps<Record, Unit, decltype(sameText)>(records.data(), keys.data(), sameText)
       .Sort(0, static_cast<std::int64_t>(count) - 1, plan);
   // Items total the text minus the separators between them.
   const std::size_t itemUnits = text.size() - (count - 1) * separator.size();
@@ -147,6 +153,7 @@ std::unique_ptr<detail::SortedItems> SortItems(std::u16string_view listText, std
   plan.threads =
       options.threads != 0 ? options.threads : detail::AutoThreads(std::max(count, listText.size() / 16));
   plan.grain = options.grain;
+  plan.scanBudget = options.scanBudget;
   const bool compact = !options.wideRecords && listText.size() <= std::numeric_limits<std::uint32_t>::max();
   const bool narrow = !options.wideKeys && AllUnitsBelow256(listText.data(), listText.size());
   if (compact) {
@@ -202,5 +209,18 @@ std::size_t SortedList::size() const noexcept { return items_->Count(); }
 std::u16string_view SortedList::operator[](std::size_t index) const noexcept { return items_->Item(index); }
 
 std::u16string SortedList::Join(std::u16string_view separator) const { return items_->Join(separator); }
+
+bool EqualSortKeys(std::u16string_view a, std::u16string_view b) noexcept {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (a[i] == b[i]) continue;
+    char16_t lowerA = 0;
+    char16_t lowerB = 0;
+    LowerCaseUnits(&a[i], &lowerA, 1);
+    LowerCaseUnits(&b[i], &lowerB, 1);
+    if (lowerA != lowerB) return false;
+  }
+  return true;
+}
 
 }  // namespace ordwell

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <random>
+#include <utility>
 
 namespace ordwell::bench {
 namespace {
@@ -37,6 +39,86 @@ void SortByLowerCase(std::vector<std::string>& items) {
                    [](const std::string& a, const std::string& b) { return Lower(a) < Lower(b); });
 }
 
+std::string RandomCase(std::mt19937_64& rng, std::string word) {
+  for (char& c : word) {
+    if (c >= 'a' && c <= 'z' && Below(rng, 2) == 0) c = static_cast<char>(c - 32);
+  }
+  return word;
+}
+
+// "w" and seven digits: rising from 0 to the middle, then falling from there to 1.
+std::vector<std::string> OrganPipe(std::size_t count) {
+  std::vector<std::string> items;
+  items.reserve(count);
+  const std::size_t half = count / 2;
+  char word[16];
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::size_t value = i < half ? i : half - (i - half);
+    std::snprintf(word, sizeof word, "w%07zu", value);
+    items.emplace_back(word);
+  }
+  return items;
+}
+
+// McIlroy's adversary against the quicksort steps (two-index partition around the middle
+// element): values are decided lazily while the steps run, each pivot just above the values
+// already fixed, so that every partition splits off only a few items.
+std::vector<std::size_t> AdversaryValues(std::size_t count) {
+  const std::size_t gas = count;
+  std::vector<std::size_t> value(count, gas);
+  std::size_t solid = 0;
+  std::size_t candidate = 0;
+  const auto less = [&](std::size_t a, std::size_t b) {
+    if (value[a] == gas && value[b] == gas) value[a == candidate ? a : b] = solid++;
+    if (value[a] == gas) {
+      candidate = a;
+    } else if (value[b] == gas) {
+      candidate = b;
+    }
+    return value[a] < value[b];
+  };
+  std::vector<std::size_t> ids(count);
+  for (std::size_t i = 0; i < count; ++i) ids[i] = i;
+  // The steps on an explicit stack, left side before right side as the recursion takes them.
+  std::vector<std::pair<std::int64_t, std::int64_t>> pending{{0, static_cast<std::int64_t>(count) - 1}};
+  while (!pending.empty()) {
+    const auto [lo, hi] = pending.back();
+    pending.pop_back();
+    std::int64_t tmpLow = lo;
+    std::int64_t tmpHi = hi;
+    std::int64_t middle = (lo + hi) / 2;
+    if (((lo + hi) & 1) != 0 && (middle & 1) != 0) ++middle;
+    const std::size_t pivot = ids[static_cast<std::size_t>(middle)];
+    while (tmpLow <= tmpHi) {
+      while (less(ids[static_cast<std::size_t>(tmpLow)], pivot) && tmpLow < hi) ++tmpLow;
+      while (less(pivot, ids[static_cast<std::size_t>(tmpHi)]) && tmpHi > lo) --tmpHi;
+      if (tmpLow > tmpHi) break;
+      std::swap(ids[static_cast<std::size_t>(tmpLow)], ids[static_cast<std::size_t>(tmpHi)]);
+      ++tmpLow;
+      --tmpHi;
+    }
+    if (tmpLow < hi) pending.emplace_back(tmpLow, hi);
+    if (lo < tmpHi) pending.emplace_back(lo, tmpHi);
+  }
+  return value;
+}
+
+// The adversary's values as four-letter words in random letter case, its pattern repeated when
+// more items are asked for than it is built at.
+std::vector<std::string> Adversary(std::mt19937_64& rng, std::size_t count) {
+  constexpr std::size_t kBuiltAt = 50'000;
+  const std::vector<std::size_t> values = AdversaryValues(std::min(count, kBuiltAt));
+  std::vector<std::string> items;
+  items.reserve(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    std::size_t v = values[i % values.size()];
+    std::string word(4, 'a');
+    for (std::size_t k = 4; k-- > 0; v /= 26) word[k] = static_cast<char>('a' + v % 26);
+    items.push_back(RandomCase(rng, std::move(word)));
+  }
+  return items;
+}
+
 }  // namespace
 
 std::string_view ShapeName(Shape shape) {
@@ -53,6 +135,14 @@ std::string_view ShapeName(Shape shape) {
       return "variants";
     case Shape::kLongLines:
       return "long";
+    case Shape::kOrganPipe:
+      return "organ";
+    case Shape::kAdversary:
+      return "adversary";
+    case Shape::kSawtooth:
+      return "sawtooth";
+    case Shape::kFewKeys:
+      return "fewkeys";
   }
   return "";
 }
@@ -101,6 +191,28 @@ std::vector<std::string> MakeItems(Shape shape, std::size_t count) {
         items.push_back(std::move(line));
       }
       return items;
+    case Shape::kOrganPipe:
+      return OrganPipe(count);
+    case Shape::kAdversary:
+      return Adversary(rng, count);
+    case Shape::kSawtooth: {
+      std::vector<std::string> sorted = RandomWords(rng, count);
+      SortByLowerCase(sorted);
+      constexpr std::size_t kTooth = 1000;
+      const std::size_t teeth = (count + kTooth - 1) / kTooth;
+      items.reserve(count);
+      for (std::size_t t = 0; t < teeth; ++t) {
+        for (std::size_t i = t; i < count; i += teeth) items.push_back(std::move(sorted[i]));
+      }
+      return items;
+    }
+    case Shape::kFewKeys: {
+      static constexpr const char* kWords[] = {"apple",  "banana", "cherry", "damson", "elder",
+                                               "fig",    "grape",  "hazel",  "kiwi",   "lemon"};
+      items.reserve(count);
+      for (std::size_t i = 0; i < count; ++i) items.push_back(RandomCase(rng, kWords[Below(rng, 10)]));
+      return items;
+    }
   }
   return items;
 }

@@ -62,6 +62,10 @@ BENCHMARK_CAPTURE(SortList, reversed, Shape::kReversed)->Apply(Sizes);
 BENCHMARK_CAPTURE(SortList, equal, Shape::kAllEqual)->Apply(Sizes);
 BENCHMARK_CAPTURE(SortList, variants, Shape::kCaseVariants)->Apply(Sizes);
 BENCHMARK_CAPTURE(SortList, long, Shape::kLongLines)->Apply(Sizes);
+BENCHMARK_CAPTURE(SortList, organ, Shape::kOrganPipe)->Apply(Sizes);
+BENCHMARK_CAPTURE(SortList, adversary, Shape::kAdversary)->Apply(Sizes);
+BENCHMARK_CAPTURE(SortList, sawtooth, Shape::kSawtooth)->Apply(Sizes);
+BENCHMARK_CAPTURE(SortList, fewkeys, Shape::kFewKeys)->Apply(Sizes);
 BENCHMARK(LiteralSteps)
     ->RangeMultiplier(10)
     ->Range(10'000, 100'000)

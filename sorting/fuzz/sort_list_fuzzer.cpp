@@ -1,5 +1,6 @@
 // Decodes the fuzzer's bytes into a list text and two separators, sorts them with SortListText
-// (sometimes split over threads or with the wide record layout) and aborts on any difference from
+// (sometimes split over threads, with the wide record layout, or with the quicksort's scans
+// guided by the tree from the start or from some point on) and aborts on any difference from
 // the literal transcription of the steps.
 
 #include <cstddef>
@@ -8,7 +9,7 @@
 #include <string>
 
 #include "sorting/sort_list.h"
-#include "sorting/sort_list_detail.h"
+#include "sorting/detail/sort_list_detail.h"
 #include "sorting/tests/reference_sort.h"
 
 namespace {
@@ -52,6 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     options.grain = 2;
   }
   options.wideRecords = (flavour & 2) != 0;
+  // The scans use the tree from the start, or switch to it after a few items.
+  if ((flavour & 4) != 0) options.scanBudget = flavour >> 3;
   const ordwell::SortResult actual =
       ordwell::detail::SortListTextWith(list, inputSeparator, outputSeparator, options);
   const ordwell::SortResult expected =

@@ -7,12 +7,13 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "sorting/quick_sort.h"
-#include "sorting/sort_items.h"
+#include "sorting/sorted_list.h"
 #include "sorting/sort_list.h"
-#include "sorting/sort_list_detail.h"
+#include "sorting/detail/sort_list_detail.h"
 #include "sorting/tests/random_lists.h"
 #include "sorting/tests/reference_sort.h"
 
@@ -49,6 +50,9 @@ TEST(Differential, SortListTextMatchesTheLiteralStepsWhateverTheWorkSplit) {
   wide.wideRecords = true;
   wide.wideKeys = true;
   for (std::uint32_t seed = 1; seed <= 3000; ++seed) {
+    // The scans switch to the tree from the start or at some point along the way.
+    parallel.scanBudget = static_cast<std::int64_t>(seed % 7) * 5 - 1;
+    wide.scanBudget = static_cast<std::int64_t>(seed % 3) * 10;
     SCOPED_TRACE(seed);
     std::mt19937 rng(seed);
     const std::u16string inputSeparator = testing::RandomSeparator(rng);
@@ -66,7 +70,7 @@ TEST(Differential, SortListTextMatchesTheLiteralStepsWhateverTheWorkSplit) {
     ASSERT_EQ(plain.refused, expected.refused);
     ASSERT_EQ(plain.text, expected.text);
     // Other threads and the wide record layout change the work, never the result.
-    if (seed % 3 == 0) {
+    if (seed % 3 == 0 || seed % 7 != 0) {
       const SortResult onThreads = detail::SortListTextWith(list, inputSeparator, outputSeparator, parallel);
       ASSERT_EQ(onThreads.text, expected.text);
     }
@@ -83,6 +87,53 @@ TEST(Differential, SortListTextMatchesTheLiteralStepsWhateverTheWorkSplit) {
       }
       ASSERT_EQ(joined, reference::SortListText(list, inputSeparator, u"\x1F").text);
       ASSERT_EQ(items->Join(outputSeparator), expected.text);
+    }
+  }
+}
+
+// Items joined by CR LF.
+std::u16string Lines(const std::vector<std::u16string>& items) {
+  std::u16string text;
+  for (const std::u16string& item : items) {
+    if (&item != &items.front()) text += u"\r\n";
+    text += item;
+  }
+  return text;
+}
+
+TEST(Differential, QuadraticShapesMatchTheStepsOverRanksWhateverTheScans) {
+  // Orders on which the plain steps are quadratic, with and without case variants, checked
+  // against the literal steps over integer ranks.
+  std::mt19937 rng(11);
+  constexpr int kCount = 30000;
+  const std::vector<std::pair<const char*, std::vector<std::u16string>>> shapes = {
+      {"organ pipe in random case", testing::OrganPipeItems(rng, kCount, 3)},
+      {"organ pipe in lower case", testing::OrganPipeItems(rng, kCount, 0)},
+      {"adversary in random case", testing::AdversaryItems(rng, kCount, 3, 2)},
+      {"adversary built whole, two variants of one key", [&] {
+         std::vector<std::u16string> items = testing::AdversaryItems(rng, kCount, 1, 0);
+         // The last item becomes a case variant of the first (their keys start with "k").
+         items.back() = items.front();
+         items.back()[0] = u'K';
+         return items;
+       }()},
+  };
+  for (const auto& [name, items] : shapes) {
+    SCOPED_TRACE(name);
+    std::vector<std::u16string> sorted = items;
+    reference::QuickSortByRanks(sorted);
+    const std::u16string expected = Lines(sorted);
+    const std::u16string list = Lines(items);
+    std::uniform_int_distribution<std::int64_t> budget(1, std::int64_t{kCount} * 40);
+    for (const unsigned threads : {1u, 2u}) {
+      for (const std::int64_t scanBudget : {std::int64_t{-1}, std::int64_t{0}, budget(rng), budget(rng)}) {
+        SCOPED_TRACE(::testing::Message() << threads << " threads, scan budget " << scanBudget);
+        detail::SortOptions options;
+        options.threads = threads;
+        options.grain = 256;
+        options.scanBudget = scanBudget;
+        ASSERT_EQ(detail::SortListTextWith(list, u"\r\n", u"\r\n", options).text, expected);
+      }
     }
   }
 }

@@ -5,9 +5,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <numeric>
 #include <random>
 #include <string>
 #include <vector>
+
+#include "sorting/tests/reference_sort.h"
 
 namespace ordwell::testing {
 
@@ -96,6 +100,70 @@ inline std::u16string RandomListText(std::mt19937& rng, const std::u16string& se
     if (coin(rng) == 0 && !separator.empty()) text += separator.substr(0, separator.size() / 2 + 1);
   }
   return text;
+}
+
+// Returns `count` values on which the quicksort steps go about count/2 calls deep, by McIlroy's
+// adversary: values are decided lazily during one run of the steps so that each pivot lands
+// near an end.
+inline std::vector<int> AdversaryValues(std::int32_t count) {
+  constexpr int kGas = -1;
+  std::vector<int> value(static_cast<std::size_t>(count), kGas);
+  int solid = 0;
+  int candidate = 0;
+  const auto less = [&](int a, int b) {
+    auto& va = value[static_cast<std::size_t>(a)];
+    auto& vb = value[static_cast<std::size_t>(b)];
+    if (va == kGas && vb == kGas) (a == candidate ? va : vb) = solid++;
+    if (va == kGas) {
+      candidate = a;
+    } else if (vb == kGas) {
+      candidate = b;
+    }
+    // Gas is larger than any solid value.
+    const long long x = va == kGas ? count : va;
+    const long long y = vb == kGas ? count : vb;
+    return x < y;
+  };
+  std::vector<int> ids(static_cast<std::size_t>(count));
+  std::iota(ids.begin(), ids.end(), 0);
+  reference::QuickSortSteps(
+      ids, 0, count - 1, [](int id) { return id; }, less);
+  for (int& v : value) {
+    if (v == kGas) v = count;
+  }
+  return value;
+}
+
+// A key for `value` that has letters: "k" and six letters; each letter upper-cased with
+// probability 1/`caseOdds` (0: never).
+inline std::u16string LetterKey(std::mt19937& rng, int value, int caseOdds) {
+  std::u16string key(7, u'k');
+  for (std::size_t k = 7; k-- > 1; value /= 26) key[k] = static_cast<char16_t>(u'a' + value % 26);
+  if (caseOdds > 0) {
+    for (char16_t& unit : key) {
+      if (std::uniform_int_distribution<int>(0, caseOdds - 1)(rng) == 0) unit = static_cast<char16_t>(unit - 32);
+    }
+  }
+  return key;
+}
+
+// Keys rising to the middle and falling again (each value below the middle twice), in random
+// letter case.
+inline std::vector<std::u16string> OrganPipeItems(std::mt19937& rng, int count, int caseOdds) {
+  std::vector<std::u16string> items;
+  const int half = count / 2;
+  for (int i = 0; i < count; ++i) items.push_back(LetterKey(rng, i < half ? i : half - (i - half), caseOdds));
+  return items;
+}
+
+// McIlroy's adversary as keys in random letter case; `repeats` copies of a pattern built at
+// count / repeats items, so keys recur in several case variants.
+inline std::vector<std::u16string> AdversaryItems(std::mt19937& rng, int count, int repeats, int caseOdds) {
+  const std::vector<int> values = AdversaryValues(count / repeats);
+  std::vector<std::u16string> items;
+  for (int i = 0; i < count; ++i)
+    items.push_back(LetterKey(rng, values[static_cast<std::size_t>(i) % values.size()], caseOdds));
+  return items;
 }
 
 }  // namespace ordwell::testing

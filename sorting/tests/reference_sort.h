@@ -8,7 +8,9 @@
 #include <unicode/uchar.h>
 #include <unicode/utf16.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -61,6 +63,29 @@ inline void QuickSortAscending(std::vector<std::u16string>& sarray, std::int32_t
   QuickSortSteps(
       sarray, inLow, inHi, [](const std::u16string& item) { return LowerCase(item); },
       [](const std::u16string& a, const std::u16string& b) { return a < b; });
+}
+
+// The same steps over the ranks of the keys (equal keys, equal rank) instead of the keys: the
+// same exchanges at a fraction of the cost, for lists of tens of thousands of items.
+inline void QuickSortByRanks(std::vector<std::u16string>& sarray) {
+  std::vector<std::u16string> keys;
+  for (const std::u16string& item : sarray) keys.push_back(LowerCase(item));
+  std::vector<std::u16string> distinct = keys;
+  std::sort(distinct.begin(), distinct.end());
+  distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+  std::vector<std::int32_t> rank;
+  for (const std::u16string& key : keys)
+    rank.push_back(static_cast<std::int32_t>(std::lower_bound(distinct.begin(), distinct.end(), key) - distinct.begin()));
+  std::vector<std::int32_t> ids(sarray.size());
+  for (std::size_t i = 0; i < ids.size(); ++i) ids[i] = static_cast<std::int32_t>(i);
+  if (!ids.empty()) {
+    QuickSortSteps(
+        ids, 0, static_cast<std::int32_t>(ids.size()) - 1, [&rank](std::int32_t id) { return rank[static_cast<std::size_t>(id)]; },
+        [](std::int32_t a, std::int32_t b) { return a < b; });
+  }
+  std::vector<std::u16string> sorted;
+  for (const std::int32_t id : ids) sorted.push_back(std::move(sarray[static_cast<std::size_t>(id)]));
+  sarray = std::move(sorted);
 }
 
 inline std::vector<std::u16string> Split(std::u16string_view text, std::u16string_view separator) {

@@ -6,7 +6,8 @@
 #include <string>
 
 #include "sorting/sort_list.h"
-#include "sorting/sort_list_detail.h"
+#include "sorting/sorted_list.h"
+#include "sorting/detail/sort_list_detail.h"
 
 namespace ordwell {
 namespace {
@@ -74,3 +75,12 @@ TEST(SortListText, RejectsMoreItemsThanTheLimitWithoutSortingAnything) {
 
 }  // namespace
 }  // namespace ordwell
+
+TEST(EqualSortKeys, TellsCaseVariantsFromDifferentItems) {
+  EXPECT_TRUE(ordwell::EqualSortKeys(u"Apple", u"aPPLE"));
+  EXPECT_TRUE(ordwell::EqualSortKeys(u"\u00C9t\u00C9", u"\u00E9t\u00E9"));
+  EXPECT_TRUE(ordwell::EqualSortKeys(u"", u""));
+  EXPECT_FALSE(ordwell::EqualSortKeys(u"apple", u"apples"));
+  EXPECT_FALSE(ordwell::EqualSortKeys(u"a_", u"a-"));
+}
+

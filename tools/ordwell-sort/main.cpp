@@ -24,9 +24,8 @@
 #include <vector>
 
 #include "ordwell_version.h"
-#include "sorting/sort_items.h"
-#include "sorting/sort_key.h"
 #include "sorting/sort_list.h"
+#include "sorting/sorted_list.h"
 #include "tools/ordwell-sort/stream_text.h"
 
 namespace {
@@ -259,22 +258,13 @@ std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
   return std::nullopt;
 }
 
-// Returns whether two items have equal sort keys: they differ at most in letter case.
-bool EqualKeys(std::u16string_view a, std::u16string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (a[i] != b[i] && ordwell::LowerCaseUnit(a[i]) != ordwell::LowerCaseUnit(b[i])) return false;
-  }
-  return true;
-}
-
 // Returns the sorted items to write with --unique (the first of each run of equal keys) and
 // --reverse applied.
 std::vector<std::u16string_view> Arrange(const ordwell::SortedList& items, bool unique, bool reverse) {
   std::vector<std::u16string_view> order;
   order.reserve(items.size());
   for (std::size_t i = 0; i < items.size(); ++i) {
-    if (!unique || order.empty() || !EqualKeys(order.back(), items[i])) order.push_back(items[i]);
+    if (!unique || order.empty() || !ordwell::EqualSortKeys(order.back(), items[i])) order.push_back(items[i]);
   }
   if (reverse) std::reverse(order.begin(), order.end());
   return order;

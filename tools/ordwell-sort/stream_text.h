@@ -1,24 +1,28 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
 
-#include "sorting/detail/big_buffer.h"
-
 namespace ordwell::cli {
+
+// Frees memory from std::aligned_alloc.
+struct FreeUnits {
+  void operator()(char16_t* units) const noexcept;
+};
 
 // The outcome of decoding: the text, or the piece and the byte offset in it where the UTF-8 stops
 // being valid.
 struct DecodedText {
-  detail::BigBuffer<char16_t> units;
+  std::unique_ptr<char16_t[], FreeUnits> units;
   std::size_t length = 0;
   bool valid = true;
   std::size_t errorPiece = 0;
   std::size_t errorOffset = 0;
 
-  std::u16string_view Text() const noexcept { return {units.data(), length}; }
+  std::u16string_view Text() const noexcept { return {units.get(), length}; }
 };
 
 // Decodes UTF-8 into UTF-16, turning each LF that is not already preceded by CR into CR LF.

@@ -1,5 +1,7 @@
 #pragma once
 
+// Sort keys: the lower-case forms of UTF-16 texts, one unit for one.
+
 #include <cstddef>
 #include <cstdint>
 
@@ -16,8 +18,5 @@ void LowerCaseUnitsNarrow(const char16_t* in, std::uint8_t* out, std::size_t cou
 
 // Returns whether every one of the `count` units is below 256.
 bool AllUnitsBelow256(const char16_t* units, std::size_t count) noexcept;
-
-// Returns the lower-case counterpart of one UTF-16 unit, by the same rule as LowerCaseUnits.
-char16_t LowerCaseUnit(char16_t unit) noexcept;
 
 }  // namespace ordwell

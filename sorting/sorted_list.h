@@ -43,4 +43,8 @@ class SortedList {
   std::unique_ptr<const detail::SortedItems> items_;
 };
 
+// Returns whether `a` and `b` have equal sort keys (they differ at most in letter case), so the
+// sort may put either first.
+bool EqualSortKeys(std::u16string_view a, std::u16string_view b) noexcept;
+
 }  // namespace ordwell

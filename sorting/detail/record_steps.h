@@ -1,124 +1,55 @@
 #pragma once
 
-// The quicksort's partition steps run over compact records instead of strings: each record holds
-// a big-endian copy of 64 bits of its key (zero padded) plus where the key lies in one
-// lower-cased buffer. Records move exactly as the strings would, so the final order, ties
-// included, is the one the plain steps give; only the cost of a comparison changes.
+// The quicksort's partition steps over compact records instead of strings: each record holds a
+// big-endian copy of 64 bits of its key (zero padded) plus where the key lies in one lower-cased
+// buffer. Records move exactly as the strings would, so the final order, ties included, is the
+// one the plain steps give; only the cost of a comparison changes.
+//
+// The steps are quadratic on some orders (organ pipes, adversarial ones). Once the partitions
+// have covered n * log2 n records in all, each range still to sort is finished by its ranks
+// instead: its keys are sorted by a worst-case O(m log m) sort, whose order is the result when
+// no key has two different texts, and otherwise the same steps run over the ranks with scans
+// that find their stops through a tree (RankSteps), O(m log^2 m) at worst.
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <mutex>
 #include <thread>
 #include <utility>
 #include <vector>
 
+#include "sorting/detail/big_buffer.h"
+#include "sorting/detail/key_prefix.h"
+#include "sorting/detail/key_ranks.h"
+#include "sorting/detail/rank_steps.h"
+
 namespace ordwell::detail {
 
-// Keys are held one byte per unit when every unit of the list is below 256 (the common case,
-// and lower-casing keeps such units below 256), else as 16-bit units; either way they compare
-// by unit value.
-template <class Unit>
-inline constexpr std::size_t kPrefixUnits = sizeof(std::uint64_t) / sizeof(Unit);
-
-// Packs key units [0, kPrefixUnits) big-endian and zero padded, so that comparing two packed
-// values as unsigned numbers orders the keys whenever the values differ.
-template <class Unit>
-inline std::uint64_t KeyPrefix(const Unit* key, std::size_t length) noexcept {
-  constexpr std::size_t kUnits = kPrefixUnits<Unit>;
-  constexpr unsigned kBits = 8 * sizeof(Unit);
-  if (length >= kUnits) {
-    std::uint64_t word;
-    std::memcpy(&word, key, sizeof word);
-    if constexpr (std::endian::native == std::endian::little) {
-      if constexpr (sizeof(Unit) == 1) {
-        word = __builtin_bswap64(word);
-      } else {
-        word = (word >> 32) | (word << 32);
-        word = ((word >> 16) & 0x0000FFFF0000FFFFull) | ((word & 0x0000FFFF0000FFFFull) << 16);
-      }
-    }
-    return word;
-  }
-  std::uint64_t prefix = 0;
-  for (std::size_t i = 0; i < length; ++i) prefix |= std::uint64_t{key[i]} << (64 - kBits * (i + 1));
-  return prefix;
-}
-
-// Orders two keys that agree, zero padded, on units [0, depth + kPrefixUnits): by unit value, a
-// proper prefix first.
-template <class Unit>
-inline bool TailLess(const Unit* a, std::size_t aLength, const Unit* b, std::size_t bLength,
-                     std::size_t depth) noexcept {
-  std::size_t i = depth + kPrefixUnits<Unit>;
-  // A key that ends inside the agreeing part is a prefix of the other one.
-  if (aLength <= i || bLength <= i) return aLength < bLength;
-  const std::size_t common = std::min(aLength, bLength);
-  if constexpr (std::endian::native == std::endian::little) {
-    for (; i + kPrefixUnits<Unit> <= common; i += kPrefixUnits<Unit>) {
-      const std::uint64_t x = KeyPrefix(a + i, kPrefixUnits<Unit>);
-      const std::uint64_t y = KeyPrefix(b + i, kPrefixUnits<Unit>);
-      if (x != y) return x < y;
-    }
-  }
-  for (; i < common; ++i) {
-    if (a[i] != b[i]) return a[i] < b[i];
-  }
-  return aLength < bLength;
-}
-
-// A record for lists whose text offsets fit in 32 bits: 16 bytes.
-struct CompactRecord {
-  std::uint64_t prefix;
-  std::uint32_t offset;
-  std::uint32_t length;
-};
-
-// A record for any text size.
-struct WideRecord {
-  std::uint64_t prefix;
-  std::uint64_t offset;
-  std::uint64_t length;
-};
-
-// A wide record that also remembers which array element it came from.
-struct IndexedRecord {
-  std::uint64_t prefix;
-  std::uint64_t offset;
-  std::uint64_t length;
-  std::uint64_t index;
-};
-
-// How the records are sorted: on how many threads, and the smallest range handed to another one.
-struct ParallelPlan {
-  unsigned threads = 1;
-  std::size_t grain = std::size_t{1} << 14;
-};
-
-// Returns the number of threads worth using for `count` records.
-inline unsigned AutoThreads(std::size_t count) noexcept {
-  constexpr std::size_t kMinParallelCount = std::size_t{1} << 16;
-  if (count < kMinParallelCount) return 1;
-  return std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
-}
-
-template <class Record, class Unit>
-class RecordSorter {
+template <class Record, class Unit, class SameText>
+class RecordSteps {
  public:
   // Sorts records whose keys lie in `keys`, exactly as the quicksort steps order them; records[0]
   // stands for array index `origin`, which decides how middle indexes round. Every record's
-  // prefix must hold key units [0, kPrefixUnits).
-  RecordSorter(Record* records, const Unit* keys, std::int64_t origin = 0) noexcept
-      : records_(records), keys_(keys), origin_(origin) {}
+  // prefix must hold key units [0, kPrefixUnits). sameText(a, b) tells whether two records with
+  // equal keys have the same text.
+  RecordSteps(Record* records, const Unit* keys, SameText sameText, std::int64_t origin = 0) noexcept
+      : records_(records), keys_(keys), sameText_(std::move(sameText)), origin_(origin) {}
 
   // Sorts the inclusive range [lo, hi] following `plan`; falls back to fewer threads when the
   // system refuses to start one.
   void Sort(std::int64_t lo, std::int64_t hi, const ParallelPlan& plan) {
     if (lo >= hi) return;
     const auto count = static_cast<std::size_t>(hi - lo + 1);
+    scanBudget_ = plan.scanBudget;
+    threads_ = plan.threads;
+    grain_ = plan.grain;
+    budget_.store(plan.scanBudget >= 0 ? plan.scanBudget
+                                       : 2 * static_cast<std::int64_t>(count) * static_cast<std::int64_t>(std::bit_width(count)),
+                  std::memory_order_relaxed);
     if (plan.threads <= 1 || count <= plan.grain) {
       SortRange({lo, hi, 0, false}, nullptr, 0);
       return;
@@ -155,6 +86,8 @@ class RecordSorter {
     std::int64_t hi = -1;
     std::size_t depth = 0;
     bool settled = false;
+    // How many lopsided partitions in a row led to this range.
+    int lopsided = 0;
 
     std::int64_t Size() const noexcept { return hi - lo + 1; }
   };
@@ -201,6 +134,9 @@ class RecordSorter {
   };
 
   static constexpr std::int64_t kMinRefreshSize = 16;
+  static constexpr std::int64_t kMinLopsidedSize = 4096;
+  static constexpr int kMaxLopsided = 8;
+  static constexpr std::int64_t kMinAccounted = 32;
   static constexpr unsigned kBlock = 8;
 
   // When every record of a range has the same prefix, the keys agree on the prefix's units too,
@@ -294,11 +230,23 @@ class RecordSorter {
   // The two sides never overlap, so the order in which they are sorted does not matter.
   void SortRange(Range range, TaskQueue* queue, std::size_t grain) {
     while (range.lo < range.hi) {
+      // A large range reached by eight lopsided partitions in a row is likely to stay
+      // quadratic (an organ pipe, say): it goes to its ranks at once rather than when the budget
+      // runs out.
+      // Ranges below kMinAccounted are not counted (the shared counter would bounce between
+      // cores on every small partition); plain steps cost under kMinAccounted per record there.
+      if ((range.Size() >= kMinAccounted && budget_.fetch_sub(range.Size(), std::memory_order_relaxed) <= 0) ||
+          range.lopsided >= kMaxLopsided) {
+        SortByRanks(range.lo, range.hi);
+        return;
+      }
       RefreshPrefixes(range);
       const auto [tmpLow, tmpHi] = Partition(range);
       Range small{range.lo, tmpHi, range.depth, range.settled};
       Range large{tmpLow, range.hi, range.depth, range.settled};
       if (small.Size() > large.Size()) std::swap(small, large);
+      const bool lopsided = range.Size() >= kMinLopsidedSize && small.Size() < range.Size() / 256;
+      large.lopsided = lopsided ? range.lopsided + 1 : 0;
       if (queue != nullptr && large.Size() >= static_cast<std::int64_t>(grain)) {
         queue->Push(large);
       } else {
@@ -309,9 +257,53 @@ class RecordSorter {
     }
   }
 
+  // Finishes [lo, hi] in O(m log^2 m) at worst: ranks its keys, and takes their order as it is
+  // when no rank holds two different texts, else runs the steps over the ranks.
+  void SortByRanks(std::int64_t lo, std::int64_t hi) {
+    Record* const r = records_ + lo;
+    const auto count = static_cast<std::size_t>(hi - lo + 1);
+    KeyOrder sorted = SortKeys(
+        r, count, keys_, [this, r](std::uint32_t a, std::uint32_t b) { return sameText_(r[a], r[b]); }, threads_);
+    // A second buffer rather than an in-place permutation: following the permutation's cycles
+    // costs a cache miss per record, one after the other.
+    BigBuffer<Record> moved;
+    if (!sorted.variants) {
+      sorted.same.Release();
+      moved = BigBuffer<Record>(count);
+      for (std::size_t i = 0; i < count; ++i) moved[i] = r[sorted.entries[i].item];
+    } else {
+      // Dense ranks: comparing them is comparing keys.
+      BigBuffer<std::uint32_t> ranks(count);
+      BigBuffer<std::uint32_t> items(count);
+      std::uint32_t rank = 0;
+      for (std::size_t i = 0; i < count; ++i) {
+        if (i != 0 && sorted.same[i] == 0) ++rank;
+        ranks[sorted.entries[i].item] = rank;
+      }
+      sorted = {};
+      for (std::size_t i = 0; i < count; ++i) items[i] = static_cast<std::uint32_t>(i);
+      ParallelPlan plan;
+      plan.threads = threads_;
+      plan.grain = grain_;
+      plan.scanBudget = scanBudget_;
+      RankSteps(ranks.data(), items.data(), origin_ + lo).Sort(0, static_cast<std::int64_t>(count) - 1, plan);
+      ranks.Release();
+      moved = BigBuffer<Record>(count);
+      for (std::size_t i = 0; i < count; ++i) moved[i] = r[items[i]];
+    }
+    std::copy(moved.data(), moved.data() + count, r);
+  }
+
   Record* records_;
   const Unit* keys_;
+  SameText sameText_;
   std::int64_t origin_;
+  std::int64_t scanBudget_ = -1;
+  unsigned threads_ = 1;
+  std::size_t grain_ = 1;
+  // Items the partitions may still cover before the ranges left are finished by their ranks.
+  std::atomic<std::int64_t> budget_{0};
 };
+
 
 }  // namespace ordwell::detail

@@ -9,8 +9,8 @@
 #include <limits>
 #include <string_view>
 
-#include "sorting/sort_items.h"
 #include "sorting/sort_list.h"
+#include "sorting/sorted_list.h"
 
 namespace ordwell::detail {
 
@@ -23,6 +23,11 @@ struct SortOptions {
   bool wideRecords = false;
   // Keep 16-bit keys even when every unit would fit in a byte.
   bool wideKeys = false;
+  // How many items the quicksort's partitions may cover in all before the ranges left are
+  // finished by their keys' ranks, and the scans over ranks may walk past before they find their
+  // stops through a tree; 0 does both from the start. Negative picks budgets that keep ordinary
+  // lists on the plain steps and bound the time on every list.
+  std::int64_t scanBudget = -1;
   // The most items accepted before std::length_error.
   std::int64_t maxItems = std::numeric_limits<std::int32_t>::max();
 };

@@ -1,0 +1,162 @@
+#pragma once
+
+// Puts a list's items in key order with a worst-case O(n log n) sort, ready for dense ranks
+// (equal keys, equal rank): one radix pass on the top 16 bits of each key, then a comparison sort
+// of each bucket on 64 bits of key at a time, whose runs of equal bits move on to the next 64
+// bits, so a comparison is one integer compare.
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <thread>
+#include <vector>
+
+#include "sorting/detail/big_buffer.h"
+#include "sorting/detail/key_prefix.h"
+
+namespace ordwell::detail {
+
+namespace key_ranks {
+
+// One item while ranking: 64 bits of its key from `depth` on, its index, its key's length
+// (clamped; the record holds the exact one).
+struct Entry {
+  std::uint64_t bits;
+  std::uint32_t item;
+  std::uint32_t length;
+};
+
+inline bool BitsLess(const Entry& a, const Entry& b) noexcept { return a.bits < b.bits; }
+
+// Sorts entries[lo, hi) by key and sets same[i] for each entry whose key equals the one before.
+template <class Record, class Unit>
+void SortEntries(Entry* entries, std::uint8_t* same, std::size_t lo, std::size_t hi, const Record* records,
+                 const Unit* keys) {
+  constexpr std::size_t kUnits = kPrefixUnits<Unit>;
+  // A run of entries whose keys agree, zero padded, on units [0, depth) and whose bits hold
+  // units [depth, depth + kUnits).
+  struct Run {
+    std::size_t lo, hi, depth;
+  };
+  std::vector<Run> pending{{lo, hi, 0}};
+  const auto lengthOf = [records](const Entry& e) -> std::size_t {
+    return e.length != std::numeric_limits<std::uint32_t>::max() ? e.length
+                                                                 : static_cast<std::size_t>(records[e.item].length);
+  };
+  std::fill(same + lo, same + hi, std::uint8_t{0});
+  while (!pending.empty()) {
+    const Run run = pending.back();
+    pending.pop_back();
+    std::sort(entries + run.lo, entries + run.hi, BitsLess);
+    // Within a group of equal bits, a key that ends inside them is a prefix of every longer key
+    // of the group: the short ones come first, by length (equal lengths, equal keys); the long
+    // ones compare on their next bits.
+    const std::size_t next = run.depth + kUnits;
+    for (std::size_t a = run.lo; a < run.hi;) {
+      std::size_t b = a + 1;
+      while (b < run.hi && entries[b].bits == entries[a].bits) ++b;
+      if (b - a > 1) {
+        Entry* const first = entries + a;
+        Entry* const last = entries + b;
+        Entry* const middle = std::partition(first, last, [&](const Entry& e) { return lengthOf(e) <= next; });
+        std::sort(first, middle, [&](const Entry& x, const Entry& y) { return lengthOf(x) < lengthOf(y); });
+        for (Entry* e = first + 1; e < middle; ++e) same[e - entries] = lengthOf(e[-1]) == lengthOf(*e);
+        if (last - middle > 1) {
+          for (Entry* e = middle; e != last; ++e) {
+            e->bits = KeyPrefix(keys + records[e->item].offset + next, lengthOf(*e) - next);
+          }
+          pending.push_back({static_cast<std::size_t>(middle - entries), b, next});
+        }
+      }
+      a = b;
+    }
+  }
+}
+
+}  // namespace key_ranks
+
+// The items of a list in key order.
+struct KeyOrder {
+  // entries[i].item: the item at position i in key order (equal keys in no particular order).
+  BigBuffer<key_ranks::Entry> entries;
+  // same[i]: whether the key at position i equals the one at i - 1.
+  BigBuffer<std::uint8_t> same;
+  // Whether two items with equal keys have different texts (case variants of one key).
+  bool variants = false;
+};
+
+// Sorts `count` items whose keys lie in `keys` at their records' offsets. sameText(a, b) tells
+// whether items a and b, whose keys are equal, have the same text. With `threads` > 1 two
+// threads share the work.
+template <class Record, class Unit, class SameText>
+KeyOrder SortKeys(const Record* records, std::size_t count, const Unit* keys, SameText&& sameText,
+                  unsigned threads) {
+  using key_ranks::Entry;
+  KeyOrder result;
+  if (count == 0) return result;
+  BigBuffer<Entry>& entries = result.entries;
+  entries = BigBuffer<Entry>(count);
+  BigBuffer<std::uint8_t>& same = result.same;
+  same = BigBuffer<std::uint8_t>(count);
+  const auto entryOf = [records, keys](std::size_t i) {
+    const auto length = static_cast<std::size_t>(records[i].length);
+    return Entry{KeyPrefix(keys + records[i].offset, length), static_cast<std::uint32_t>(i),
+                 static_cast<std::uint32_t>(std::min<std::size_t>(length, std::numeric_limits<std::uint32_t>::max()))};
+  };
+
+  constexpr std::size_t kMinBuckets = std::size_t{1} << 12;
+  if (count < kMinBuckets) {
+    for (std::size_t i = 0; i < count; ++i) entries[i] = entryOf(i);
+    key_ranks::SortEntries(entries.data(), same.data(), 0, count, records, keys);
+  } else {
+    // One radix pass on the top 16 bits deals the entries into buckets small enough to sort in
+    // cache; the buckets are then sorted one by one, split between two threads when asked.
+    constexpr unsigned kShift = 48;
+    std::vector<std::size_t> start((std::size_t{1} << 16) + 1, 0);
+    // The bits are taken twice, to count and to deal, rather than held in a second buffer.
+    for (std::size_t i = 0; i < count; ++i) ++start[(entryOf(i).bits >> kShift) + 1];
+    for (std::size_t b = 1; b < start.size(); ++b) start[b] += start[b - 1];
+    {
+      std::vector<std::size_t> next(start.begin(), start.end() - 1);
+      for (std::size_t i = 0; i < count; ++i) {
+        const Entry entry = entryOf(i);
+        entries[next[entry.bits >> kShift]++] = entry;
+      }
+    }
+    std::vector<std::size_t> bounds;  // the starts of the non-empty buckets, then count
+    for (std::size_t b = 0; b + 1 < start.size(); ++b) {
+      if (start[b + 1] != start[b]) bounds.push_back(start[b]);
+    }
+    bounds.push_back(count);
+    const auto sortBuckets = [&](std::size_t from, std::size_t to) {
+      for (std::size_t b = from; b < to; ++b)
+        key_ranks::SortEntries(entries.data(), same.data(), bounds[b], bounds[b + 1], records, keys);
+    };
+    const std::size_t buckets = bounds.size() - 1;
+    // The first bucket that starts past the middle of the entries: the two threads' shares.
+    const std::size_t split = static_cast<std::size_t>(
+        std::upper_bound(bounds.begin(), bounds.end() - 1, count / 2) - bounds.begin());
+    std::thread helper;
+    if (threads > 1 && split > 0 && split < buckets) {
+      try {
+        helper = std::thread(sortBuckets, split, buckets);
+      } catch (...) {
+        // No thread to spare: this thread sorts every bucket.
+      }
+    }
+    if (helper.joinable()) {
+      sortBuckets(0, split);
+      helper.join();
+    } else {
+      sortBuckets(0, buckets);
+    }
+  }
+
+  for (std::size_t i = 1; i < count && !result.variants; ++i) {
+    if (same[i] != 0 && !sameText(entries[i - 1].item, entries[i].item)) result.variants = true;
+  }
+  return result;
+}
+
+}  // namespace ordwell::detail

@@ -1,0 +1,240 @@
+#pragma once
+
+// The quicksort's partition steps over ranks, with the items moving alongside: comparing ranks is comparing keys, so
+// every comparison is an integer compare and the exchanges are exactly those the steps make on
+// the items themselves. Once the scanning done passes a budget (c * n * log2 n), the scans find
+// their stops through a ScanTree instead of walking to them; they stop where the walking ones
+// would, so the result is the same, and since a partition makes at most min(left side, right
+// side) + 2 exchanges, the whole sort then costs O(n log^2 n) on any input.
+
+#include <algorithm>
+#include <atomic>
+#include <bit>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "sorting/detail/scan_tree.h"
+
+namespace ordwell::detail {
+
+// How the steps are run: on how many threads, the smallest range handed to another one, and
+// how much walking the scans may do before they switch to the tree.
+struct ParallelPlan {
+  unsigned threads = 1;
+  std::size_t grain = std::size_t{1} << 14;
+  // Items the scans may walk past in all before switching; negative picks c * n * log2 n.
+  std::int64_t scanBudget = -1;
+};
+
+// Returns the number of threads worth using for `count` items.
+inline unsigned AutoThreads(std::size_t count) noexcept {
+  constexpr std::size_t kMinParallelCount = std::size_t{1} << 16;
+  if (count < kMinParallelCount) return 1;
+  return std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+}
+
+class RankSteps {
+ public:
+  // Sorts items by `ranks`, exchanging `ranks` and `items` alike; index 0 stands for array index
+  // `origin` (which decides how middle indexes round).
+  RankSteps(std::uint32_t* ranks, std::uint32_t* items, std::int64_t origin = 0) noexcept
+      : ranks_(ranks), items_(items), origin_(origin) {}
+
+  // Sorts the inclusive range [lo, hi] following `plan`; falls back to fewer threads when the
+  // system refuses to start one.
+  void Sort(std::int64_t lo, std::int64_t hi, const ParallelPlan& plan) {
+    if (lo >= hi) return;
+    const auto count = static_cast<std::size_t>(hi - lo + 1);
+    if (plan.scanBudget >= 0) {
+      budget_.store(plan.scanBudget, std::memory_order_relaxed);
+    } else {
+      constexpr std::int64_t kBudgetFactor = 4;
+      budget_.store(kBudgetFactor * static_cast<std::int64_t>(count) * static_cast<std::int64_t>(std::bit_width(count)),
+                    std::memory_order_relaxed);
+    }
+    if (plan.threads <= 1 || count <= plan.grain) {
+      SortRange(lo, hi, nullptr, 0, nullptr);
+      return;
+    }
+    const std::size_t grain = std::max<std::size_t>(plan.grain, 1);
+    TaskQueue queue(count / grain + 2);
+    queue.Push({lo, hi});
+    std::vector<std::thread> helpers;
+    helpers.reserve(plan.threads - 1);
+    auto work = [this, &queue, grain] {
+      Range range;
+      while (queue.Pop(range)) {
+        SortRange(range.lo, range.hi, &queue, grain, nullptr);
+        queue.Done();
+      }
+    };
+    for (unsigned t = 1; t < plan.threads; ++t) {
+      try {
+        helpers.emplace_back(work);
+      } catch (...) {
+        break;  // Fewer threads only make it slower; the result is the same.
+      }
+    }
+    work();
+    for (std::thread& helper : helpers) helper.join();
+  }
+
+ private:
+  struct Range {
+    std::int64_t lo = 0;
+    std::int64_t hi = -1;
+  };
+
+  // A stack of disjoint ranges still to sort, shared by the workers. Its capacity is reserved up
+  // front (each range holds at least `grain` items), so pushing never allocates.
+  class TaskQueue {
+   public:
+    explicit TaskQueue(std::size_t capacity) { ranges_.reserve(capacity); }
+
+    void Push(const Range& range) {
+      {
+        const std::lock_guard lock(mutex_);
+        ranges_.push_back(range);
+        ++outstanding_;
+      }
+      ready_.notify_one();
+    }
+
+    // Waits for a range; returns false once every range pushed has been sorted.
+    bool Pop(Range& range) {
+      std::unique_lock lock(mutex_);
+      ready_.wait(lock, [this] { return !ranges_.empty() || outstanding_ == 0; });
+      if (ranges_.empty()) return false;
+      range = ranges_.back();
+      ranges_.pop_back();
+      return true;
+    }
+
+    void Done() {
+      bool last = false;
+      {
+        const std::lock_guard lock(mutex_);
+        last = --outstanding_ == 0;
+      }
+      if (last) ready_.notify_all();
+    }
+
+   private:
+    std::mutex mutex_;
+    std::condition_variable ready_;
+    std::vector<Range> ranges_;
+    std::size_t outstanding_ = 0;
+  };
+
+  static constexpr unsigned kBlock = 16;
+
+  // One pass of the partition steps over [lo, hi]; returns the final (tmpLow, tmpHi). Walks while
+  // the budget lasts, then goes on with `tree`, building one over [lo, hi] into `owned` when
+  // there is none yet.
+  std::pair<std::int64_t, std::int64_t> Partition(std::int64_t lo, std::int64_t hi, ScanTree*& tree,
+                                                  std::unique_ptr<ScanTree>& owned) {
+    std::int64_t tmpLow = lo;
+    std::int64_t tmpHi = hi;
+    // The middle of the array indexes inLow + inHi, halves rounded to the even neighbour.
+    const std::int64_t sum = lo + hi + 2 * origin_;
+    std::int64_t middle = sum / 2;
+    if ((sum & 1) != 0 && (middle & 1) != 0) ++middle;
+    std::uint32_t* const r = ranks_;
+    std::uint32_t* const items = items_;
+    const std::uint32_t pivot = r[middle - origin_];
+    const auto exchange = [r, items](std::int64_t a, std::int64_t b) {
+      std::swap(r[a], r[b]);
+      std::swap(items[a], items[b]);
+    };
+    if (tree == nullptr) {
+      const std::int64_t allowance = budget_.load(std::memory_order_relaxed);
+      while (tmpLow <= tmpHi) {
+        if ((tmpLow - lo) + (hi - tmpHi) > allowance) break;
+        // Each scan first skips, sixteen at a time, items it would walk past anyway (a branch per
+        // block instead of one per item), then goes on one by one as the steps do.
+        for (;;) {
+          while (tmpLow + kBlock <= hi) {
+            unsigned below = 0;
+            for (unsigned j = 0; j < kBlock; ++j) below |= unsigned{r[tmpLow + j] < pivot} << j;
+            const int run = std::countr_one(below);
+            tmpLow += run;
+            if (run < static_cast<int>(kBlock)) break;
+          }
+          if (r[tmpLow] < pivot && tmpLow < hi) {
+            ++tmpLow;
+            continue;
+          }
+          break;
+        }
+        for (;;) {
+          while (tmpHi - static_cast<std::int64_t>(kBlock) >= lo) {
+            unsigned above = 0;
+            for (unsigned j = 0; j < kBlock; ++j) above |= unsigned{pivot < r[tmpHi - j]} << j;
+            const int run = std::countr_one(above);
+            tmpHi -= run;
+            if (run < static_cast<int>(kBlock)) break;
+          }
+          if (pivot < r[tmpHi] && tmpHi > lo) {
+            --tmpHi;
+            continue;
+          }
+          break;
+        }
+        if (tmpLow > tmpHi) break;
+        exchange(tmpLow, tmpHi);
+        ++tmpLow;
+        --tmpHi;
+      }
+      budget_.fetch_sub((tmpLow - lo) + (hi - tmpHi), std::memory_order_relaxed);
+      if (tmpLow > tmpHi) return {tmpLow, tmpHi};
+      // Out of budget: the rest of this partition, and everything below it, scans by the tree.
+      owned = std::make_unique<ScanTree>(ranks_, lo, hi);
+      tree = owned.get();
+    }
+    while (tmpLow <= tmpHi) {
+      tmpLow = tree->FirstAtLeast(tmpLow, hi, pivot);
+      tmpHi = tree->LastAtMost(tmpHi, lo, pivot);
+      if (tmpLow > tmpHi) break;
+      exchange(tmpLow, tmpHi);
+      tree->Exchanged(tmpLow, tmpHi);
+      ++tmpLow;
+      --tmpHi;
+    }
+    return {tmpLow, tmpHi};
+  }
+
+  // Recurses only into the smaller side and loops on the larger one, so the stack depth stays
+  // logarithmic; with a queue, sides of at least `grain` items go to whichever worker is free.
+  // The two sides never overlap, so the order in which they are sorted does not matter. A range
+  // scanned by a tree keeps both sides on this thread: the tree spans them both.
+  void SortRange(std::int64_t lo, std::int64_t hi, TaskQueue* queue, std::size_t grain, ScanTree* tree) {
+    std::unique_ptr<ScanTree> owned;
+    while (lo < hi) {
+      const auto [tmpLow, tmpHi] = Partition(lo, hi, tree, owned);
+      Range small{lo, tmpHi};
+      Range large{tmpLow, hi};
+      if (small.hi - small.lo > large.hi - large.lo) std::swap(small, large);
+      if (tree == nullptr && queue != nullptr && large.hi - large.lo + 1 >= static_cast<std::int64_t>(grain)) {
+        queue->Push(large);
+      } else {
+        if (small.lo < small.hi) SortRange(small.lo, small.hi, queue, grain, tree);
+        small = large;
+      }
+      lo = small.lo;
+      hi = small.hi;
+    }
+  }
+
+  std::uint32_t* ranks_;
+  std::uint32_t* items_;
+  std::int64_t origin_;
+  std::atomic<std::int64_t> budget_{0};
+};
+
+}  // namespace ordwell::detail
