@@ -1,25 +1,24 @@
 #pragma once
 
-// The quicksort's partition steps over ranks, with the items moving alongside: comparing ranks is comparing keys, so
-// every comparison is an integer compare and the exchanges are exactly those the steps make on
-// the items themselves. Once the scanning done passes a budget (c * n * log2 n), the scans find
-// their stops through a ScanTree instead of walking to them; they stop where the walking ones
-// would, so the result is the same, and since a partition makes at most min(left side, right
-// side) + 2 exchanges, the whole sort then costs O(n log^2 n) on any input.
+// The quicksort's partition steps over ranks, with the items moving alongside: comparing ranks is comparing
+// keys, so every comparison is an integer compare and the exchanges are exactly those the steps make on the
+// items themselves. Once the scanning done passes a budget (c * n * log2 n), the scans find their stops
+// through a ScanTree instead of walking to them; they stop where the walking ones would, so the result is the
+// same, and since a partition makes at most min(left side, right side) + 2 exchanges, the whole sort then
+// costs O(n log^2 n) on any input.
 
 #include <algorithm>
 #include <atomic>
 #include <bit>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <thread>
 #include <utility>
 #include <vector>
 
 #include "sorting/detail/scan_tree.h"
+#include "sorting/detail/task_queue.h"
 
 namespace ordwell::detail {
 
@@ -55,8 +54,9 @@ class RankSteps {
       budget_.store(plan.scanBudget, std::memory_order_relaxed);
     } else {
       constexpr std::int64_t kBudgetFactor = 4;
-      budget_.store(kBudgetFactor * static_cast<std::int64_t>(count) * static_cast<std::int64_t>(std::bit_width(count)),
-                    std::memory_order_relaxed);
+      budget_.store(
+          kBudgetFactor * static_cast<std::int64_t>(count) * static_cast<std::int64_t>(std::bit_width(count)),
+          std::memory_order_relaxed);
     }
     if (plan.threads <= 1 || count <= plan.grain) {
       SortRange(lo, hi, nullptr, 0, nullptr);
@@ -91,46 +91,7 @@ class RankSteps {
     std::int64_t hi = -1;
   };
 
-  // A stack of disjoint ranges still to sort, shared by the workers. Its capacity is reserved up
-  // front (each range holds at least `grain` items), so pushing never allocates.
-  class TaskQueue {
-   public:
-    explicit TaskQueue(std::size_t capacity) { ranges_.reserve(capacity); }
-
-    void Push(const Range& range) {
-      {
-        const std::lock_guard lock(mutex_);
-        ranges_.push_back(range);
-        ++outstanding_;
-      }
-      ready_.notify_one();
-    }
-
-    // Waits for a range; returns false once every range pushed has been sorted.
-    bool Pop(Range& range) {
-      std::unique_lock lock(mutex_);
-      ready_.wait(lock, [this] { return !ranges_.empty() || outstanding_ == 0; });
-      if (ranges_.empty()) return false;
-      range = ranges_.back();
-      ranges_.pop_back();
-      return true;
-    }
-
-    void Done() {
-      bool last = false;
-      {
-        const std::lock_guard lock(mutex_);
-        last = --outstanding_ == 0;
-      }
-      if (last) ready_.notify_all();
-    }
-
-   private:
-    std::mutex mutex_;
-    std::condition_variable ready_;
-    std::vector<Range> ranges_;
-    std::size_t outstanding_ = 0;
-  };
+  using TaskQueue = detail::TaskQueue<Range>;
 
   static constexpr unsigned kBlock = 16;
 
@@ -220,7 +181,8 @@ class RankSteps {
       Range small{lo, tmpHi};
       Range large{tmpLow, hi};
       if (small.hi - small.lo > large.hi - large.lo) std::swap(small, large);
-      if (tree == nullptr && queue != nullptr && large.hi - large.lo + 1 >= static_cast<std::int64_t>(grain)) {
+      if (tree == nullptr && queue != nullptr &&
+          large.hi - large.lo + 1 >= static_cast<std::int64_t>(grain)) {
         queue->Push(large);
       } else {
         if (small.lo < small.hi) SortRange(small.lo, small.hi, queue, grain, tree);

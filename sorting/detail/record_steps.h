@@ -14,10 +14,8 @@
 #include <algorithm>
 #include <atomic>
 #include <bit>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <mutex>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -26,6 +24,7 @@
 #include "sorting/detail/key_prefix.h"
 #include "sorting/detail/key_ranks.h"
 #include "sorting/detail/rank_steps.h"
+#include "sorting/detail/task_queue.h"
 
 namespace ordwell::detail {
 
@@ -48,7 +47,8 @@ class RecordSteps {
     threads_ = plan.threads;
     grain_ = plan.grain;
     budget_.store(plan.scanBudget >= 0 ? plan.scanBudget
-                                       : 2 * static_cast<std::int64_t>(count) * static_cast<std::int64_t>(std::bit_width(count)),
+                                       : 2 * static_cast<std::int64_t>(count) *
+                                             static_cast<std::int64_t>(std::bit_width(count)),
                   std::memory_order_relaxed);
     if (plan.threads <= 1 || count <= plan.grain) {
       SortRange({lo, hi, 0, false}, nullptr, 0);
@@ -92,46 +92,7 @@ class RecordSteps {
     std::int64_t Size() const noexcept { return hi - lo + 1; }
   };
 
-  // A stack of disjoint ranges still to sort, shared by the workers. Its capacity is reserved up
-  // front (each range holds at least `grain` records), so pushing never allocates.
-  class TaskQueue {
-   public:
-    explicit TaskQueue(std::size_t capacity) { ranges_.reserve(capacity); }
-
-    void Push(const Range& range) {
-      {
-        const std::lock_guard lock(mutex_);
-        ranges_.push_back(range);
-        ++outstanding_;
-      }
-      ready_.notify_one();
-    }
-
-    // Waits for a range; returns false once every range pushed has been sorted.
-    bool Pop(Range& range) {
-      std::unique_lock lock(mutex_);
-      ready_.wait(lock, [this] { return !ranges_.empty() || outstanding_ == 0; });
-      if (ranges_.empty()) return false;
-      range = ranges_.back();
-      ranges_.pop_back();
-      return true;
-    }
-
-    void Done() {
-      bool last = false;
-      {
-        const std::lock_guard lock(mutex_);
-        last = --outstanding_ == 0;
-      }
-      if (last) ready_.notify_all();
-    }
-
-   private:
-    std::mutex mutex_;
-    std::condition_variable ready_;
-    std::vector<Range> ranges_;
-    std::size_t outstanding_ = 0;
-  };
+  using TaskQueue = detail::TaskQueue<Range>;
 
   static constexpr std::int64_t kMinRefreshSize = 16;
   static constexpr std::int64_t kMinLopsidedSize = 4096;
@@ -235,7 +196,8 @@ class RecordSteps {
       // runs out.
       // Ranges below kMinAccounted are not counted (the shared counter would bounce between
       // cores on every small partition); plain steps cost under kMinAccounted per record there.
-      if ((range.Size() >= kMinAccounted && budget_.fetch_sub(range.Size(), std::memory_order_relaxed) <= 0) ||
+      if ((range.Size() >= kMinAccounted &&
+           budget_.fetch_sub(range.Size(), std::memory_order_relaxed) <= 0) ||
           range.lopsided >= kMaxLopsided) {
         SortByRanks(range.lo, range.hi);
         return;
@@ -263,7 +225,8 @@ class RecordSteps {
     Record* const r = records_ + lo;
     const auto count = static_cast<std::size_t>(hi - lo + 1);
     KeyOrder sorted = SortKeys(
-        r, count, keys_, [this, r](std::uint32_t a, std::uint32_t b) { return sameText_(r[a], r[b]); }, threads_);
+        r, count, keys_, [this, r](std::uint32_t a, std::uint32_t b) { return sameText_(r[a], r[b]); },
+        threads_);
     // A second buffer rather than an in-place permutation: following the permutation's cycles
     // costs a cache miss per record, one after the other.
     BigBuffer<Record> moved;
@@ -304,6 +267,5 @@ class RecordSteps {
   // Items the partitions may still cover before the ranges left are finished by their ranks.
   std::atomic<std::int64_t> budget_{0};
 };
-
 
 }  // namespace ordwell::detail
