@@ -18,7 +18,7 @@ std::string Written(std::u16string_view text, std::size_t bufferBytes) {
   return out;
 }
 
-TEST(StreamWriterTest, KeepsSurrogatePairsWholeWhereverTheBufferCutsTheText) {
+TEST(OrdwellSortStreamWriter, KeepsSurrogatePairsWholeWhereverTheBufferCutsTheText) {
   // A lone high half right before a pair, at every position against the writer's own chunking.
   for (std::size_t lead = 0; lead < 48; ++lead) {
     const std::u16string text = std::u16string(lead, u'a') + u"\xD83D\xD83D\xDE00" + u"b";
@@ -36,7 +36,7 @@ TEST(StreamWriterTest, KeepsSurrogatePairsWholeWhereverTheBufferCutsTheText) {
   EXPECT_EQ(Written(lone, 64), loneUtf8);
 }
 
-TEST(StreamWriterTest, TurnsCrLfIntoLfAlsoAcrossWritesAndBeforeTheNextUnit) {
+TEST(OrdwellSortStreamWriter, TurnsCrLfIntoLfAlsoAcrossWritesAndBeforeTheNextUnit) {
   std::string out;
   StreamWriter writer(&out, 64);
   writer.Write(u"a\r");
@@ -48,7 +48,7 @@ TEST(StreamWriterTest, TurnsCrLfIntoLfAlsoAcrossWritesAndBeforeTheNextUnit) {
   EXPECT_EQ(out, "a\nb\rc\r\nd");
 }
 
-TEST(DecodeStreamTextsTest, KeepsLfAfterCrAcrossPiecesAndReportsTheBadPiece) {
+TEST(OrdwellSortStreamDecode, KeepsLfAfterCrAcrossPiecesAndReportsTheBadPiece) {
   const std::array<std::string_view, 3> pieces{"a\r", "\nb\n", "c"};
   const DecodedText joined = DecodeStreamTexts(pieces, {});
   ASSERT_TRUE(joined.valid);
