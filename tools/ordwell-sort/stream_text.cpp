@@ -231,11 +231,16 @@ StreamWriter::StreamWriter(std::string* memory, std::size_t bufferBytes)
     : memory_(memory), buffer_(std::max<std::size_t>(bufferBytes, 64), '\0') {}
 
 void StreamWriter::Write(std::u16string_view text) {
-  // Pieces small enough for the buffer, with one more unit so a surrogate pair stays whole.
+  // Pieces small enough for the buffer, with one more unit so a surrogate pair stays whole. Only a
+  // high half followed by a low half is a pair: after a lone high half, taking the next unit too
+  // would cut the pair that starts there.
   const std::size_t maxUnits = (buffer_.size() - 1) / 3 - 1;
   while (!text.empty() && !failed_) {
     std::size_t take = std::min(text.size(), maxUnits);
-    if (take < text.size() && text[take - 1] >= 0xD800 && text[take - 1] <= 0xDBFF) ++take;
+    if (take < text.size() && text[take - 1] >= 0xD800 && text[take - 1] <= 0xDBFF && text[take] >= 0xDC00 &&
+        text[take] <= 0xDFFF) {
+      ++take;
+    }
     if (buffer_.size() - used_ < 3 * take + 1) {
       Flush();
       if (failed_) return;

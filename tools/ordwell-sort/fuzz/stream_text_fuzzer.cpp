@@ -1,6 +1,7 @@
-// Decodes arbitrary bytes with DecodeStreamText and encodes text with StreamWriter, in pieces of
-// varying size through buffers of varying size, and aborts on any difference from a
-// straightforward transcoder written unit by unit from the UTF-8 well-formedness table.
+// Decodes arbitrary bytes with DecodeStreamText and, cut into pieces, with DecodeStreamTexts;
+// encodes text with StreamWriter, in pieces of varying size through buffers of varying size; and
+// aborts on any difference from a straightforward transcoder written unit by unit from the UTF-8
+// well-formedness table.
 
 #include <algorithm>
 #include <cstddef>
@@ -154,6 +155,41 @@ std::string WithoutCrBeforeLf(std::string_view bytes, char16_t next) {
   return out;
 }
 
+// Decodes `bytes` again cut into pieces with DecodeStreamTexts, once with nothing between them
+// (the text of the bytes as a whole) and once with a joint holding no CR (each piece's text on its
+// own, joined); ill-formed UTF-8 is reported in the first piece that has it, at its offset there.
+void CheckPieces(std::string_view bytes, std::uint8_t config, const Decoded& whole) {
+  std::vector<std::string_view> pieces;
+  std::uint32_t state = (config * 2654435761u) ^ static_cast<std::uint32_t>(bytes.size());
+  for (std::string_view rest = bytes; !rest.empty();) {
+    state = state * 1103515245u + 12345u;
+    const std::size_t take = std::min<std::size_t>(rest.size(), (state >> 16) % 48);
+    pieces.push_back(rest.substr(0, take));
+    rest.remove_prefix(take);
+  }
+  std::optional<std::size_t> badPiece;
+  std::u16string joined;
+  const std::u16string_view joint = u"\x2028;";
+  for (std::size_t k = 0; k < pieces.size() && !badPiece; ++k) {
+    const Decoded piece = ReferenceDecode(pieces[k]);
+    if (piece.errorOffset) badPiece = k;
+    if (k != 0) joined += joint;
+    joined += piece.text;
+  }
+  for (const std::u16string_view between : {std::u16string_view(), joint}) {
+    const ordwell::cli::DecodedText actual = ordwell::cli::DecodeStreamTexts(pieces, between);
+    Check(actual.valid == !badPiece.has_value());
+    if (badPiece) {
+      Check(actual.errorPiece == *badPiece);
+      Check(actual.errorOffset == *ReferenceDecode(pieces[*badPiece]).errorOffset);
+    } else if (between.empty()) {
+      Check(!whole.errorOffset.has_value() && actual.Text() == whole.text);
+    } else {
+      Check(actual.Text() == joined);
+    }
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -166,6 +202,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const ordwell::cli::DecodedText actual = ordwell::cli::DecodeStreamText(bytes);
   const Decoded expected = ReferenceDecode(bytes);
   Check(actual.valid == !expected.errorOffset.has_value());
+  CheckPieces(bytes, config, expected);
   if (!actual.valid) {
     Check(actual.errorOffset == *expected.errorOffset);
     // Ill-formed input: encode its bytes taken as 16-bit units instead, lone surrogates and all.
