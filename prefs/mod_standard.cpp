@@ -2,8 +2,8 @@
 
 #include <cerrno>
 #include <exception>
-#include <system_error>
 #include <optional>
+#include <system_error>
 
 #include "prefs/ini_text.h"
 #include "prefs/settings_file.h"
@@ -24,8 +24,8 @@ bool IsNotUtf8Text(std::string_view bytes) {
 
 }  // namespace
 
-std::u16string ReadIniValue(std::u16string_view Section, std::u16string_view Key,
-                            std::u16string_view Default, const std::filesystem::path& FileName) {
+std::u16string ReadIniValue(std::u16string_view Section, std::u16string_view Key, std::u16string_view Default,
+                            const std::filesystem::path& FileName) {
   try {
     const std::string section = prefs::ToUtf8(Section);
     const std::string key = prefs::ToUtf8(Key);
@@ -51,7 +51,8 @@ bool WriteIniValue(std::u16string_view Section, std::u16string_view Key, std::u1
     const std::string_view sectionName = prefs::TrimBlanks(section);
     const std::string_view keyName = prefs::TrimBlanks(key);
     // Anything that would read back differently, or spill onto another line, is refused.
-    if (sectionName.empty() || HoldsLineBreak(sectionName) || sectionName.find(']') != std::string_view::npos) {
+    if (sectionName.empty() || HoldsLineBreak(sectionName) ||
+        sectionName.find(']') != std::string_view::npos) {
       return false;
     }
     if (keyName.empty() || HoldsLineBreak(keyName) || keyName.find('=') != std::string_view::npos ||

@@ -1,8 +1,8 @@
 #include "prefs/settings_file.h"
 
 #include <atomic>
-#include <charconv>
 #include <cerrno>
+#include <charconv>
 #include <string>
 #include <string_view>
 #include <system_error>

@@ -72,8 +72,7 @@ constexpr std::u16string_view kOptionsClosed = u"Options >>";
 constexpr std::u16string_view kOptionsOpen = u"Options <<";
 constexpr std::u16string_view kWebAddress = u"http://www.quorvane.example/";
 constexpr std::u16string_view kCrLf = u"\r\n";
-constexpr std::u16string_view kTooManyItems =
-    u"This list has too many items to sort. Nothing was changed.";
+constexpr std::u16string_view kTooManyItems = u"This list has too many items to sort. Nothing was changed.";
 constexpr std::u16string_view kOutOfMemory =
     u"There is not enough memory to sort this list. Nothing was changed.";
 
@@ -89,8 +88,7 @@ QString Literal(std::u16string_view text) {
   return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-QLabel* NewLabel(QWidget* container, int index, std::u16string_view caption, const Place& place,
-                 bool wraps) {
+QLabel* NewLabel(QWidget* container, int index, std::u16string_view caption, const Place& place, bool wraps) {
   auto* label = new QLabel(container);
   label->setObjectName(QStringLiteral("lblCaption"));
   label->setProperty("index", index);
@@ -138,7 +136,8 @@ bool CaptionFits(const QLabel& label, const QFont& font) {
   const QFontMetrics metrics(font);
   const QRect box = label.contentsRect();
   const QString text = label.text();
-  if (!label.wordWrap()) return metrics.horizontalAdvance(text) <= box.width() && metrics.height() <= box.height();
+  if (!label.wordWrap())
+    return metrics.horizontalAdvance(text) <= box.width() && metrics.height() <= box.height();
   for (const QString& word : text.split(u' ', Qt::SkipEmptyParts)) {
     if (metrics.horizontalAdvance(word) > box.width()) return false;
   }
@@ -231,8 +230,12 @@ void FrmMain::CreateControls() {
   QLabel* const lbl1 = NewLabel(panel, 1, u"Output Seperator:", layout::lblCaption1, true);
   ListTextBox* const delimOut = NewSeparatorBox(panel, "txtDelimiterOut", layout::txtDelimiterOut);
 
-  for (auto [from, to] : {std::pair<QWidget*, QWidget*>{listIn, listOut}, {listOut, options},
-                          {options, about}, {about, go}, {go, delimIn}, {delimIn, delimOut}}) {
+  for (auto [from, to] : {std::pair<QWidget*, QWidget*>{listIn, listOut},
+                          {listOut, options},
+                          {options, about},
+                          {about, go},
+                          {go, delimIn},
+                          {delimIn, delimOut}}) {
     setTabOrder(from, to);
   }
 
@@ -262,12 +265,10 @@ void FrmMain::ConnectHandlers() {
   c_->cmdGo.OnClick([this] { cmdGo_Click(); });
   c_->cmdOptions.OnClick([this] { cmdOptions_Click(); });
   c_->cmdAbout.OnClick([this] { cmdAbout_Click(); });
-  c_->txtListIn.OnKeyDown([this](std::int16_t KeyCode, std::int16_t Shift) {
-    txtListIn_KeyDown(KeyCode, Shift);
-  });
-  c_->txtListOut.OnKeyDown([this](std::int16_t KeyCode, std::int16_t Shift) {
-    txtListOut_KeyDown(KeyCode, Shift);
-  });
+  c_->txtListIn.OnKeyDown(
+      [this](std::int16_t KeyCode, std::int16_t Shift) { txtListIn_KeyDown(KeyCode, Shift); });
+  c_->txtListOut.OnKeyDown(
+      [this](std::int16_t KeyCode, std::int16_t Shift) { txtListOut_KeyDown(KeyCode, Shift); });
 }
 
 void FrmMain::SetUpAccessibility() {
@@ -295,17 +296,14 @@ void FrmMain::AddSortShortcuts() {
 
 FrmMain::~FrmMain() = default;
 
-std::filesystem::path FrmMain::PrefsPath() const {
-  return app_.Path / services::kSettingsFileName;
-}
+std::filesystem::path FrmMain::PrefsPath() const { return app_.Path / services::kSettingsFileName; }
 
 void FrmMain::Form_Initialize() { services::InitCommonControls(); }
 
 void FrmMain::Form_Load() {
   form_.SetCaption(app_.Title + u" " + std::u16string(kVersionText));
   c_->txtDelimiterIn.SetText(modStandard::ReadIniValue(u"Prefs", u"DelimiterIn", u", ", PrefsPath()));
-  c_->txtDelimiterOut.SetText(
-      modStandard::ReadIniValue(u"Prefs", u"DelimiterOut", u", ", PrefsPath()));
+  c_->txtDelimiterOut.SetText(modStandard::ReadIniValue(u"Prefs", u"DelimiterOut", u", ", PrefsPath()));
   const QString optionsOpen =
       Literal(modStandard::ReadIniValue(u"Prefs", u"OptionsOpen", u"False", PrefsPath()));
   if (optionsOpen.compare(u"True", Qt::CaseInsensitive) == 0) cmdOptions_Click();
@@ -319,8 +317,7 @@ void FrmMain::cmdGo_Click() {
     const listbox::WaitCursor wait;
     SortResult result;
     try {
-      result = SortListText(c_->txtListIn.Text(), c_->txtDelimiterIn.Text(),
-                            c_->txtDelimiterOut.Text());
+      result = SortListText(c_->txtListIn.Text(), c_->txtDelimiterIn.Text(), c_->txtDelimiterOut.Text());
     } catch (const std::length_error&) {
       failure = kTooManyItems;
     } catch (const std::bad_alloc&) {
@@ -374,13 +371,15 @@ void FrmMain::Form_Unload(std::int16_t& /*Cancel*/) {
   // The user's configuration folder may not exist yet; a save that fails anyway is reported once.
   services::MakeSettingsFolder(PrefsPath());
   std::string whyNot;
-  bool saved = modStandard::WriteIniValue(u"Prefs", u"DelimiterIn", c_->txtDelimiterIn.Text(),
-                                          PrefsPath(), whyNot);
-  saved = modStandard::WriteIniValue(u"Prefs", u"DelimiterOut", c_->txtDelimiterOut.Text(),
-                                     PrefsPath(), whyNot) && saved;
+  bool saved =
+      modStandard::WriteIniValue(u"Prefs", u"DelimiterIn", c_->txtDelimiterIn.Text(), PrefsPath(), whyNot);
+  saved = modStandard::WriteIniValue(u"Prefs", u"DelimiterOut", c_->txtDelimiterOut.Text(), PrefsPath(),
+                                     whyNot) &&
+          saved;
   const bool closed = c_->cmdOptions.Caption() == kOptionsClosed;
-  saved = modStandard::WriteIniValue(u"Prefs", u"OptionsOpen", closed ? u"False" : u"True",
-                                     PrefsPath(), whyNot) && saved;
+  saved = modStandard::WriteIniValue(u"Prefs", u"OptionsOpen", closed ? u"False" : u"True", PrefsPath(),
+                                     whyNot) &&
+          saved;
   if (!saved) services::ReportSaveFailure(PrefsPath(), whyNot);
 }
 

@@ -69,8 +69,8 @@ void MakeSettingsFolder(const fs::path& settingsFile) {
 
 void ReportSaveFailure(const fs::path& settingsFile, std::string_view whyNot) {
   // The path goes out as the file system's bytes, exactly as the user would type it.
-  const std::string line = "ordwell: could not save the settings to " + settingsFile.native() + ": " +
-                           std::string(whyNot) + "\n";
+  const std::string line =
+      "ordwell: could not save the settings to " + settingsFile.native() + ": " + std::string(whyNot) + "\n";
   std::fputs(line.c_str(), stderr);
   std::fflush(stderr);
 }

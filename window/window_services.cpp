@@ -23,9 +23,9 @@
 #include "window/settings_location.h"
 
 #ifdef Q_OS_UNIX
-#include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <csignal>
 #endif
 
 namespace ordwell::services {
@@ -261,9 +261,7 @@ std::u16string TextBox::Text() const { return ToCrLf(adapter_->Text()); }
 
 void TextBox::SetText(std::u16string_view text) const { adapter_->SetText(FromCrLf(text)); }
 
-qsizetype TextBox::SelStart() const {
-  return CrLfOffsetOf(adapter_->Text(), adapter_->SelectionStart());
-}
+qsizetype TextBox::SelStart() const { return CrLfOffsetOf(adapter_->Text(), adapter_->SelectionStart()); }
 
 void TextBox::SetSelStart(qsizetype start) const {
   const qsizetype pos = start <= 0 ? 0 : WidgetPosOf(adapter_->Text(), start, false);
@@ -279,8 +277,7 @@ qsizetype TextBox::SelLength() const {
 void TextBox::SetSelLength(qsizetype length) const {
   const QString text = adapter_->Text();
   const qsizetype start = adapter_->SelectionStart();
-  const qsizetype end =
-      WidgetPosOf(text, CrLfOffsetOf(text, start) + std::max<qsizetype>(0, length), true);
+  const qsizetype end = WidgetPosOf(text, CrLfOffsetOf(text, start) + std::max<qsizetype>(0, length), true);
   adapter_->Select(start, end);
 }
 
@@ -334,8 +331,7 @@ void FormWindow::SetClientHeight(int heightTwips) const {
 
 MsgBoxHook SetMsgBoxHook(MsgBoxHook hook) { return std::exchange(CurrentMsgBoxHook(), std::move(hook)); }
 
-void MsgBox(QWidget* owner, std::u16string_view Prompt, int Style,
-            std::optional<std::u16string_view> Title) {
+void MsgBox(QWidget* owner, std::u16string_view Prompt, int Style, std::optional<std::u16string_view> Title) {
   MsgBoxRecord record{std::u16string(Prompt), Style, std::u16string(Title.value_or(kAppTitle))};
   if (const MsgBoxHook& hook = CurrentMsgBoxHook()) {
     hook(record);

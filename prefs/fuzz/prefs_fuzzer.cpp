@@ -52,7 +52,8 @@ class WorkDir {
 };
 
 void WriteBytes(const fs::path& file, std::string_view bytes) {
-  std::ofstream(file, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(file, std::ios::binary | std::ios::trunc)
+      .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 std::string ReadBytes(const fs::path& file) {
@@ -63,7 +64,8 @@ std::string ReadBytes(const fs::path& file) {
 // A name or value: mostly the real ones and near misses, sometimes arbitrary 16-bit text.
 std::u16string TakeText(FuzzedDataProvider& data, bool isName) {
   static constexpr std::array<std::u16string_view, 10> kNames = {
-      u"Prefs", u"DelimiterIn", u"DelimiterOut", u"OptionsOpen", u" prefs ", u"DELIMITERIN", u"a=b", u"[x]", u"", u"k\r\n"};
+      u"Prefs", u"DelimiterIn", u"DelimiterOut", u"OptionsOpen", u" prefs ", u"DELIMITERIN", u"a=b", u"[x]",
+      u"",      u"k\r\n"};
   static constexpr std::array<std::u16string_view, 8> kValues = {
       u", ", u"\r\n", u"True", u"", u" \t\"x\" ", u"lsSpc", u"a\rb", u"\u00E9\U0001F600"};
   if (data.ConsumeBool()) {
@@ -71,7 +73,8 @@ std::u16string TakeText(FuzzedDataProvider& data, bool isName) {
                                  : kValues[data.ConsumeIntegralInRange<std::size_t>(0, kValues.size() - 1)]);
   }
   std::u16string text;
-  for (std::size_t n = data.ConsumeIntegralInRange<std::size_t>(0, 24); n > 0 && data.remaining_bytes() > 0; --n) {
+  for (std::size_t n = data.ConsumeIntegralInRange<std::size_t>(0, 24); n > 0 && data.remaining_bytes() > 0;
+       --n) {
     // Mostly ASCII so that separators, blanks and "=" turn up often; sometimes any unit at all.
     text.push_back(data.ConsumeBool() ? static_cast<char16_t>(data.ConsumeIntegralInRange<int>(0, 127))
                                       : data.ConsumeIntegral<char16_t>());

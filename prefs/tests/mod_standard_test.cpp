@@ -25,7 +25,8 @@ using prefs::testing::WriteBytes;
 
 const fs::path kData = ORDWELL_PREFS_TEST_DATA;
 
-std::u16string Read(const fs::path& file, std::u16string_view key, std::u16string_view fallback = u"<default>") {
+std::u16string Read(const fs::path& file, std::u16string_view key,
+                    std::u16string_view fallback = u"<default>") {
   return ReadIniValue(u"Prefs", key, fallback, file);
 }
 
@@ -41,9 +42,10 @@ TEST(ModStandard, WritesDefaultsFileWithExactBytes) {
 TEST(ModStandard, RoundTripsRealAndAwkwardSeparators) {
   const TempDir dir;
   const fs::path file = dir / "Prefs.ini";
-  const std::vector<std::u16string> values = {
-      u", ",        u"\r\n",       u"True", u"False", u"\t",    u"\" , \"",      u"'",
-      u" a\r\nb ",  u"\u00E9\u2192\u4E2D\U0001F600", u"x=y;[z]", u"\t;\t"};
+  const std::vector<std::u16string> values = {u", ",      u"\r\n",     u"True",
+                                              u"False",   u"\t",       u"\" , \"",
+                                              u"'",       u" a\r\nb ", u"\u00E9\u2192\u4E2D\U0001F600",
+                                              u"x=y;[z]", u"\t;\t"};
   for (const std::u16string& value : values) {
     ASSERT_TRUE(WriteIniValue(u"Prefs", u"DelimiterIn", value, file));
     EXPECT_EQ(Read(file, u"DelimiterIn"), value);
@@ -79,13 +81,14 @@ TEST(ModStandard, ReadsNamesLooselyValuesExactlyAndNeverChangesTheFile) {
   const fs::path file = dir / "Prefs.ini";
   const std::string bytes =
       "\xEF\xBB\xBF[ prefs ]\r\n delimiterIN\t=\t\"quoted\" \r\ndelimiterin=second\r\n"
-      "Bad=\xFF" "ok\r\n[PREFS]\r\nOptionsOpen=True\r\n";
+      "Bad=\xFF"
+      "ok\r\n[PREFS]\r\nOptionsOpen=True\r\n";
   WriteBytes(file, bytes);
   fs::permissions(file, fs::perms::owner_read);
   const auto before = fs::last_write_time(file);
   EXPECT_EQ(Read(file, u" DelimiterIn "), u"\t\"quoted\" ");
-  EXPECT_EQ(Read(file, u"Bad"), u"\uFFFDok");             // ill-formed UTF-8 reads as U+FFFD
-  EXPECT_EQ(Read(file, u"OptionsOpen"), u"<default>");   // only the first section counts
+  EXPECT_EQ(Read(file, u"Bad"), u"\uFFFDok");           // ill-formed UTF-8 reads as U+FFFD
+  EXPECT_EQ(Read(file, u"OptionsOpen"), u"<default>");  // only the first section counts
   EXPECT_EQ(ReadBytes(file), bytes);
   EXPECT_EQ(fs::last_write_time(file), before);
   EXPECT_EQ(fs::status(file).permissions(), fs::perms::owner_read);
@@ -193,11 +196,11 @@ TEST(ModStandard, FileLargerThanAnyWriteMakesReadsAsDefaultsAndStaysUntouched) {
 TEST(ModStandard, NeverWritesFilesThatAreNotUtf8Text) {
   const TempDir dir;
   const std::string files[] = {
-      std::string("[\0P\0r\0e\0f\0s\0]\0\n\0", 16),                    // UTF-16LE without a BOM
-      std::string("\xFE\xFF\0[\0P\0]\0\n", 10),                          // UTF-16BE
-      std::string("\xFF\xFE\0\0[\0\0\0]\0\0\0", 12),                    // UTF-32LE
-      std::string("\0\0\xFE\xFF\0\0\0[\0\0\0]", 12),                    // UTF-32BE
-      std::string("[Prefs]\nDelimiterIn=x\n\0\n", 24),                    // UTF-8 with a NUL
+      std::string("[\0P\0r\0e\0f\0s\0]\0\n\0", 16),     // UTF-16LE without a BOM
+      std::string("\xFE\xFF\0[\0P\0]\0\n", 10),         // UTF-16BE
+      std::string("\xFF\xFE\0\0[\0\0\0]\0\0\0", 12),    // UTF-32LE
+      std::string("\0\0\xFE\xFF\0\0\0[\0\0\0]", 12),    // UTF-32BE
+      std::string("[Prefs]\nDelimiterIn=x\n\0\n", 24),  // UTF-8 with a NUL
   };
   for (const std::string& bytes : files) {
     const fs::path file = dir / "Prefs.ini";
@@ -215,8 +218,9 @@ TEST(ModStandard, KeepsCrOnlyLineEndings) {
   EXPECT_EQ(Read(file, u"OptionsOpen"), u"True");
   ASSERT_TRUE(WriteIniValue(u"Prefs", u"DelimiterIn", u";", file));
   ASSERT_TRUE(WriteIniValue(u"Prefs", u"DelimiterOut", u"lsCrLf", file));
-  EXPECT_EQ(ReadBytes(file), "; saved on an old system\r[Prefs]\rDelimiterIn=;\rOptionsOpen=True\r"
-                             "DelimiterOut=lsCrLf\r");
+  EXPECT_EQ(ReadBytes(file),
+            "; saved on an old system\r[Prefs]\rDelimiterIn=;\rOptionsOpen=True\r"
+            "DelimiterOut=lsCrLf\r");
   EXPECT_EQ(Read(file, u"DelimiterOut"), u"\r\n");
 }
 
@@ -233,14 +237,15 @@ TEST(ModStandard, RefusesFilesTheCallerMayNotWrite) {
   EXPECT_FALSE(WriteIniValue(u"Prefs", u"DelimiterIn", u"x", file));  // even when nothing changes
   EXPECT_FALSE(WriteIniValue(u"Prefs", u"OptionsOpen", u"True", dir / "link"));
   EXPECT_EQ(ReadBytes(file), bytes);
-  EXPECT_EQ(fs::status(file).permissions(), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  EXPECT_EQ(fs::status(file).permissions(),
+            fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   EXPECT_EQ(Read(file, u"DelimiterIn"), u"x");
 
   if (::geteuid() != 0) GTEST_SKIP() << "another user's file needs root to set up";
   // Another user's 0644 file in a folder anyone may write, without the sticky bit: the rename
   // would be allowed, the write is not.
-  fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
-                            fs::perms::others_read);
+  fs::permissions(
+      file, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
   fs::permissions(dir.path(), fs::perms::all);
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
@@ -267,15 +272,14 @@ TEST(ModStandard, WriteSweepsTemporariesOfWritersThatAreGone) {
   const std::string dead = std::to_string(gone);
   const std::string live = std::to_string(::getppid());
   const std::vector<std::string> stale = {".Prefs.ini." + dead + "-0.tmp", ".Prefs.ini." + dead + "-17.tmp"};
-  const std::vector<std::string> kept = {
-      ".Prefs.ini." + live + "-0.tmp",             // its writer may be at work
-      ".Prefs.ini." + std::to_string(::getpid()) + "-99.tmp",
-      ".Other.ini." + dead + "-0.tmp",             // another file's
-      ".Prefs.ini." + dead + "-0.tmp.bak",         // not this writer's pattern
-      ".Prefs.ini." + dead + "-.tmp",
-      ".Prefs.ini.-" + dead + "-0.tmp",
-      ".Prefs.ini.0-0.tmp",
-      "Prefs.ini." + dead + "-0.tmp"};
+  const std::vector<std::string> kept = {".Prefs.ini." + live + "-0.tmp",  // its writer may be at work
+                                         ".Prefs.ini." + std::to_string(::getpid()) + "-99.tmp",
+                                         ".Other.ini." + dead + "-0.tmp",      // another file's
+                                         ".Prefs.ini." + dead + "-0.tmp.bak",  // not this writer's pattern
+                                         ".Prefs.ini." + dead + "-.tmp",
+                                         ".Prefs.ini.-" + dead + "-0.tmp",
+                                         ".Prefs.ini.0-0.tmp",
+                                         "Prefs.ini." + dead + "-0.tmp"};
   for (const std::string& name : stale) WriteBytes(dir / name, "[Prefs]\n");
   for (const std::string& name : kept) WriteBytes(dir / name, "[Prefs]\n");
   ASSERT_TRUE(WriteIniValue(u"Prefs", u"DelimiterIn", u"x", file));

@@ -24,9 +24,14 @@ TEST(ValueCodec, ConvertsUtf8AndReplacesWhatCannotBeConverted) {
   EXPECT_EQ(ToUtf8(text), "a\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80");
   EXPECT_EQ(FromUtf8(ToUtf8(text)), text);
   // Unpaired surrogates, leading and trailing.
-  EXPECT_EQ(ToUtf8(std::u16string{u'x', char16_t{0xD800}, u'y', char16_t{0xDC00}}), "x\xEF\xBF\xBDy\xEF\xBF\xBD");
+  EXPECT_EQ(ToUtf8(std::u16string{u'x', char16_t{0xD800}, u'y', char16_t{0xDC00}}),
+            "x\xEF\xBF\xBDy\xEF\xBF\xBD");
   // A stray continuation byte, a cut sequence, an overlong form and a NUL that stays a NUL.
-  EXPECT_EQ(FromUtf8(std::string("\x80" "a\xE4\xB8" "b\xC0\xAF" "\0", 8)),
+  EXPECT_EQ(FromUtf8(std::string("\x80"
+                                 "a\xE4\xB8"
+                                 "b\xC0\xAF"
+                                 "\0",
+                                 8)),
             (std::u16string{u'\uFFFD', u'a', u'\uFFFD', u'b', u'\uFFFD', u'\uFFFD', u'\0'}));
 }
 

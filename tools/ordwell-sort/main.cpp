@@ -157,15 +157,9 @@ std::optional<std::u16string> ParseSeparator(std::string_view argument, std::str
       return std::nullopt;
     }
     switch (argument[i]) {
-      case 'n':
-        unescaped.push_back('\n');
-        break;
-      case 't':
-        unescaped.push_back('\t');
-        break;
-      case '\\':
-        unescaped.push_back('\\');
-        break;
+      case 'n': unescaped.push_back('\n'); break;
+      case 't': unescaped.push_back('\t'); break;
+      case '\\': unescaped.push_back('\\'); break;
       default:
         problem = std::string("unknown escape \\") + argument[i] + " in a separator (known: \\n, \\t, \\\\)";
         return std::nullopt;
@@ -226,24 +220,15 @@ std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
         (code == 'i' ? options.inputSeparator : options.outputSeparator) = std::move(*separator);
         break;
       }
-      case 'u':
-        options.unique = true;
-        break;
-      case 'r':
-        options.reverse = true;
-        break;
-      case kExact:
-        options.exact = true;
-        break;
-      case 'h':
-        return WriteAll(STDOUT_FILENO, kUsage) ? 0 : kExitFailure;
+      case 'u': options.unique = true; break;
+      case 'r': options.reverse = true; break;
+      case kExact: options.exact = true; break;
+      case 'h': return WriteAll(STDOUT_FILENO, kUsage) ? 0 : kExitFailure;
       case kVersion: {
         const std::string version = std::string("ordwell-sort ") + ordwell::version::kVersionString + "\n";
         return WriteAll(STDOUT_FILENO, version) ? 0 : kExitFailure;
       }
-      case ':':
-        Complain("option '" + given + "' needs a separator text (see --help)");
-        return kExitBadInput;
+      case ':': Complain("option '" + given + "' needs a separator text (see --help)"); return kExitBadInput;
       default:
         // A known long option has its code in optopt; an unknown one has 0 there.
         if (raw.starts_with("--") && raw.find('=') != std::string_view::npos && optopt != 0) {
@@ -264,7 +249,8 @@ std::vector<std::u16string_view> Arrange(const ordwell::SortedList& items, bool 
   std::vector<std::u16string_view> order;
   order.reserve(items.size());
   for (std::size_t i = 0; i < items.size(); ++i) {
-    if (!unique || order.empty() || !ordwell::EqualSortKeys(order.back(), items[i])) order.push_back(items[i]);
+    if (!unique || order.empty() || !ordwell::EqualSortKeys(order.back(), items[i]))
+      order.push_back(items[i]);
   }
   if (reverse) std::reverse(order.begin(), order.end());
   return order;
@@ -401,12 +387,13 @@ int Run(int argc, char** argv) {
       pieceFile.push_back(k);
     }
     anyItems = !pieces.empty();
-    list = ordwell::cli::DecodeStreamTexts(pieces, options.exact ? std::u16string_view() : options.inputSeparator);
+    list = ordwell::cli::DecodeStreamTexts(pieces,
+                                           options.exact ? std::u16string_view() : options.inputSeparator);
     if (!list.valid) {
       const std::size_t k = pieceFile[list.errorPiece];
       const std::string& name = options.files[k];
-      const std::size_t offset =
-          list.errorOffset + static_cast<std::size_t>(pieces[list.errorPiece].data() - inputs[k]->Bytes().data());
+      const std::size_t offset = list.errorOffset + static_cast<std::size_t>(pieces[list.errorPiece].data() -
+                                                                             inputs[k]->Bytes().data());
       Complain((name == "-" ? std::string("standard input") : "'" + name + "'") +
                " is not valid UTF-8 (at byte offset " + std::to_string(offset) + ")");
       return kExitBadInput;

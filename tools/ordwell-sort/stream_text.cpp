@@ -166,9 +166,7 @@ std::string_view StreamBody(std::string_view bytes) noexcept {
   return bytes;
 }
 
-bool StreamHasItems(std::string_view bytes) noexcept {
-  return !bytes.empty() && bytes != kByteOrderMark;
-}
+bool StreamHasItems(std::string_view bytes) noexcept { return !bytes.empty() && bytes != kByteOrderMark; }
 
 namespace {
 

@@ -20,9 +20,9 @@
 #include <string>
 #include <vector>
 
-#include "window/frm_main.h"
 #include "prefs/mod_standard.h"
 #include "sorting/sort_list.h"
+#include "window/frm_main.h"
 #include "window/listbox/list_text_box.h"
 #include "window/window_services.h"
 
@@ -113,8 +113,8 @@ void BenchStartWithLongSeparator(int kb, int repeat) {
   StartMs(plainDir.path(), 1);  // the first window of the process also loads fonts and styles
   const double plainMs = StartMs(plainDir.path(), repeat);
   const double longMs = StartMs(longDir.path(), repeat);
-  std::printf("window start: default separator %.1f ms, %d KB separator %.1f ms, ratio %.2fx\n\n", plainMs, kb,
-              longMs, longMs / plainMs);
+  std::printf("window start: default separator %.1f ms, %d KB separator %.1f ms, ratio %.2fx\n\n", plainMs,
+              kb, longMs, longMs / plainMs);
   std::fflush(stdout);
 }
 
@@ -144,8 +144,8 @@ int main(int argc, char** argv) {
   BenchStartWithLongSeparator(separatorKb, repeat);
 
   QTemporaryDir appDir;
-  std::printf("%-8s %9s %14s %15s %7s %11s %13s %13s\n", "form", "items", "SortListText",
-              "cmdGo_Click", "ratio", "Ctrl+A", "RSS before", "peak RSS");
+  std::printf("%-8s %9s %14s %15s %7s %11s %13s %13s\n", "form", "items", "SortListText", "cmdGo_Click",
+              "ratio", "Ctrl+A", "RSS before", "peak RSS");
   for (const int size : sizes) {
     for (const Case& c : {Case{"lines", "\n"}, Case{"commas", ", "}}) {
       ResetPeak();
@@ -182,9 +182,8 @@ int main(int argc, char** argv) {
       form.txtListOut_KeyDown(65, 2);
       ProcessUntilIdle();
       const double selectMs = selectTimer.nsecsElapsed() / 1e6;
-      std::printf("%-8s %9d %11.1f ms %12.1f ms %6.2fx %8.1f ms %10ld MB %10ld MB\n", c.name, size,
-                  sortMs, clickMs, clickMs / sortMs, selectMs, rssBefore / 1024,
-                  StatusKb("VmHWM") / 1024);
+      std::printf("%-8s %9d %11.1f ms %12.1f ms %6.2fx %8.1f ms %10ld MB %10ld MB\n", c.name, size, sortMs,
+                  clickMs, clickMs / sortMs, selectMs, rssBefore / 1024, StatusKb("VmHWM") / 1024);
       std::fflush(stdout);
     }
   }

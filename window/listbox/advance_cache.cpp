@@ -15,7 +15,8 @@ constexpr int kSpacesPerTab = 8;
 
 AdvanceCache::AdvanceCache(const QFont& font, QPaintDevice* device)
     : metrics_(font, device),
-      tabStop_(std::max(1.0F, static_cast<float>(metrics_.horizontalAdvance(QLatin1Char(' ')) * kSpacesPerTab))),
+      tabStop_(
+          std::max(1.0F, static_cast<float>(metrics_.horizontalAdvance(QLatin1Char(' ')) * kSpacesPerTab))),
       bmp_(0x10000, -1.0F) {}
 
 float AdvanceCache::advance(char32_t ucs4) {

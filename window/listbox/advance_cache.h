@@ -14,7 +14,7 @@ namespace ordwell::listbox {
 // Horizontal advances of single characters in one font, measured once per character, so that
 // wrapping millions of characters costs a table look-up per character instead of a shaping pass.
 class AdvanceCache {
-public:
+ public:
   // Measures with `font` as it is drawn on `device` (null: the screen).
   AdvanceCache(const QFont& font, QPaintDevice* device);
 
@@ -33,7 +33,7 @@ public:
   // Returns the distance between tab stops.
   float tabStop() const { return tabStop_; }
 
-private:
+ private:
   float measure(char16_t c);
 
   QFontMetricsF metrics_;

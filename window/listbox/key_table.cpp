@@ -14,9 +14,8 @@ bool isPrintable(const QString& text) {
   if (text.isEmpty()) {
     return false;
   }
-  return std::all_of(text.cbegin(), text.cend(), [](QChar c) {
-    return c.category() != QChar::Other_Control && c != QChar(0x7F);
-  });
+  return std::all_of(text.cbegin(), text.cend(),
+                     [](QChar c) { return c.category() != QChar::Other_Control && c != QChar(0x7F); });
 }
 
 }  // namespace

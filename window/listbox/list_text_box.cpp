@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QColor>
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDragLeaveEvent>
@@ -17,6 +18,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFocusEvent>
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QInputMethod>
 #include <QInputMethodEvent>
@@ -26,8 +28,6 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPaintEvent>
-#include <QColor>
-#include <QFontMetricsF>
 #include <QPainter>
 #include <QPalette>
 #include <QRect>
@@ -68,7 +68,9 @@ constexpr int kDragScrollMs = 50;
 // A paste or drop this long (in UTF-16 units) takes long enough to show the wait cursor.
 constexpr qsizetype kLargeInsert = qsizetype{1} << 18;
 
-qsizetype clampTo(qsizetype value, qsizetype low, qsizetype high) { return std::max(low, std::min(value, high)); }
+qsizetype clampTo(qsizetype value, qsizetype low, qsizetype high) {
+  return std::max(low, std::min(value, high));
+}
 
 int toInt(qsizetype value) { return static_cast<int>(std::min<qsizetype>(value, INT_MAX)); }
 
@@ -234,7 +236,9 @@ float ListTextBox::wrapWidth() const {
 
 int ListTextBox::lineHeight() const { return std::max(1, fontMetrics().lineSpacing()); }
 
-int ListTextBox::visibleRows() const { return std::max(1, (viewport()->height() - kTopMargin) / lineHeight()); }
+int ListTextBox::visibleRows() const {
+  return std::max(1, (viewport()->height() - kTopMargin) / lineHeight());
+}
 
 int ListTextBox::topRow() const { return verticalScrollBar()->value(); }
 
@@ -250,7 +254,8 @@ void ListTextBox::layoutRows(bool force) {
   }
   const QScopedValueRollback guard(inLayout_, true);
   // Keep the first row in view showing the same text when the rows change width.
-  const qsizetype topPos = rowsValid_ ? rows_.rowStart(std::min<qsizetype>(topRow(), rows_.rowCount() - 1)) : 0;
+  const qsizetype topPos =
+      rowsValid_ ? rows_.rowStart(std::min<qsizetype>(topRow(), rows_.rowCount() - 1)) : 0;
   if (scrollBarShown_ && verticalScrollBarPolicy() != Qt::ScrollBarAlwaysOn && moreRowsThanFit()) {
     // Decided from the first screenful, so a large text is wrapped once, at the narrower width.
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -466,14 +471,10 @@ qsizetype ListTextBox::motionTarget(listbox::KeyCommand command, bool extend) {
       return !extend && hasSelection() ? std::max(anchor_, caret_) : listbox::nextGrapheme(text_, caret_);
     case KeyCommand::MovePreviousChar:
       return !extend && hasSelection() ? std::min(anchor_, caret_) : listbox::previousGrapheme(text_, caret_);
-    case KeyCommand::MoveNextWord:
-      return listbox::nextWordStart(text_, caret_);
-    case KeyCommand::MovePreviousWord:
-      return listbox::previousWordStart(text_, caret_);
-    case KeyCommand::MoveNextLine:
-      return row + 1 < rows_.rowCount() ? positionInRow(row + 1, goalX_) : n;
-    case KeyCommand::MovePreviousLine:
-      return row > 0 ? positionInRow(row - 1, goalX_) : 0;
+    case KeyCommand::MoveNextWord: return listbox::nextWordStart(text_, caret_);
+    case KeyCommand::MovePreviousWord: return listbox::previousWordStart(text_, caret_);
+    case KeyCommand::MoveNextLine: return row + 1 < rows_.rowCount() ? positionInRow(row + 1, goalX_) : n;
+    case KeyCommand::MovePreviousLine: return row > 0 ? positionInRow(row - 1, goalX_) : 0;
     case KeyCommand::MoveNextPage:
     case KeyCommand::MovePreviousPage: {
       const int page = visibleRows();
@@ -482,63 +483,47 @@ qsizetype ListTextBox::motionTarget(listbox::KeyCommand command, bool extend) {
       verticalScrollBar()->setValue(toInt(std::max<qsizetype>(0, topRow() + step)));
       return toRow == row ? (step > 0 ? n : 0) : positionInRow(toRow, goalX_);
     }
-    case KeyCommand::MoveStartOfLine:
-      return rows_.rowStart(row);
+    case KeyCommand::MoveStartOfLine: return rows_.rowStart(row);
     case KeyCommand::MoveEndOfLine: {
       qsizetype target = rows_.rowEnd(text_, row);
       // A word-wrapped row ends with the space it broke at; End stops before it, on this row.
-      if (row + 1 < rows_.rowCount() && !rows_.endsWithLineBreak(text_, row) && target > rows_.rowStart(row) &&
-          text_.at(target - 1).isSpace()) {
+      if (row + 1 < rows_.rowCount() && !rows_.endsWithLineBreak(text_, row) &&
+          target > rows_.rowStart(row) && text_.at(target - 1).isSpace()) {
         --target;
       }
       return target;
     }
-    case KeyCommand::MoveStartOfDocument:
-      return 0;
-    case KeyCommand::MoveEndOfDocument:
-      return n;
-    default:
-      return caret_;
+    case KeyCommand::MoveStartOfDocument: return 0;
+    case KeyCommand::MoveEndOfDocument: return n;
+    default: return caret_;
   }
 }
 
 void ListTextBox::runKey(const listbox::KeyBinding& binding, const QKeyEvent& event) {
   using listbox::KeyCommand;
   switch (binding.command) {
-    case KeyCommand::SelectAll:
-      selectAll();
-      break;
-    case KeyCommand::Copy:
-      copy();
-      break;
-    case KeyCommand::ContextMenu:
-      showContextMenu(caretMenuPos());
-      break;
-    case KeyCommand::Cut:
-      cut();
-      break;
-    case KeyCommand::Paste:
-      paste();
-      break;
-    case KeyCommand::Undo:
-      undo();
-      break;
-    case KeyCommand::Redo:
-      redo();
-      break;
+    case KeyCommand::SelectAll: selectAll(); break;
+    case KeyCommand::Copy: copy(); break;
+    case KeyCommand::ContextMenu: showContextMenu(caretMenuPos()); break;
+    case KeyCommand::Cut: cut(); break;
+    case KeyCommand::Paste: paste(); break;
+    case KeyCommand::Undo: undo(); break;
+    case KeyCommand::Redo: redo(); break;
     case KeyCommand::DeleteStartOfWord:
-      hasSelection() ? deleteSelection()
-                     : userEdit(listbox::previousWordStart(text_, caret_),
-                                caret_ - listbox::previousWordStart(text_, caret_), QString(), EditKind::Other);
-      break;
-    case KeyCommand::DeleteEndOfWord:
-      hasSelection() ? deleteSelection()
-                     : userEdit(caret_, listbox::nextWordStart(text_, caret_) - caret_, QString(), EditKind::Other);
-      break;
-    case KeyCommand::DeleteNextChar:
       hasSelection()
           ? deleteSelection()
-          : userEdit(caret_, listbox::nextGrapheme(text_, caret_) - caret_, QString(), EditKind::DeleteForward);
+          : userEdit(listbox::previousWordStart(text_, caret_),
+                     caret_ - listbox::previousWordStart(text_, caret_), QString(), EditKind::Other);
+      break;
+    case KeyCommand::DeleteEndOfWord:
+      hasSelection()
+          ? deleteSelection()
+          : userEdit(caret_, listbox::nextWordStart(text_, caret_) - caret_, QString(), EditKind::Other);
+      break;
+    case KeyCommand::DeleteNextChar:
+      hasSelection() ? deleteSelection()
+                     : userEdit(caret_, listbox::nextGrapheme(text_, caret_) - caret_, QString(),
+                                EditKind::DeleteForward);
       break;
     case KeyCommand::DeletePreviousChar: {
       // Backspace takes one code point, so a base letter keeps its accent's neighbour intact.
@@ -546,12 +531,8 @@ void ListTextBox::runKey(const listbox::KeyBinding& binding, const QKeyEvent& ev
       hasSelection() ? deleteSelection() : userEdit(from, caret_ - from, QString(), EditKind::DeleteBack);
       break;
     }
-    case KeyCommand::InsertLineBreak:
-      insertTyped(QStringLiteral("\n"), EditKind::Other);
-      break;
-    case KeyCommand::InsertText:
-      insertTyped(event.text(), EditKind::Typing);
-      break;
+    case KeyCommand::InsertLineBreak: insertTyped(QStringLiteral("\n"), EditKind::Other); break;
+    case KeyCommand::InsertText: insertTyped(event.text(), EditKind::Typing); break;
     default:
       moveCaret(motionTarget(binding.command, binding.extendsSelection), binding.extendsSelection);
       break;
@@ -594,7 +575,8 @@ void ListTextBox::inputMethodEvent(QInputMethodEvent* event) {
     qsizetype from = selectionStart();
     qsizetype length = selectionLength();
     if (!hasSelection() && (event->replacementLength() > 0 || event->replacementStart() != 0)) {
-      from = listbox::snapToCodePoint(text_, clampTo(caret_ + event->replacementStart(), 0, text_.size()), false);
+      from = listbox::snapToCodePoint(text_, clampTo(caret_ + event->replacementStart(), 0, text_.size()),
+                                      false);
       const qsizetype to = clampTo(from + event->replacementLength(), from, text_.size());
       length = listbox::snapToCodePoint(text_, to, true) - from;
     }
@@ -609,7 +591,8 @@ QVariant ListTextBox::inputMethodQuery(Qt::InputMethodQuery query) const {
   const QStringView all(text_);
   qsizetype from = std::max<qsizetype>(0, caret_ - kSurroundingWindow);
   qsizetype to = std::min(text_.size(), caret_ + kSurroundingWindow);
-  if (const qsizetype lineStart = all.sliced(from, caret_ - from).lastIndexOf(QLatin1Char('\n')); lineStart >= 0) {
+  if (const qsizetype lineStart = all.sliced(from, caret_ - from).lastIndexOf(QLatin1Char('\n'));
+      lineStart >= 0) {
     from += lineStart + 1;
   }
   if (const qsizetype lineEnd = all.sliced(caret_, to - caret_).indexOf(QLatin1Char('\n')); lineEnd >= 0) {
@@ -618,30 +601,22 @@ QVariant ListTextBox::inputMethodQuery(Qt::InputMethodQuery query) const {
   from = listbox::snapToCodePoint(text_, from, true);
   to = listbox::snapToCodePoint(text_, to, false);
   switch (query) {
-    case Qt::ImEnabled:
-      return !readOnly_;
-    case Qt::ImReadOnly:
-      return readOnly_;
+    case Qt::ImEnabled: return !readOnly_;
+    case Qt::ImReadOnly: return readOnly_;
     case Qt::ImCursorRectangle:
     case Qt::ImAnchorRectangle:
       return rowsValid_ ? QVariant(caretRect().translated(viewport()->pos())) : QVariant(QRect());
-    case Qt::ImFont:
-      return font();
-    case Qt::ImCursorPosition:
-      return toInt(caret_ - from);
-    case Qt::ImAnchorPosition:
-      return toInt(clampTo(anchor_, from, to) - from);
-    case Qt::ImSurroundingText:
-      return all.sliced(from, to - from).toString();
+    case Qt::ImFont: return font();
+    case Qt::ImCursorPosition: return toInt(caret_ - from);
+    case Qt::ImAnchorPosition: return toInt(clampTo(anchor_, from, to) - from);
+    case Qt::ImSurroundingText: return all.sliced(from, to - from).toString();
     case Qt::ImCurrentSelection: {
       const qsizetype start = clampTo(selectionStart(), from, to);
       const qsizetype end = clampTo(selectionStart() + selectionLength(), from, to);
       return all.sliced(start, end - start).toString();
     }
-    case Qt::ImHints:
-      return static_cast<int>(Qt::ImhMultiLine);
-    default:
-      return QAbstractScrollArea::inputMethodQuery(query);
+    case Qt::ImHints: return static_cast<int>(Qt::ImhMultiLine);
+    default: return QAbstractScrollArea::inputMethodQuery(query);
   }
 }
 
@@ -649,7 +624,8 @@ QVariant ListTextBox::inputMethodQuery(Qt::InputMethodQuery query) const {
 // Mouse, focus, menu
 
 void ListTextBox::mousePressEvent(QMouseEvent* event) {
-  if (event->button() == Qt::MiddleButton && !readOnly_ && QGuiApplication::clipboard()->supportsSelection()) {
+  if (event->button() == Qt::MiddleButton && !readOnly_ &&
+      QGuiApplication::clipboard()->supportsSelection()) {
     // X11 habit: the middle button pastes the most recent selection where it is clicked.
     const QString text = withLineFeeds(QGuiApplication::clipboard()->text(QClipboard::Selection));
     if (!text.isEmpty()) {
@@ -666,7 +642,8 @@ void ListTextBox::mousePressEvent(QMouseEvent* event) {
   const QPoint at = event->position().toPoint();
   const qsizetype pos = positionAt(at);
   goalX_ = -1.0;
-  if (tripleClickTimer_.isActive() && (at - tripleClickPos_).manhattanLength() < QApplication::startDragDistance()) {
+  if (tripleClickTimer_.isActive() &&
+      (at - tripleClickPos_).manhattanLength() < QApplication::startDragDistance()) {
     // The third click of a quick series selects the whole line, its line break included.
     tripleClickTimer_.stop();
     const listbox::TextRange line = listbox::lineAt(text_, pos);
@@ -748,16 +725,23 @@ std::unique_ptr<QMenu> ListTextBox::createContextMenu() {
   const bool editable = !readOnly_;
   const QMimeData* clip = QGuiApplication::clipboard()->mimeData();
   const bool canPaste = clip != nullptr && clip->hasText() && !clip->text().isEmpty();
-  add(tr("&Undo"), QKeySequence::Undo, editable && history_.canUndo(), [this] { undo(); }, "edit-undo");
-  add(tr("&Redo"), QKeySequence::Redo, editable && history_.canRedo(), [this] { redo(); }, "edit-redo");
+  add(
+      tr("&Undo"), QKeySequence::Undo, editable && history_.canUndo(), [this] { undo(); }, "edit-undo");
+  add(
+      tr("&Redo"), QKeySequence::Redo, editable && history_.canRedo(), [this] { redo(); }, "edit-redo");
   menu->addSeparator();
-  add(tr("Cu&t"), QKeySequence::Cut, editable && hasSelection(), [this] { cut(); }, "edit-cut");
-  add(tr("&Copy"), QKeySequence::Copy, hasSelection(), [this] { copy(); }, "edit-copy");
-  add(tr("&Paste"), QKeySequence::Paste, editable && canPaste, [this] { paste(); }, "edit-paste");
-  add(tr("Delete"), QKeySequence::UnknownKey, editable && hasSelection(), [this] { deleteSelection(); },
+  add(
+      tr("Cu&t"), QKeySequence::Cut, editable && hasSelection(), [this] { cut(); }, "edit-cut");
+  add(
+      tr("&Copy"), QKeySequence::Copy, hasSelection(), [this] { copy(); }, "edit-copy");
+  add(
+      tr("&Paste"), QKeySequence::Paste, editable && canPaste, [this] { paste(); }, "edit-paste");
+  add(
+      tr("Delete"), QKeySequence::UnknownKey, editable && hasSelection(), [this] { deleteSelection(); },
       "edit-delete");
   menu->addSeparator();
-  add(tr("Select All"), QKeySequence::SelectAll, !text_.isEmpty() && selectionLength() < text_.size(),
+  add(
+      tr("Select All"), QKeySequence::SelectAll, !text_.isEmpty() && selectionLength() < text_.size(),
       [this] { selectAll(); }, "select-all");
   return menu;
 }
@@ -810,7 +794,8 @@ std::optional<QString> readTextFile(const QString& path, QString& why) {
     return std::nullopt;
   }
   if (file.size() > kMaxDroppedFileBytes) {
-    why = ListTextBox::tr("The file \u201c%1\u201d is too large to insert, so nothing was inserted.").arg(name);
+    why =
+        ListTextBox::tr("The file \u201c%1\u201d is too large to insert, so nothing was inserted.").arg(name);
     return std::nullopt;
   }
   const QByteArray bytes = file.readAll();
@@ -961,8 +946,8 @@ void ListTextBox::paintEvent(QPaintEvent* event) {
   }
 }
 
-void ListTextBox::drawWhitespaceMarks(QPainter& painter, const QTextLayout& layout, qsizetype row, QPointF origin,
-                                      qsizetype selStart, qsizetype selEnd) {
+void ListTextBox::drawWhitespaceMarks(QPainter& painter, const QTextLayout& layout, qsizetype row,
+                                      QPointF origin, qsizetype selStart, qsizetype selEnd) {
   const qsizetype start = rows_.rowStart(row);
   const qsizetype end = rows_.rowEnd(text_, row);
   const QTextLine line = layout.lineAt(0);

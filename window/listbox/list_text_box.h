@@ -47,7 +47,7 @@ class AdvanceCache;
 class ListTextBox : public QAbstractScrollArea {
   Q_OBJECT
 
-public:
+ public:
   // Creates an empty, editable box.
   explicit ListTextBox(QWidget* parent = nullptr);
   ~ListTextBox() override;
@@ -100,7 +100,7 @@ public:
   // Scrolls the least that brings the row showing `pos` into view.
   void scrollToPosition(qsizetype pos);
 
-public slots:
+ public slots:
   // Selects the whole text.
   void selectAll();
   // Puts the selected text on the clipboard.
@@ -114,14 +114,14 @@ public slots:
   // Makes the last undone edit again, unless read-only.
   void redo();
 
-signals:
+ signals:
   // Emitted after every change of the text, by the user or the program.
   void textChanged();
   // Emitted when a drop is refused for a reason the user should be told (a file that is not
   // UTF-8 text or cannot be read); `message` says which file and why. Nothing was inserted.
   void dropRefused(const QString& message);
 
-protected:
+ protected:
   bool event(QEvent* event) override;
   void changeEvent(QEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
@@ -142,7 +142,7 @@ protected:
   void scrollContentsBy(int dx, int dy) override;
   void timerEvent(QTimerEvent* event) override;
 
-private:
+ private:
   // Layout.
   void ensureLayout();
   void layoutRows(bool force);

@@ -28,7 +28,7 @@ int toInt(qsizetype value) { return static_cast<int>(std::clamp<qsizetype>(value
 // A stretch of text seen as a whole text: Qt's own boundary search (characters, words, sentences,
 // paragraphs) runs over it, and the results are moved back to the box's offsets.
 class TextExcerpt final : public QAccessibleTextInterface {
-public:
+ public:
   explicit TextExcerpt(QString text) : text_(std::move(text)) {}
 
   void selection(int /*selectionIndex*/, int* startOffset, int* endOffset) const override {
@@ -41,7 +41,9 @@ public:
   void setSelection(int /*selectionIndex*/, int /*startOffset*/, int /*endOffset*/) override {}
   int cursorPosition() const override { return 0; }
   void setCursorPosition(int /*position*/) override {}
-  QString text(int startOffset, int endOffset) const override { return text_.mid(startOffset, endOffset - startOffset); }
+  QString text(int startOffset, int endOffset) const override {
+    return text_.mid(startOffset, endOffset - startOffset);
+  }
   int characterCount() const override { return toInt(text_.size()); }
   QRect characterRect(int /*offset*/) const override { return {}; }
   int offsetAtPoint(const QPoint& /*point*/) const override { return -1; }
@@ -52,7 +54,7 @@ public:
     return {};
   }
 
-private:
+ private:
   QString text_;
 };
 
@@ -87,7 +89,7 @@ std::pair<qsizetype, qsizetype> excerptAround(QStringView text, qsizetype offset
 class ListTextBoxAccessible final : public QAccessibleWidget,
                                     public QAccessibleTextInterface,
                                     public QAccessibleEditableTextInterface {
-public:
+ public:
   explicit ListTextBoxAccessible(ListTextBox* box) : QAccessibleWidget(box, QAccessible::EditableText) {}
 
   void* interface_cast(QAccessible::InterfaceType type) override {
@@ -191,7 +193,7 @@ public:
     box()->replaceRange(startOffset, std::max<qsizetype>(0, qsizetype{endOffset} - startOffset), text);
   }
 
-private:
+ private:
   ListTextBox* box() const { return static_cast<ListTextBox*>(widget()); }
 
   QString textNear(Side side, int offsetIn, QAccessible::TextBoundaryType type, int* startOffset,
@@ -225,15 +227,9 @@ private:
     const int at = toInt(offset - from);
     QString found;
     switch (side) {
-      case Side::Before:
-        found = excerpt.textBeforeOffset(at, type, startOffset, endOffset);
-        break;
-      case Side::At:
-        found = excerpt.textAtOffset(at, type, startOffset, endOffset);
-        break;
-      case Side::After:
-        found = excerpt.textAfterOffset(at, type, startOffset, endOffset);
-        break;
+      case Side::Before: found = excerpt.textBeforeOffset(at, type, startOffset, endOffset); break;
+      case Side::At: found = excerpt.textAtOffset(at, type, startOffset, endOffset); break;
+      case Side::After: found = excerpt.textAfterOffset(at, type, startOffset, endOffset); break;
     }
     if (*startOffset >= 0) {
       *startOffset += toInt(from);
@@ -313,17 +309,20 @@ void notifyTextReplaced(QWidget* box, qsizetype pos, const QString& removed, con
   }
 }
 
-void notifyCaretMoved(QWidget* box, qsizetype oldAnchor, qsizetype oldCaret, qsizetype anchor, qsizetype caret) {
+void notifyCaretMoved(QWidget* box, qsizetype oldAnchor, qsizetype oldCaret, qsizetype anchor,
+                      qsizetype caret) {
   if (!accessibilityListening()) {
     return;
   }
   // Where nothing is selected the selection is empty wherever the caret is.
   const auto range = [](qsizetype a, qsizetype b) {
-    return a == b ? std::pair<qsizetype, qsizetype>{0, 0} : std::pair<qsizetype, qsizetype>{std::min(a, b), std::max(a, b)};
+    return a == b ? std::pair<qsizetype, qsizetype>{0, 0}
+                  : std::pair<qsizetype, qsizetype>{std::min(a, b), std::max(a, b)};
   };
   if (range(oldAnchor, oldCaret) != range(anchor, caret)) {
     const auto [start, end] = range(anchor, caret);
-    QAccessibleTextSelectionEvent event(box, anchor == caret ? -1 : toInt(start), anchor == caret ? -1 : toInt(end));
+    QAccessibleTextSelectionEvent event(box, anchor == caret ? -1 : toInt(start),
+                                        anchor == caret ? -1 : toInt(end));
     event.setCursorPosition(toInt(caret));
     send(&event);
   }

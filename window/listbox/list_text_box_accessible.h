@@ -22,7 +22,8 @@ void notifyTextReplaced(QWidget* box, qsizetype pos, const QString& removed, con
 
 // Tells assistive technology that the caret or the selection of `box` moved from the old anchor
 // and caret to the new ones.
-void notifyCaretMoved(QWidget* box, qsizetype oldAnchor, qsizetype oldCaret, qsizetype anchor, qsizetype caret);
+void notifyCaretMoved(QWidget* box, qsizetype oldAnchor, qsizetype oldCaret, qsizetype anchor,
+                      qsizetype caret);
 
 // Tells assistive technology that `box` now refuses or allows editing.
 void notifyReadOnlyChanged(QWidget* box);

@@ -90,7 +90,8 @@ void RowIndex::update(const QString& text, qsizetype pos, qsizetype removed, qsi
       // Past the change, a row starting where an old row started wraps the same text the same way
       // from there on: the old rows can be kept.
       const qsizetype old = next - delta;
-      const auto found = std::lower_bound(starts_.begin() + static_cast<std::ptrdiff_t>(first), starts_.end(), old);
+      const auto found =
+          std::lower_bound(starts_.begin() + static_cast<std::ptrdiff_t>(first), starts_.end(), old);
       if (found != starts_.end() && *found == old) {
         resume = static_cast<std::size_t>(found - starts_.begin());
         break;
@@ -104,7 +105,7 @@ void RowIndex::update(const QString& text, qsizetype pos, qsizetype removed, qsi
     std::copy(fresh.begin(), fresh.end(), starts_.begin() + static_cast<std::ptrdiff_t>(first));
   } else {
     starts_.erase(starts_.begin() + static_cast<std::ptrdiff_t>(first),
-                   starts_.begin() + static_cast<std::ptrdiff_t>(resume));
+                  starts_.begin() + static_cast<std::ptrdiff_t>(resume));
     starts_.insert(starts_.begin() + static_cast<std::ptrdiff_t>(first), fresh.begin(), fresh.end());
   }
   if (delta != 0) {

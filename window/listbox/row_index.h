@@ -15,7 +15,7 @@ class AdvanceCache;
 // Rows break after spaces where possible, else between characters, never inside a surrogate pair
 // or before a combining mark.
 class RowIndex {
-public:
+ public:
   // Wraps all of `text` at `width` pixels.
   void rebuild(const QString& text, float width, AdvanceCache& advances);
 
@@ -43,7 +43,7 @@ public:
   // the end of the text.
   static qsizetype nextRowStart(const QString& text, qsizetype start, float width, AdvanceCache& advances);
 
-private:
+ private:
   std::vector<qsizetype> starts_{0};
 };
 

@@ -38,8 +38,7 @@ bool UndoHistory::mergeIntoLast(const UndoStep& step) {
         return true;
       }
       return false;
-    case EditKind::Other:
-      break;
+    case EditKind::Other: break;
   }
   return false;
 }

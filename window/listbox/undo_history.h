@@ -25,7 +25,7 @@ struct UndoStep {
 // The undo and redo lists of a text box. Typing and runs of Backspace or Delete merge into one
 // step while the run stays open; any caret move, undo or other edit closes it.
 class UndoHistory {
-public:
+ public:
   // Records an edit just made and drops the redo list; merges it into the last step when the run
   // is open, both are of the same mergeable kind and the edit continues where the last one ended.
   void record(UndoStep step);
@@ -48,7 +48,7 @@ public:
   // Forgets every step.
   void clear();
 
-private:
+ private:
   bool mergeIntoLast(const UndoStep& step);
 
   std::vector<UndoStep> undo_;

@@ -8,7 +8,7 @@ namespace ordwell::listbox {
 // Shows the wait cursor over the whole application while it lives, so a long sort or paste that
 // holds the event loop is seen to be working; restores the previous cursor when it ends.
 class WaitCursor {
-public:
+ public:
   // Shows the wait cursor, or does nothing when `show` is false.
   explicit WaitCursor(bool show = true) : shown_(show) {
     if (shown_) {
@@ -23,7 +23,7 @@ public:
   WaitCursor(const WaitCursor&) = delete;
   WaitCursor& operator=(const WaitCursor&) = delete;
 
-private:
+ private:
   bool shown_;
 };
 

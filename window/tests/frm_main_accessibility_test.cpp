@@ -5,8 +5,8 @@
 #include <memory>
 
 #include "window/frm_main.h"
-#include "window/window_services.h"
 #include "window/tests/window_test_support.h"
+#include "window/window_services.h"
 
 using ordwell::FrmMain;
 using ordwell::testing::Control;
@@ -32,8 +32,7 @@ class FrmMainAccessibilityTest : public QObject {
 void FrmMainAccessibilityTest::init() {
   appDir_ = std::make_unique<QTemporaryDir>();
   QVERIFY(appDir_->isValid());
-  form_ = std::make_unique<FrmMain>(
-      ordwell::services::AppFacts::WithPath(appDir_->path().toStdU16String()));
+  form_ = std::make_unique<FrmMain>(ordwell::services::AppFacts::WithPath(appDir_->path().toStdU16String()));
 }
 
 void FrmMainAccessibilityTest::everyControlHasItsRoleAndName_data() {
@@ -75,12 +74,17 @@ void FrmMainAccessibilityTest::everyBoxReadsItsTextThroughTheTextInterface_data(
   QTest::addColumn<QString>("control");
   QTest::addColumn<QString>("text");
   QTest::addColumn<bool>("editable");
-  QTest::newRow("input list") << "txtListIn" << "pear\nApple\nbanana" << true;
-  QTest::newRow("output list") << "txtListOut" << "Apple\nbanana\npear" << false;
-  QTest::newRow("input separator") << "txtDelimiterIn" << " | " << true;
-  QTest::newRow("output separator") << "txtDelimiterOut" << ";" << true;
+  QTest::newRow("input list") << "txtListIn"
+                              << "pear\nApple\nbanana" << true;
+  QTest::newRow("output list") << "txtListOut"
+                               << "Apple\nbanana\npear" << false;
+  QTest::newRow("input separator") << "txtDelimiterIn"
+                                   << " | " << true;
+  QTest::newRow("output separator") << "txtDelimiterOut"
+                                    << ";" << true;
   // The separator boxes draw marks for spaces, tabs and line breaks; the text read stays as typed.
-  QTest::newRow("separator of whitespace") << "txtDelimiterOut" << " \t\n " << true;
+  QTest::newRow("separator of whitespace") << "txtDelimiterOut"
+                                           << " \t\n " << true;
 }
 
 void FrmMainAccessibilityTest::everyBoxReadsItsTextThroughTheTextInterface() {

@@ -3,8 +3,8 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QMimeData>
-#include <QScrollBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
@@ -14,11 +14,11 @@
 #include <string>
 #include <vector>
 
-#include "window/frm_main.h"
 #include "prefs/mod_standard.h"
 #include "sorting/sort_list.h"
-#include "window/window_services.h"
+#include "window/frm_main.h"
 #include "window/tests/window_test_support.h"
+#include "window/window_services.h"
 
 using ordwell::FrmMain;
 using ordwell::services::MsgBoxRecord;
@@ -70,8 +70,7 @@ class FrmMainBehaviourTest : public QObject {
 
  private:
   std::unique_ptr<FrmMain> NewForm() const {
-    return std::make_unique<FrmMain>(
-        ordwell::services::AppFacts::WithPath(appDir_->path().toStdU16String()));
+    return std::make_unique<FrmMain>(ordwell::services::AppFacts::WithPath(appDir_->path().toStdU16String()));
   }
 
   std::unique_ptr<QTemporaryDir> appDir_;
@@ -104,8 +103,7 @@ void FrmMainBehaviourTest::unloadWritesExactlyTheThreeSettings() {
   auto form = NewForm();
   form->show();
   QVERIFY(form->close());
-  const QStringList expected = {"[Prefs]", "DelimiterIn=,lsSpc", "DelimiterOut=,lsSpc",
-                                "OptionsOpen=False"};
+  const QStringList expected = {"[Prefs]", "DelimiterIn=,lsSpc", "DelimiterOut=,lsSpc", "OptionsOpen=False"};
   QCOMPARE(PrefsLines(appDir_->path()), expected);
 }
 
@@ -121,8 +119,7 @@ void FrmMainBehaviourTest::settingsSurviveTwoWindowLifetimes() {
     QVERIFY(form->close());
   }
   QCOMPARE(PrefsLines(appDir_->path()),
-           QStringList({"[Prefs]", "DelimiterIn=lsCrLf", "DelimiterOut=lsSpc|lsSpc",
-                        "OptionsOpen=True"}));
+           QStringList({"[Prefs]", "DelimiterIn=lsCrLf", "DelimiterOut=lsSpc|lsSpc", "OptionsOpen=True"}));
   {
     auto form = NewForm();
     QCOMPARE(Control<QPushButton>(*form, "cmdOptions")->text(), QString("Options <<"));
@@ -153,7 +150,7 @@ void FrmMainBehaviourTest::optionsButtonTogglesThePanelHeightAndCaption() {
     const bool open = click % 2 == 1;
     QCOMPARE(options->text(), QString(open ? "Options <<" : "Options >>"));
     QCOMPARE(form->size(), QSize(500, open ? 400 : 308));
-    QCOMPARE(form->rect().contains(frame), open);  // the whole frame, bottom edge included
+    QCOMPARE(form->rect().contains(frame), open);               // the whole frame, bottom edge included
     QCOMPARE(Control(*form, "fraOptions")->geometry(), frame);  // nothing else moves
     QCOMPARE(Control(*form, "cmdGo")->geometry(), sortButton);
   }
@@ -203,10 +200,18 @@ void FrmMainBehaviourTest::sortWritesTheSortedListIntoTheOutputBox_data() {
   QTest::addColumn<QString>("separatorIn");
   QTest::addColumn<QString>("separatorOut");
   QTest::addColumn<QString>("sorted");
-  QTest::newRow("comma list") << "pear, Apple, banana" << ", " << ", " << "Apple, banana, pear";
-  QTest::newRow("lines to commas") << "cherry\napple\nBanana" << "\n" << ", "
+  QTest::newRow("comma list") << "pear, Apple, banana"
+                              << ", "
+                              << ", "
+                              << "Apple, banana, pear";
+  QTest::newRow("lines to commas") << "cherry\napple\nBanana"
+                                   << "\n"
+                                   << ", "
                                    << "apple, Banana, cherry";
-  QTest::newRow("lines to lines, trailing break") << "b\na\n" << "\n" << "\n" << "\na\nb";
+  QTest::newRow("lines to lines, trailing break") << "b\na\n"
+                                                  << "\n"
+                                                  << "\n"
+                                                  << "\na\nb";
 }
 
 void FrmMainBehaviourTest::sortWritesTheSortedListIntoTheOutputBox() {

@@ -62,8 +62,7 @@ class FrmMainLayoutTest : public QObject {
 void FrmMainLayoutTest::init() {
   appDir_ = std::make_unique<QTemporaryDir>();
   QVERIFY(appDir_->isValid());
-  form_ = std::make_unique<FrmMain>(
-      ordwell::services::AppFacts::WithPath(appDir_->path().toStdU16String()));
+  form_ = std::make_unique<FrmMain>(ordwell::services::AppFacts::WithPath(appDir_->path().toStdU16String()));
 }
 
 void FrmMainLayoutTest::cleanup() {
@@ -94,11 +93,9 @@ void FrmMainLayoutTest::everyControlSitsWhereTheTablePutsIt_data() {
   QTest::newRow("fraOptions") << "fraOptions" << -1 << Px(150, 4665, 7215, 1170) << window;
   QTest::newRow("picOptions") << "picOptions" << -1 << Px(30, 210, 7140, 915) << "fraOptions";
   QTest::newRow("lblCaption(0)") << "lblCaption" << 0 << Px(150, 60, 750, 390) << "picOptions";
-  QTest::newRow("txtDelimiterIn") << "txtDelimiterIn" << -1 << Px(960, 60, 1170, 690)
-                                  << "picOptions";
+  QTest::newRow("txtDelimiterIn") << "txtDelimiterIn" << -1 << Px(960, 60, 1170, 690) << "picOptions";
   QTest::newRow("lblCaption(1)") << "lblCaption" << 1 << Px(2355, 60, 750, 390) << "picOptions";
-  QTest::newRow("txtDelimiterOut") << "txtDelimiterOut" << -1 << Px(3165, 60, 1170, 690)
-                                   << "picOptions";
+  QTest::newRow("txtDelimiterOut") << "txtDelimiterOut" << -1 << Px(3165, 60, 1170, 690) << "picOptions";
 }
 
 void FrmMainLayoutTest::everyControlSitsWhereTheTablePutsIt() {
@@ -106,15 +103,13 @@ void FrmMainLayoutTest::everyControlSitsWhereTheTablePutsIt() {
   QFETCH(int, index);
   QFETCH(QRect, rect);
   QFETCH(QString, container);
-  const QWidget* control = index >= 0 ? Caption(*form_, index)
-                                      : Control(*form_, name.toLatin1().constData());
+  const QWidget* control = index >= 0 ? Caption(*form_, index) : Control(*form_, name.toLatin1().constData());
   QCOMPARE(control->geometry(), rect);
   QCOMPARE(control->parentWidget()->objectName(), container);
 }
 
 void FrmMainLayoutTest::captionsAreExactAndDefineNoAccessKey() {
-  const QStringList expected = {"Input Seperator:", "Output Seperator:", "Input List:",
-                                "Output List:"};
+  const QStringList expected = {"Input Seperator:", "Output Seperator:", "Input List:", "Output List:"};
   for (int i = 0; i < 4; ++i) {
     QCOMPARE(Caption(*form_, i)->text(), expected[i]);
     // Each caption names its box through its buddy; with no '&' it still defines no access key.
@@ -159,7 +154,7 @@ void FrmMainLayoutTest::focusStartsInTheInputListAndTabWrapsBothWays() {
   form_->show();
   QVERIFY(QTest::qWaitForWindowActive(form_.get()));
   QCOMPARE(QApplication::focusWidget()->objectName(), QString("txtListIn"));
-  const QStringList order = {"txtListOut", "cmdOptions",      "cmdAbout",  "cmdGo",
+  const QStringList order = {"txtListOut",     "cmdOptions",      "cmdAbout", "cmdGo",
                              "txtDelimiterIn", "txtDelimiterOut", "txtListIn"};
   for (const QString& next : order) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -177,10 +172,18 @@ void FrmMainLayoutTest::enterAndTabInEachBox_data() {
   QTest::addColumn<QString>("name");
   QTest::addColumn<QString>("afterEnter");
   QTest::addColumn<QString>("next");
-  QTest::newRow("txtListIn") << "txtListIn" << "\n" << "txtListOut";
-  QTest::newRow("txtListOut (read-only)") << "txtListOut" << "" << "cmdOptions";
-  QTest::newRow("txtDelimiterIn") << "txtDelimiterIn" << ", \n" << "txtDelimiterOut";
-  QTest::newRow("txtDelimiterOut") << "txtDelimiterOut" << ", \n" << "txtListIn";
+  QTest::newRow("txtListIn") << "txtListIn"
+                             << "\n"
+                             << "txtListOut";
+  QTest::newRow("txtListOut (read-only)") << "txtListOut"
+                                          << ""
+                                          << "cmdOptions";
+  QTest::newRow("txtDelimiterIn") << "txtDelimiterIn"
+                                  << ", \n"
+                                  << "txtDelimiterOut";
+  QTest::newRow("txtDelimiterOut") << "txtDelimiterOut"
+                                   << ", \n"
+                                   << "txtListIn";
 }
 
 void FrmMainLayoutTest::enterAndTabInEachBox() {

@@ -10,8 +10,8 @@
 
 #include "window/frm_main.h"
 #include "window/listbox/list_text_box.h"
-#include "window/window_services.h"
 #include "window/tests/window_test_support.h"
+#include "window/window_services.h"
 
 using ordwell::FrmMain;
 using ordwell::ListTextBox;
@@ -63,8 +63,7 @@ void FrmMainResponsivenessTest::init() {
   cursorAtMessage_.clear();
   ordwell::services::SetMsgBoxHook(
       [this](const MsgBoxRecord&) { cursorAtMessage_.push_back(OverrideShape()); });
-  form_ = std::make_unique<FrmMain>(
-      ordwell::services::AppFacts::WithPath(appDir_->path().toStdU16String()));
+  form_ = std::make_unique<FrmMain>(ordwell::services::AppFacts::WithPath(appDir_->path().toStdU16String()));
 }
 
 void FrmMainResponsivenessTest::cleanup() {

@@ -204,8 +204,8 @@ void SettingsLocationTest::failedSavePrintsOneLineNamingTheFileAndTheReason() {
     FrmMain form(AppFacts::WithPath(notAFolder));
     printed = CaptureStderr(PathOf(*root_) / "stderr.txt", [&] { form.close(); });
   }
-  QCOMPARE(printed, "ordwell: could not save the settings to " + (notAFolder / "Prefs.ini").native() +
-                        ": " + std::generic_category().message(ENOTDIR) + "\n");
+  QCOMPARE(printed, "ordwell: could not save the settings to " + (notAFolder / "Prefs.ini").native() + ": " +
+                        std::generic_category().message(ENOTDIR) + "\n");
   QCOMPARE(ReadFile(notAFolder), std::string("x"));
 }
 

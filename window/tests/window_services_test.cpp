@@ -37,14 +37,12 @@ void WindowServicesTest::textBoxTurnsLineBreaksIntoCrLfBothWays_data() {
   QTest::addColumn<std::u16string>("given");
   QTest::addColumn<QString>("widget");
   QTest::addColumn<std::u16string>("readBack");
-  QTest::newRow("several CR LF lines") << std::u16string(u"a\r\nbb\r\n\r\nc\r\n")
-                                       << QString("a\nbb\n\nc\n")
+  QTest::newRow("several CR LF lines") << std::u16string(u"a\r\nbb\r\n\r\nc\r\n") << QString("a\nbb\n\nc\n")
                                        << std::u16string(u"a\r\nbb\r\n\r\nc\r\n");
   QTest::newRow("lone LF and lone CR become breaks")
       << std::u16string(u"a\nb\rc\r\r\nd") << QString("a\nb\nc\n\nd")
       << std::u16string(u"a\r\nb\r\nc\r\n\r\nd");
-  QTest::newRow("only a break") << std::u16string(u"\r\n") << QString("\n")
-                                << std::u16string(u"\r\n");
+  QTest::newRow("only a break") << std::u16string(u"\r\n") << QString("\n") << std::u16string(u"\r\n");
   QTest::newRow("empty") << std::u16string() << QString() << std::u16string();
 }
 
@@ -66,23 +64,20 @@ void WindowServicesTest::selectionInCrLfUnitsLandsOnTheRightCharacters_data() {
   QTest::addColumn<qsizetype>("readStart");
   QTest::addColumn<qsizetype>("readLength");
   // The text is "ab" CR LF "cd" CR LF CR LF "ef": CR LF offsets 0..11, widget positions 0..8.
-  QTest::newRow("inside the first line") << qsizetype(1) << qsizetype(1) << "b" << qsizetype(1)
-                                         << qsizetype(1);
-  QTest::newRow("second line") << qsizetype(4) << qsizetype(2) << "cd" << qsizetype(4)
-                               << qsizetype(2);
-  QTest::newRow("across a break") << qsizetype(1) << qsizetype(4) << QString("b\u2029c")
-                                  << qsizetype(1) << qsizetype(4);
-  QTest::newRow("the empty line's break") << qsizetype(8) << qsizetype(2) << QString("\u2029")
-                                          << qsizetype(8) << qsizetype(2);
-  QTest::newRow("last line") << qsizetype(10) << qsizetype(2) << "ef" << qsizetype(10)
-                             << qsizetype(2);
-  QTest::newRow("end between CR and LF takes the break") << qsizetype(5) << qsizetype(2)
-                                                         << QString("d\u2029") << qsizetype(5)
-                                                         << qsizetype(3);
+  QTest::newRow("inside the first line")
+      << qsizetype(1) << qsizetype(1) << "b" << qsizetype(1) << qsizetype(1);
+  QTest::newRow("second line") << qsizetype(4) << qsizetype(2) << "cd" << qsizetype(4) << qsizetype(2);
+  QTest::newRow("across a break") << qsizetype(1) << qsizetype(4) << QString("b\u2029c") << qsizetype(1)
+                                  << qsizetype(4);
+  QTest::newRow("the empty line's break")
+      << qsizetype(8) << qsizetype(2) << QString("\u2029") << qsizetype(8) << qsizetype(2);
+  QTest::newRow("last line") << qsizetype(10) << qsizetype(2) << "ef" << qsizetype(10) << qsizetype(2);
+  QTest::newRow("end between CR and LF takes the break")
+      << qsizetype(5) << qsizetype(2) << QString("d\u2029") << qsizetype(5) << qsizetype(3);
   QTest::newRow("start between CR and LF starts before it")
       << qsizetype(3) << qsizetype(2) << QString("\u2029") << qsizetype(2) << qsizetype(2);
-  QTest::newRow("past the end is clamped") << qsizetype(10) << qsizetype(50) << "ef"
-                                           << qsizetype(10) << qsizetype(2);
+  QTest::newRow("past the end is clamped")
+      << qsizetype(10) << qsizetype(50) << "ef" << qsizetype(10) << qsizetype(2);
 }
 
 void WindowServicesTest::selectionInCrLfUnitsLandsOnTheRightCharacters() {
@@ -159,17 +154,15 @@ void WindowServicesTest::keyDownDeliversKeyCodeAndShiftThenTheBoxHandlesTheKey_d
   QTest::addColumn<int>("shift");
   QTest::addColumn<QString>("typed");  // the box's text afterwards
   QTest::newRow("a") << int(Qt::Key_A) << Qt::KeyboardModifiers() << 65 << 0 << "a";
-  QTest::newRow("shift+a") << int(Qt::Key_A) << Qt::KeyboardModifiers(Qt::ShiftModifier) << 65
-                           << 1 << QString();
-  QTest::newRow("ctrl+a") << int(Qt::Key_A) << Qt::KeyboardModifiers(Qt::ControlModifier) << 65
-                          << 2 << "";
-  QTest::newRow("ctrl+shift+alt+z")
-      << int(Qt::Key_Z)
-      << Qt::KeyboardModifiers(Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier) << 90
-      << 7 << QString();
-  QTest::newRow("meta+a counts as plain a") << int(Qt::Key_A)
-                                            << Qt::KeyboardModifiers(Qt::MetaModifier) << 65 << 0
-                                            << QString();
+  QTest::newRow("shift+a") << int(Qt::Key_A) << Qt::KeyboardModifiers(Qt::ShiftModifier) << 65 << 1
+                           << QString();
+  QTest::newRow("ctrl+a") << int(Qt::Key_A) << Qt::KeyboardModifiers(Qt::ControlModifier) << 65 << 2 << "";
+  QTest::newRow("ctrl+shift+alt+z") << int(Qt::Key_Z)
+                                    << Qt::KeyboardModifiers(Qt::ControlModifier | Qt::ShiftModifier |
+                                                             Qt::AltModifier)
+                                    << 90 << 7 << QString();
+  QTest::newRow("meta+a counts as plain a")
+      << int(Qt::Key_A) << Qt::KeyboardModifiers(Qt::MetaModifier) << 65 << 0 << QString();
   QTest::newRow("7") << int(Qt::Key_7) << Qt::KeyboardModifiers() << 55 << 0 << "7";
   QTest::newRow("return") << int(Qt::Key_Return) << Qt::KeyboardModifiers() << 13 << 0 << "\n";
   QTest::newRow("f2") << int(Qt::Key_F2) << Qt::KeyboardModifiers() << 113 << 0 << "";

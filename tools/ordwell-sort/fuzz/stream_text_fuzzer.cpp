@@ -41,13 +41,20 @@ Decoded ReferenceDecode(std::string_view bytes) {
     std::size_t length = 0;
     unsigned char low = 0x80;
     unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) length = 2;
-    else if (lead == 0xE0) length = 3, low = 0xA0;
-    else if (lead == 0xED) length = 3, high = 0x9F;
-    else if (lead >= 0xE1 && lead <= 0xEF) length = 3;
-    else if (lead == 0xF0) length = 4, low = 0x90;
-    else if (lead == 0xF4) length = 4, high = 0x8F;
-    else if (lead >= 0xF1 && lead <= 0xF3) length = 4;
+    if (lead >= 0xC2 && lead <= 0xDF)
+      length = 2;
+    else if (lead == 0xE0)
+      length = 3, low = 0xA0;
+    else if (lead == 0xED)
+      length = 3, high = 0x9F;
+    else if (lead >= 0xE1 && lead <= 0xEF)
+      length = 3;
+    else if (lead == 0xF0)
+      length = 4, low = 0x90;
+    else if (lead == 0xF4)
+      length = 4, high = 0x8F;
+    else if (lead >= 0xF1 && lead <= 0xF3)
+      length = 4;
     bool wellFormed = length != 0 && i + length <= bytes.size();
     for (std::size_t k = 1; wellFormed && k < length; ++k) {
       const auto byte = static_cast<unsigned char>(bytes[i + k]);
@@ -58,7 +65,8 @@ Decoded ReferenceDecode(std::string_view bytes) {
       return out;
     }
     char32_t code = lead & (length == 2 ? 0x1F : length == 3 ? 0x0F : 0x07);
-    for (std::size_t k = 1; k < length; ++k) code = code << 6 | (static_cast<unsigned char>(bytes[i + k]) & 0x3F);
+    for (std::size_t k = 1; k < length; ++k)
+      code = code << 6 | (static_cast<unsigned char>(bytes[i + k]) & 0x3F);
     if (code >= 0x10000) {
       out.text.push_back(static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10)));
       out.text.push_back(static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF)));

@@ -58,7 +58,8 @@ std::string WithLineFeeds(std::string text) {
 // A separator as a command-line argument: CR LF as \n, backslash as \\.
 std::string SeparatorArgument(std::u16string_view separator) {
   std::string argument;
-  for (const char c : WithLineFeeds(Utf8(separator))) argument += c == '\n' ? "\\n" : c == '\\' ? "\\\\" : std::string(1, c);
+  for (const char c : WithLineFeeds(Utf8(separator)))
+    argument += c == '\n' ? "\\n" : c == '\\' ? "\\\\" : std::string(1, c);
   return argument;
 }
 
@@ -110,7 +111,8 @@ Outcome RunSorter(const TempDir& dir, const std::string& input, std::vector<std:
     ::_exit(127);
   }
   int status = 0;
-  if (child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status)) run.status = WEXITSTATUS(status);
+  if (child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status))
+    run.status = WEXITSTATUS(status);
   run.out = ReadAll(dir.path() + "/out");
   run.err = ReadAll(dir.path() + "/err");
   return run;
@@ -119,9 +121,9 @@ Outcome RunSorter(const TempDir& dir, const std::string& input, std::vector<std:
 // A random list text: items rich in case variants, empty items and non-ASCII letters, joined by
 // `separator` and sometimes by others, with line breaks only as CR LF.
 std::u16string RandomList(std::mt19937& rng, std::u16string_view separator) {
-  static const std::u16string pieces[] = {u"a",  u"A",      u"b",      u"B",      u"ab",     u"Ab",
-                                          u"_",  u" ",      u"1",      u"10",     u"\u00E9", u"\u00C9",
-                                          u"ß",  u"\u03A3", u"\u03C3", u"\r",     u"\r\n",   u",",
+  static const std::u16string pieces[] = {u"a",  u"A",      u"b",      u"B",          u"ab",        u"Ab",
+                                          u"_",  u" ",      u"1",      u"10",         u"\u00E9",    u"\u00C9",
+                                          u"ß",  u"\u03A3", u"\u03C3", u"\r",         u"\r\n",      u",",
                                           u"\\", u"\t",     u"\uFEFF", u"\U00010400", u"\U00010428"};
   std::uniform_int_distribution<std::size_t> piece(0, std::size(pieces) - 1);
   std::uniform_int_distribution<int> small(0, 3);
@@ -144,9 +146,10 @@ TEST(OrdwellSortExact, MatchesSortListTextOnRandomLists) {
     const std::u16string& out = separators[rng() % std::size(separators)];
     const std::u16string list = RandomList(rng, in);
     const ordwell::SortResult want = ordwell::SortListText(list, in, out);
-    const Outcome got = RunSorter(dir, Utf8(list), {"--exact", "-i", SeparatorArgument(in), "-o", SeparatorArgument(out)});
-    SCOPED_TRACE("round " + std::to_string(round) + ", list '" + Utf8(list) + "', -i '" + SeparatorArgument(in) +
-                 "', -o '" + SeparatorArgument(out) + "'");
+    const Outcome got =
+        RunSorter(dir, Utf8(list), {"--exact", "-i", SeparatorArgument(in), "-o", SeparatorArgument(out)});
+    SCOPED_TRACE("round " + std::to_string(round) + ", list '" + Utf8(list) + "', -i '" +
+                 SeparatorArgument(in) + "', -o '" + SeparatorArgument(out) + "'");
     if (want.refused) {
       ++refusals;
       EXPECT_EQ(got.status, 1);

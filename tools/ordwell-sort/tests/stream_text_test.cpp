@@ -22,7 +22,10 @@ TEST(OrdwellSortStreamWriter, KeepsSurrogatePairsWholeWhereverTheBufferCutsTheTe
   // A lone high half right before a pair, at every position against the writer's own chunking.
   for (std::size_t lead = 0; lead < 48; ++lead) {
     const std::u16string text = std::u16string(lead, u'a') + u"\xD83D\xD83D\xDE00" + u"b";
-    EXPECT_EQ(Written(text, 64), std::string(lead, 'a') + "\xEF\xBF\xBD\xF0\x9F\x98\x80" "b") << "lead " << lead;
+    EXPECT_EQ(Written(text, 64), std::string(lead, 'a') +
+                                     "\xEF\xBF\xBD\xF0\x9F\x98\x80"
+                                     "b")
+        << "lead " << lead;
   }
   // A run of pairs, and a run of lone halves of both kinds, through the smallest buffer.
   std::u16string pairs;

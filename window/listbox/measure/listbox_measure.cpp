@@ -1,6 +1,7 @@
 // Measures the list box against QPlainTextEdit on the same large lists: the time to set the text,
 // read it back, paint it first, jump to its end (with the repaint) and type one character at its
-// start (with the repaint), plus the process's peak resident memory. Each case runs in a child process of its own so the peaks do not mix.
+// start (with the repaint), plus the process's peak resident memory. Each case runs in a child process of its
+// own so the peaks do not mix.
 //
 // Usage: listbox_measure            all cases, a table with peer/ours ratios
 //        listbox_measure --smoke    a quick in-process run on 10k items (for ctest)
@@ -68,7 +69,7 @@ double peakMegabytes() {
 
 // The two widgets behind one interface.
 class Box {
-public:
+ public:
   virtual ~Box() = default;
   virtual QAbstractScrollArea* widget() = 0;
   virtual void setText(const QString& text) = 0;
@@ -76,23 +77,23 @@ public:
 };
 
 class OurBox : public Box {
-public:
+ public:
   QAbstractScrollArea* widget() override { return &box_; }
   void setText(const QString& text) override { box_.setPlainText(text); }
   QString text() const override { return box_.toPlainText(); }
 
-private:
+ private:
   ordwell::ListTextBox box_;
 };
 
 class PeerBox : public Box {
-public:
+ public:
   PeerBox() { box_.setLineWrapMode(QPlainTextEdit::WidgetWidth); }
   QAbstractScrollArea* widget() override { return &box_; }
   void setText(const QString& text) override { box_.setPlainText(text); }
   QString text() const override { return box_.toPlainText(); }
 
-private:
+ private:
   QPlainTextEdit box_;
 };
 
@@ -187,16 +188,18 @@ int runCase(int argc, char** argv, const std::string& kind, const std::string& d
   const std::vector<QString> texts = dataFor(data, 1'000'000);
   const double before = peakMegabytes();
   const Figures f = measure(kind, texts);
-  std::printf("RESULT %.3f %.3f %.3f %.3f %.3f %.1f %.1f %lld\n", f.setMs, f.getMs, f.paintMs, f.endMs, f.typeMs,
-              f.peakMb, before, static_cast<long long>(f.length));
+  std::printf("RESULT %.3f %.3f %.3f %.3f %.3f %.1f %.1f %lld\n", f.setMs, f.getMs, f.paintMs, f.endMs,
+              f.typeMs, f.peakMb, before, static_cast<long long>(f.length));
   return 0;
 }
 
 int runSmoke(int argc, char** argv) {
   QApplication app(argc, argv);
   for (const char* kind : {"ours", "peer"}) {
-    const Figures f = measure(kind, {makeList(10'000, QStringLiteral("\n")), makeList(10'000, QStringLiteral(", "))});
-    std::printf("%-5s 10k items: set %.1f ms, paint %.1f ms, end %.1f ms\n", kind, f.setMs, f.paintMs, f.endMs);
+    const Figures f =
+        measure(kind, {makeList(10'000, QStringLiteral("\n")), makeList(10'000, QStringLiteral(", "))});
+    std::printf("%-5s 10k items: set %.1f ms, paint %.1f ms, end %.1f ms\n", kind, f.setMs, f.paintMs,
+                f.endMs);
     if (f.length == 0) {
       return 1;
     }
@@ -220,8 +223,8 @@ int runAll(int argc, char** argv) {
                         {"pair1m", "both boxes, 1M items"}};
   std::printf("List box against QPlainTextEdit, box %dx%d, offscreen; times in ms, memory in MB\n", kBoxWidth,
               kBoxHeight);
-  std::printf("%-26s %-15s %9s %9s %9s %10s %9s %9s %9s\n", "case", "widget", "set", "get", "paint", "end+paint",
-              "total", "type", "VmHWM");
+  std::printf("%-26s %-15s %9s %9s %9s %10s %9s %9s %9s\n", "case", "widget", "set", "get", "paint",
+              "end+paint", "total", "type", "VmHWM");
   for (const Case& c : cases) {
     // set, get, paint, end+paint, type, VmHWM, total (set + paint + end).
     double figures[2][7] = {};
@@ -247,9 +250,11 @@ int runAll(int argc, char** argv) {
                   figures[w][3], figures[w][6], figures[w][4], figures[w][5]);
     }
     // Reading our text back is a shared copy that takes no measurable time: no ratio for it.
-    const auto ratio = [&figures](int i) { return figures[0][i] > 0.01 ? figures[1][i] / figures[0][i] : 0.0; };
-    std::printf("%-26s %-15s %8.1fx %9s %8.1fx %9.1fx %8.1fx %8.1fx %8.1fx\n", "", "peer / ours", ratio(0), "-",
-                ratio(2), ratio(3), ratio(6), ratio(4), ratio(5));
+    const auto ratio = [&figures](int i) {
+      return figures[0][i] > 0.01 ? figures[1][i] / figures[0][i] : 0.0;
+    };
+    std::printf("%-26s %-15s %8.1fx %9s %8.1fx %9.1fx %8.1fx %8.1fx %8.1fx\n", "", "peer / ours", ratio(0),
+                "-", ratio(2), ratio(3), ratio(6), ratio(4), ratio(5));
     std::fflush(stdout);
   }
   return 0;

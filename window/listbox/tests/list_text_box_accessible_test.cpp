@@ -1,5 +1,5 @@
-#include "window/listbox/list_text_box.h"
 #include "window/listbox/list_text_box_accessible.h"
+#include "window/listbox/list_text_box.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -15,7 +15,9 @@ const QString kGrinning = QString::fromUtf8("\xF0\x9F\x98\x80");  // one charact
 
 // Three lines: a paragraph of two words, one of two sentences, one ending in a surrogate pair and
 // a letter. Offsets: "alpha beta\n" 0-10, "gamma. Delta eps\n" 11-27, grinning face 28-29, 'z' 30.
-QString threeLines() { return QStringLiteral("alpha beta\ngamma. Delta eps\n") + kGrinning + QStringLiteral("z"); }
+QString threeLines() {
+  return QStringLiteral("alpha beta\ngamma. Delta eps\n") + kGrinning + QStringLiteral("z");
+}
 
 // What one accessibility event said.
 struct Seen {
@@ -62,15 +64,14 @@ void recordEvent(QAccessibleEvent* event) {
       seen.inserted = update->textInserted();
       break;
     }
-    default:
-      return;
+    default: return;
   }
   seenEvents().push_back(seen);
 }
 
 // A shown, active window holding one focused box.
 class Harness {
-public:
+ public:
   explicit Harness(const QString& text, int width = 400) : box(new ListTextBox(&window)) {
     box->setGeometry(0, 0, width, 200);
     window.resize(width, 200);
@@ -92,7 +93,7 @@ public:
 class ListTextBoxAccessibleTest : public QObject {
   Q_OBJECT
 
-private slots:
+ private slots:
   void boxIsEditableTextWithTheTextInterface();
   void textAroundAnOffset_data();
   void textAroundAnOffset();
@@ -148,11 +149,13 @@ void ListTextBoxAccessibleTest::textAroundAnOffset_data() {
   QTest::newRow("word at the first line") << lines << 0 << word << 2 << "alpha" << 0 << 5;
   QTest::newRow("word at the second line") << lines << 0 << word << 21 << "Delta" << 18 << 23;
   QTest::newRow("word at the second line's end") << lines << 0 << word << 25 << "eps" << 24 << 27;
-  QTest::newRow("sentence at the second of a line") << lines << 0 << sentence << 20 << "Delta eps\n" << 18 << 28;
+  QTest::newRow("sentence at the second of a line") << lines << 0 << sentence << 20 << "Delta eps\n"
+                                                    << 18 << 28;
   QTest::newRow("paragraph at a line") << lines << 0 << paragraph << 12 << "gamma. Delta eps\n" << 11 << 28;
   QTest::newRow("paragraph before a line") << lines << -1 << paragraph << 12 << "alpha beta\n" << 0 << 11;
   QTest::newRow("paragraph after a line") << lines << 1 << paragraph << 12 << kGrinning + "z" << 28 << 31;
-  QTest::newRow("paragraph at the end, as -1") << lines << 0 << paragraph << -1 << kGrinning + "z" << 28 << 31;
+  QTest::newRow("paragraph at the end, as -1")
+      << lines << 0 << paragraph << -1 << kGrinning + "z" << 28 << 31;
   QTest::newRow("line at an unwrapped line") << lines << 0 << line << 12 << "gamma. Delta eps\n" << 11 << 28;
   QTest::newRow("line before the first is none") << lines << -1 << line << 3 << "" << -1 << -1;
   QTest::newRow("line after the last is none") << lines << 1 << line << 29 << "" << -1 << -1;
@@ -167,14 +170,14 @@ void ListTextBoxAccessibleTest::textAroundAnOffset_data() {
   }
   const int mid = 50000 * 14;  // the start of "line050000 ab\n"
   QTest::newRow("word in a long list") << many << 0 << word << mid + 3 << "line050000" << mid << mid + 10;
-  QTest::newRow("paragraph before, in a long list")
-      << many << -1 << paragraph << mid << "line049999 ab\n" << mid - 14 << mid;
+  QTest::newRow("paragraph before, in a long list") << many << -1 << paragraph << mid << "line049999 ab\n"
+                                                    << mid - 14 << mid;
   QString longLine;
   for (int i = 0; i < 40000; ++i) {
     longLine += QStringLiteral("w%1 ").arg(i, 5, 10, QLatin1Char('0'));
   }
-  QTest::newRow("word in one very long line") << longLine << 0 << word << 7 * 20000 + 2 << "w20000" << 7 * 20000
-                                              << 7 * 20000 + 6;
+  QTest::newRow("word in one very long line")
+      << longLine << 0 << word << 7 * 20000 + 2 << "w20000" << 7 * 20000 << 7 * 20000 + 6;
 }
 
 void ListTextBoxAccessibleTest::textAroundAnOffset() {
@@ -220,7 +223,8 @@ void ListTextBoxAccessibleTest::linesAreTheWrappedRowsAndParagraphsTheTextLines(
   QCOMPARE(rows.join(QString()), h.box->toPlainText());
   QCOMPARE(rows.last(), QStringLiteral("last"));
   // Back from the last row is the first line's last row, with its line break.
-  QCOMPARE(text->textBeforeOffset(first.size() + 2, QAccessible::LineBoundary, &start, &end), rows.at(rows.size() - 2));
+  QCOMPARE(text->textBeforeOffset(first.size() + 2, QAccessible::LineBoundary, &start, &end),
+           rows.at(rows.size() - 2));
   QVERIFY(rows.at(rows.size() - 2).endsWith(QLatin1Char('\n')));
   // A paragraph is the whole first line however it wraps.
   QCOMPARE(text->textAtOffset(20, QAccessible::ParagraphBoundary, &start, &end), first);
@@ -356,7 +360,8 @@ void ListTextBoxAccessibleTest::eventsFollowTextCaretAndSelection() {
   QCOMPARE(std::make_pair(seen[6].position, seen[6].selectionEnd), std::make_pair(0, 1));
   QCOMPARE(std::make_pair(seen[7].type, seen[7].position), std::make_pair(QAccessible::TextCaretMoved, 0));
   QCOMPARE(seen[8].type, QAccessible::TextUpdated);
-  QCOMPARE(std::make_pair(seen[8].removed, seen[8].inserted), std::make_pair(QStringLiteral("a"), QStringLiteral("xyz")));
+  QCOMPARE(std::make_pair(seen[8].removed, seen[8].inserted),
+           std::make_pair(QStringLiteral("a"), QStringLiteral("xyz")));
   QCOMPARE(seen[9].type, QAccessible::TextSelectionChanged);  // the selection is gone
   QCOMPARE(seen[9].position, -1);
 }

@@ -12,9 +12,9 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
-#include <QMimeData>
 #include <QInputMethodEvent>
 #include <QMenu>
+#include <QMimeData>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -33,8 +33,9 @@ const QString kGrinning = QString::fromUtf8("\xF0\x9F\x98\x80");  // one charact
 
 // A shown, active window holding two boxes one above the other, the first focused.
 class Harness {
-public:
-  explicit Harness(QSize boxSize = {237, 238}) : first(new ListTextBox(&window)), second(new ListTextBox(&window)) {
+ public:
+  explicit Harness(QSize boxSize = {237, 238})
+      : first(new ListTextBox(&window)), second(new ListTextBox(&window)) {
     first->setGeometry(QRect(QPoint(0, 0), boxSize));
     second->setGeometry(QRect(QPoint(0, boxSize.height()), QSize(boxSize.width(), 60)));
     window.resize(boxSize.width(), boxSize.height() + 60);
@@ -98,7 +99,7 @@ QString numberedLines(int count, const QString& separator) {
 class ListTextBoxTest : public QObject {
   Q_OBJECT
 
-private slots:
+ private slots:
   void editingKeysChangeTextAndCaret_data();
   void editingKeysChangeTextAndCaret();
   void tabMovesFocusAndInsertsNothing();
@@ -140,49 +141,65 @@ void ListTextBoxTest::editingKeysChangeTextAndCaret_data() {
   QTest::addColumn<qsizetype>("expectedCaret");
   const int ctrl = Qt::ControlModifier;
   const int shift = Qt::ShiftModifier;
-  QTest::newRow("typing inserts at the caret") << "ac" << qsizetype{1} << QList<int>{} << "b" << "abc" << qsizetype{2};
-  QTest::newRow("enter inserts a line break")
-      << "ab" << qsizetype{1} << QList<int>{Qt::Key_Return} << "" << "a\nb" << qsizetype{2};
+  QTest::newRow("typing inserts at the caret") << "ac" << qsizetype{1} << QList<int>{} << "b"
+                                               << "abc" << qsizetype{2};
+  QTest::newRow("enter inserts a line break") << "ab" << qsizetype{1} << QList<int>{Qt::Key_Return} << ""
+                                              << "a\nb" << qsizetype{2};
   QTest::newRow("keypad enter inserts a line break")
-      << "ab" << qsizetype{1} << QList<int>{int{Qt::Key_Enter} | int{Qt::KeypadModifier}} << "" << "a\nb" << qsizetype{2};
+      << "ab" << qsizetype{1} << QList<int>{int{Qt::Key_Enter} | int{Qt::KeypadModifier}} << ""
+      << "a\nb" << qsizetype{2};
   QTest::newRow("backspace deletes the character before")
-      << "abc" << qsizetype{2} << QList<int>{Qt::Key_Backspace} << "" << "ac" << qsizetype{1};
+      << "abc" << qsizetype{2} << QList<int>{Qt::Key_Backspace} << ""
+      << "ac" << qsizetype{1};
   QTest::newRow("backspace at the start changes nothing")
-      << "abc" << qsizetype{0} << QList<int>{Qt::Key_Backspace} << "" << "abc" << qsizetype{0};
+      << "abc" << qsizetype{0} << QList<int>{Qt::Key_Backspace} << ""
+      << "abc" << qsizetype{0};
   QTest::newRow("delete deletes the character after")
-      << "abc" << qsizetype{1} << QList<int>{Qt::Key_Delete} << "" << "ac" << qsizetype{1};
+      << "abc" << qsizetype{1} << QList<int>{Qt::Key_Delete} << ""
+      << "ac" << qsizetype{1};
   QTest::newRow("ctrl+backspace deletes the word before")
-      << "one two" << qsizetype{7} << QList<int>{ctrl | Qt::Key_Backspace} << "" << "one " << qsizetype{4};
+      << "one two" << qsizetype{7} << QList<int>{ctrl | Qt::Key_Backspace} << ""
+      << "one " << qsizetype{4};
   QTest::newRow("ctrl+delete deletes to the next word")
-      << "one two" << qsizetype{0} << QList<int>{ctrl | Qt::Key_Delete} << "" << "two" << qsizetype{0};
+      << "one two" << qsizetype{0} << QList<int>{ctrl | Qt::Key_Delete} << ""
+      << "two" << qsizetype{0};
   QTest::newRow("typing replaces a shift-selection")
-      << "abcd" << qsizetype{1} << QList<int>{shift | Qt::Key_Right, shift | Qt::Key_Right} << "X" << "aXd"
-      << qsizetype{2};
+      << "abcd" << qsizetype{1} << QList<int>{shift | Qt::Key_Right, shift | Qt::Key_Right} << "X"
+      << "aXd" << qsizetype{2};
   QTest::newRow("home goes to the line's start")
-      << "ab\ncd" << qsizetype{4} << QList<int>{Qt::Key_Home} << "X" << "ab\nXcd" << qsizetype{4};
-  QTest::newRow("end goes to the line's end")
-      << "ab\ncd" << qsizetype{3} << QList<int>{Qt::Key_End} << "X" << "ab\ncdX" << qsizetype{6};
+      << "ab\ncd" << qsizetype{4} << QList<int>{Qt::Key_Home} << "X"
+      << "ab\nXcd" << qsizetype{4};
+  QTest::newRow("end goes to the line's end") << "ab\ncd" << qsizetype{3} << QList<int>{Qt::Key_End} << "X"
+                                              << "ab\ncdX" << qsizetype{6};
   QTest::newRow("ctrl+end goes to the text's end")
-      << "ab\ncd" << qsizetype{0} << QList<int>{ctrl | Qt::Key_End} << "X" << "ab\ncdX" << qsizetype{6};
+      << "ab\ncd" << qsizetype{0} << QList<int>{ctrl | Qt::Key_End} << "X"
+      << "ab\ncdX" << qsizetype{6};
   QTest::newRow("ctrl+home goes to the text's start")
-      << "ab\ncd" << qsizetype{5} << QList<int>{ctrl | Qt::Key_Home} << "X" << "Xab\ncd" << qsizetype{1};
-  QTest::newRow("down keeps the column")
-      << "abc\nabc" << qsizetype{1} << QList<int>{Qt::Key_Down} << "X" << "abc\naXbc" << qsizetype{6};
+      << "ab\ncd" << qsizetype{5} << QList<int>{ctrl | Qt::Key_Home} << "X"
+      << "Xab\ncd" << qsizetype{1};
+  QTest::newRow("down keeps the column") << "abc\nabc" << qsizetype{1} << QList<int>{Qt::Key_Down} << "X"
+                                         << "abc\naXbc" << qsizetype{6};
   QTest::newRow("up on the first line goes to the start")
-      << "abc" << qsizetype{2} << QList<int>{Qt::Key_Up} << "X" << "Xabc" << qsizetype{1};
+      << "abc" << qsizetype{2} << QList<int>{Qt::Key_Up} << "X"
+      << "Xabc" << qsizetype{1};
   QTest::newRow("ctrl+right goes to the next word")
-      << "one two" << qsizetype{0} << QList<int>{ctrl | Qt::Key_Right} << "X" << "one Xtwo" << qsizetype{5};
+      << "one two" << qsizetype{0} << QList<int>{ctrl | Qt::Key_Right} << "X"
+      << "one Xtwo" << qsizetype{5};
   QTest::newRow("right steps over a surrogate pair")
-      << "a" + kGrinning + "b" << qsizetype{1} << QList<int>{Qt::Key_Right} << "X" << "a" + kGrinning + "Xb"
-      << qsizetype{4};
+      << "a" + kGrinning + "b" << qsizetype{1} << QList<int>{Qt::Key_Right} << "X"
+      << "a" + kGrinning + "Xb" << qsizetype{4};
   QTest::newRow("backspace deletes a whole surrogate pair")
-      << "a" + kGrinning + "b" << qsizetype{3} << QList<int>{Qt::Key_Backspace} << "" << "ab" << qsizetype{1};
+      << "a" + kGrinning + "b" << qsizetype{3} << QList<int>{Qt::Key_Backspace} << ""
+      << "ab" << qsizetype{1};
   QTest::newRow("delete takes a letter with its combining accent")
-      << QString::fromUtf8("e\xCC\x81x") << qsizetype{0} << QList<int>{Qt::Key_Delete} << "" << "x" << qsizetype{0};
+      << QString::fromUtf8("e\xCC\x81x") << qsizetype{0} << QList<int>{Qt::Key_Delete} << ""
+      << "x" << qsizetype{0};
   QTest::newRow("ctrl+a then typing replaces everything")
-      << "abc" << qsizetype{1} << QList<int>{ctrl | Qt::Key_A} << "z" << "z" << qsizetype{1};
+      << "abc" << qsizetype{1} << QList<int>{ctrl | Qt::Key_A} << "z"
+      << "z" << qsizetype{1};
   QTest::newRow("ctrl with a letter types nothing")
-      << "ab" << qsizetype{1} << QList<int>{ctrl | Qt::Key_B, ctrl | Qt::Key_Tab} << "" << "ab" << qsizetype{1};
+      << "ab" << qsizetype{1} << QList<int>{ctrl | Qt::Key_B, ctrl | Qt::Key_Tab} << ""
+      << "ab" << qsizetype{1};
 }
 
 void ListTextBoxTest::editingKeysChangeTextAndCaret() {
@@ -222,7 +239,7 @@ void ListTextBoxTest::tabMovesFocusAndInsertsNothing() {
 void ListTextBoxTest::ctrlAAfterTheWindowsFilterKeepsEverythingSelected() {
   // The window selects the whole text in a key filter, then the key reaches the box.
   class SelectAllFilter : public QObject {
-  public:
+   public:
     bool eventFilter(QObject* watched, QEvent* event) override {
       auto* box = qobject_cast<ListTextBox*>(watched);
       if (box != nullptr && event->type() == QEvent::KeyPress) {
@@ -246,8 +263,8 @@ void ListTextBoxTest::ctrlAAfterTheWindowsFilterKeepsEverythingSelected() {
 
 void ListTextBoxTest::readOnlyRefusesEditsButAllowsCopy_data() {
   QTest::addColumn<QString>("action");
-  for (const char* action : {"type", "enter", "backspace", "delete", "ctrl+backspace", "ctrl+v", "ctrl+x", "ctrl+z",
-                             "shift+insert", "paste()", "cut()", "undo()", "input method"}) {
+  for (const char* action : {"type", "enter", "backspace", "delete", "ctrl+backspace", "ctrl+v", "ctrl+x",
+                             "ctrl+z", "shift+insert", "paste()", "cut()", "undo()", "input method"}) {
     QTest::newRow(action) << QString(action);
   }
 }
@@ -332,7 +349,8 @@ void ListTextBoxTest::setSelectionClampsAndKeepsPairsWhole_data() {
   QTest::newRow("length past the end") << qsizetype{4} << qsizetype{100} << qsizetype{4} << qsizetype{2};
   QTest::newRow("start past the end") << qsizetype{100} << qsizetype{5} << qsizetype{6} << qsizetype{0};
   QTest::newRow("negative start") << qsizetype{-3} << qsizetype{2} << qsizetype{0} << qsizetype{2};
-  QTest::newRow("negative length selects backwards") << qsizetype{4} << qsizetype{-2} << qsizetype{2} << qsizetype{2};
+  QTest::newRow("negative length selects backwards")
+      << qsizetype{4} << qsizetype{-2} << qsizetype{2} << qsizetype{2};
   QTest::newRow("start inside a pair") << qsizetype{3} << qsizetype{2} << qsizetype{2} << qsizetype{3};
   QTest::newRow("end inside a pair") << qsizetype{1} << qsizetype{2} << qsizetype{1} << qsizetype{3};
   QTest::newRow("huge values") << qsizetype{-1} << std::numeric_limits<qsizetype>::max() << qsizetype{0}
@@ -479,14 +497,15 @@ void ListTextBoxTest::contextMenuEnablesWhatApplies() {
       }
       menu->close();
     });
-    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), box->viewport()->mapToGlobal(QPoint(5, 5)));
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
+                            box->viewport()->mapToGlobal(QPoint(5, 5)));
     QApplication::sendEvent(box->viewport(), &event);
     return enabled;
   };
 
   auto state = menuState(QString());
-  QVERIFY(!state.at("edit-undo") && !state.at("edit-redo") && !state.at("edit-cut") && !state.at("edit-copy") &&
-          !state.at("edit-delete"));
+  QVERIFY(!state.at("edit-undo") && !state.at("edit-redo") && !state.at("edit-cut") &&
+          !state.at("edit-copy") && !state.at("edit-delete"));
   QVERIFY(state.at("edit-paste") && state.at("select-all"));
 
   box->setSelection(0, 3);
@@ -499,7 +518,8 @@ void ListTextBoxTest::contextMenuEnablesWhatApplies() {
   box->setReadOnly(true);
   box->setSelection(1, 3);
   state = menuState("edit-copy");
-  QVERIFY(!state.at("edit-undo") && !state.at("edit-cut") && !state.at("edit-paste") && !state.at("edit-delete"));
+  QVERIFY(!state.at("edit-undo") && !state.at("edit-cut") && !state.at("edit-paste") &&
+          !state.at("edit-delete"));
   QVERIFY(state.at("edit-copy") && state.at("select-all"));
   QCOMPARE(QGuiApplication::clipboard()->text(), QString("two"));
 }
@@ -546,7 +566,8 @@ void ListTextBoxTest::keyboardOpensTheContextMenuAtTheCaret_data() {
   QTest::addColumn<bool>("readOnly");
   QTest::newRow("shift+f10") << int{Qt::Key_F10} << Qt::KeyboardModifiers(Qt::ShiftModifier) << false;
   QTest::newRow("menu key") << int{Qt::Key_Menu} << Qt::KeyboardModifiers() << false;
-  QTest::newRow("shift+f10, read-only") << int{Qt::Key_F10} << Qt::KeyboardModifiers(Qt::ShiftModifier) << true;
+  QTest::newRow("shift+f10, read-only")
+      << int{Qt::Key_F10} << Qt::KeyboardModifiers(Qt::ShiftModifier) << true;
 }
 
 void ListTextBoxTest::keyboardOpensTheContextMenuAtTheCaret() {
@@ -612,7 +633,8 @@ void ListTextBoxTest::droppedFilesAreInsertedAsOneUndoStep() {
                 fileWith(dir, "second.txt", "cherry\nbanana")});
   mime.setText("these paths are not what is inserted");
   QVERIFY(dropAt(box, 6, &mime));
-  QCOMPARE(box->toPlainText(), QString::fromUtf8("start\npear\n\xC3\xA4pple\ncherry\nbanana" "end"));
+  QCOMPARE(box->toPlainText(), QString::fromUtf8("start\npear\n\xC3\xA4pple\ncherry\nbanana"
+                                                 "end"));
   QCOMPARE(refused.count(), 0);
   box->undo();
   QCOMPARE(box->toPlainText(), QString("start\nend"));
@@ -719,7 +741,8 @@ void ListTextBoxTest::tableKeysAreKeptFromWindowShortcuts() {
   const auto expected = static_cast<ordwell::listbox::KeyCommand>(command);
   // The press maps back to its command (no earlier table row takes the key first).
   // A plain letter carries the text it types, as from a keyboard.
-  const bool letter = key.key() >= Qt::Key_A && key.key() <= Qt::Key_Z && key.keyboardModifiers() == Qt::NoModifier;
+  const bool letter =
+      key.key() >= Qt::Key_A && key.key() <= Qt::Key_Z && key.keyboardModifiers() == Qt::NoModifier;
   const QString text = letter ? QString(QChar(key.key())).toLower() : QString();
   const QKeyEvent press(QEvent::KeyPress, key.key(), key.keyboardModifiers(), text);
   const auto binding = ordwell::listbox::keyBindingFor(press);

@@ -28,7 +28,7 @@ std::vector<qsizetype> startsOf(const RowIndex& rows) {
 class RowIndexTest : public QObject {
   Q_OBJECT
 
-private slots:
+ private slots:
   void rowsBreakAtSpacesElseBetweenWholeCharacters_data();
   void rowsBreakAtSpacesElseBetweenWholeCharacters();
   void incrementalUpdateMatchesFullRebuild();
@@ -37,10 +37,12 @@ private slots:
 void RowIndexTest::rowsBreakAtSpacesElseBetweenWholeCharacters_data() {
   QTest::addColumn<QString>("text");
   QTest::addColumn<QString>("mustNotStartRow");  // a character no row may start with
-  QTest::newRow("words") << QString("alpha beta gamma delta epsilon zeta eta theta iota kappa").repeated(4) << "";
+  QTest::newRow("words") << QString("alpha beta gamma delta epsilon zeta eta theta iota kappa").repeated(4)
+                         << "";
   QTest::newRow("one long word") << QString("x").repeated(500) << "";
   QTest::newRow("surrogate pairs") << QString::fromUtf8("\xF0\x9F\x98\x80").repeated(300) << "";
-  QTest::newRow("combining marks") << QString::fromUtf8("e\xCC\x81").repeated(300) << QString::fromUtf8("\xCC\x81");
+  QTest::newRow("combining marks") << QString::fromUtf8("e\xCC\x81").repeated(300)
+                                   << QString::fromUtf8("\xCC\x81");
   QTest::newRow("zero-width characters") << QString(QChar(0x200B)).repeated(10000) << "";
 }
 
@@ -71,8 +73,15 @@ void RowIndexTest::incrementalUpdateMatchesFullRebuild() {
   // incrementally updated rows must equal a fresh wrap of the new text.
   AdvanceCache advances(QFont(), nullptr);
   QRandomGenerator random(20240611);
-  const QString pieces[] = {"a", " ", "\n", "word ", "longerword", "\n\n", QString::fromUtf8("\xF0\x9F\x98\x80"),
-                            QString("y").repeated(40), "  "};
+  const QString pieces[] = {"a",
+                            " ",
+                            "\n",
+                            "word ",
+                            "longerword",
+                            "\n\n",
+                            QString::fromUtf8("\xF0\x9F\x98\x80"),
+                            QString("y").repeated(40),
+                            "  "};
   QString text = QString("one two three four five six seven\nshort\n").repeated(20);
   RowIndex rows;
   rows.rebuild(text, 120.0F, advances);

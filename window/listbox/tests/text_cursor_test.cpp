@@ -19,7 +19,7 @@ const QString kGrinning = QString::fromUtf8("\xF0\x9F\x98\x80");  // one charact
 class TextCursorTest : public QObject {
   Q_OBJECT
 
-private slots:
+ private slots:
   void wordAndLineAroundAPosition_data();
   void wordAndLineAroundAPosition();
   void wordMovesStopAtRunsAndLineBreaks();
@@ -31,16 +31,24 @@ void TextCursorTest::wordAndLineAroundAPosition_data() {
   QTest::addColumn<qsizetype>("pos");
   QTest::addColumn<QString>("word");
   QTest::addColumn<QString>("line");
-  QTest::newRow("inside a word") << "one two\nthree" << qsizetype{5} << "two" << "one two\n";
-  QTest::newRow("on a space") << "one  two" << qsizetype{4} << "  " << "one  two";
-  QTest::newRow("at a line's end: the word before") << "one\ntwo" << qsizetype{3} << "one" << "one\n";
-  QTest::newRow("at the text's end") << "one\ntwo" << qsizetype{7} << "two" << "two";
-  QTest::newRow("empty line") << "a\n\nb" << qsizetype{2} << "" << "\n";
-  QTest::newRow("empty text") << "" << qsizetype{0} << "" << "";
-  QTest::newRow("punctuation run") << "a, b" << qsizetype{1} << "," << "a, b";
+  QTest::newRow("inside a word") << "one two\nthree" << qsizetype{5} << "two"
+                                 << "one two\n";
+  QTest::newRow("on a space") << "one  two" << qsizetype{4} << "  "
+                              << "one  two";
+  QTest::newRow("at a line's end: the word before") << "one\ntwo" << qsizetype{3} << "one"
+                                                    << "one\n";
+  QTest::newRow("at the text's end") << "one\ntwo" << qsizetype{7} << "two"
+                                     << "two";
+  QTest::newRow("empty line") << "a\n\nb" << qsizetype{2} << ""
+                              << "\n";
+  QTest::newRow("empty text") << "" << qsizetype{0} << ""
+                              << "";
+  QTest::newRow("punctuation run") << "a, b" << qsizetype{1} << ","
+                                   << "a, b";
   QTest::newRow("a word with a surrogate pair")
       << "x" + kGrinning + "y z" << qsizetype{1} << kGrinning << "x" + kGrinning + "y z";
-  QTest::newRow("position past the end is clamped") << "ab\ncd" << qsizetype{99} << "cd" << "cd";
+  QTest::newRow("position past the end is clamped") << "ab\ncd" << qsizetype{99} << "cd"
+                                                    << "cd";
 }
 
 void TextCursorTest::wordAndLineAroundAPosition() {
