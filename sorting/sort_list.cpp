@@ -154,6 +154,7 @@ std::unique_ptr<detail::SortedItems> SortItems(std::u16string_view listText, std
       options.threads != 0 ? options.threads : detail::AutoThreads(std::max(count, listText.size() / 16));
   plan.grain = options.grain;
   plan.scanBudget = options.scanBudget;
+  plan.workCount = options.workCount;
   const bool compact = !options.wideRecords && listText.size() <= std::numeric_limits<std::uint32_t>::max();
   const bool narrow = !options.wideKeys && AllUnitsBelow256(listText.data(), listText.size());
   if (compact) {

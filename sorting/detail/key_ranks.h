@@ -6,6 +6,8 @@
 // bits, so a comparison is one integer compare.
 
 #include <algorithm>
+#include <atomic>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -29,9 +31,10 @@ struct Entry {
 
 inline bool BitsLess(const Entry& a, const Entry& b) noexcept { return a.bits < b.bits; }
 
-// Sorts entries[lo, hi) by key and sets same[i] for each entry whose key equals the one before.
+// Sorts entries[lo, hi) by key and sets same[i] for each entry whose key equals the one before;
+// returns the work: m * bit_width(m) for each run of m entries sorted.
 template <class Record, class Unit>
-void SortEntries(Entry* entries, std::uint8_t* same, std::size_t lo, std::size_t hi, const Record* records,
+std::uint64_t SortEntries(Entry* entries, std::uint8_t* same, std::size_t lo, std::size_t hi, const Record* records,
                  const Unit* keys) {
   constexpr std::size_t kUnits = kPrefixUnits<Unit>;
   // A run of entries whose keys agree, zero padded, on units [0, depth) and whose bits hold
@@ -45,10 +48,12 @@ void SortEntries(Entry* entries, std::uint8_t* same, std::size_t lo, std::size_t
                                                                  : static_cast<std::size_t>(records[e.item].length);
   };
   std::fill(same + lo, same + hi, std::uint8_t{0});
+  std::uint64_t work = 0;
   while (!pending.empty()) {
     const Run run = pending.back();
     pending.pop_back();
     std::sort(entries + run.lo, entries + run.hi, BitsLess);
+    work += (run.hi - run.lo) * static_cast<std::uint64_t>(std::bit_width(run.hi - run.lo));
     // Within a group of equal bits, a key that ends inside them is a prefix of every longer key
     // of the group: the short ones come first, by length (equal lengths, equal keys); the long
     // ones compare on their next bits.
@@ -72,6 +77,7 @@ void SortEntries(Entry* entries, std::uint8_t* same, std::size_t lo, std::size_t
       a = b;
     }
   }
+  return work;
 }
 
 }  // namespace key_ranks
@@ -88,10 +94,10 @@ struct KeyOrder {
 
 // Sorts `count` items whose keys lie in `keys` at their records' offsets. sameText(a, b) tells
 // whether items a and b, whose keys are equal, have the same text. With `threads` > 1 two
-// threads share the work.
+// threads share the work, which each adds to `workCount` when it is set.
 template <class Record, class Unit, class SameText>
 KeyOrder SortKeys(const Record* records, std::size_t count, const Unit* keys, SameText&& sameText,
-                  unsigned threads) {
+                  unsigned threads, std::atomic<std::uint64_t>* workCount = nullptr) {
   using key_ranks::Entry;
   KeyOrder result;
   if (count == 0) return result;
@@ -108,7 +114,8 @@ KeyOrder SortKeys(const Record* records, std::size_t count, const Unit* keys, Sa
   constexpr std::size_t kMinBuckets = std::size_t{1} << 12;
   if (count < kMinBuckets) {
     for (std::size_t i = 0; i < count; ++i) entries[i] = entryOf(i);
-    key_ranks::SortEntries(entries.data(), same.data(), 0, count, records, keys);
+    const std::uint64_t work = key_ranks::SortEntries(entries.data(), same.data(), 0, count, records, keys);
+    if (workCount != nullptr) workCount->fetch_add(count + work, std::memory_order_relaxed);
   } else {
     // One radix pass on the top 16 bits deals the entries into buckets small enough to sort in
     // cache; the buckets are then sorted one by one, split between two threads when asked.
@@ -130,9 +137,13 @@ KeyOrder SortKeys(const Record* records, std::size_t count, const Unit* keys, Sa
     }
     bounds.push_back(count);
     const auto sortBuckets = [&](std::size_t from, std::size_t to) {
+      std::uint64_t work = 0;
       for (std::size_t b = from; b < to; ++b)
-        key_ranks::SortEntries(entries.data(), same.data(), bounds[b], bounds[b + 1], records, keys);
+        work += key_ranks::SortEntries(entries.data(), same.data(), bounds[b], bounds[b + 1], records, keys);
+      if (workCount != nullptr) workCount->fetch_add(work, std::memory_order_relaxed);
     };
+    // The radix pass reads every key twice.
+    if (workCount != nullptr) workCount->fetch_add(2 * count, std::memory_order_relaxed);
     const std::size_t buckets = bounds.size() - 1;
     // The first bucket that starts past the middle of the entries: the two threads' shares.
     const std::size_t split = static_cast<std::size_t>(

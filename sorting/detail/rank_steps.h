@@ -29,7 +29,14 @@ struct ParallelPlan {
   std::size_t grain = std::size_t{1} << 14;
   // Items the scans may walk past in all before switching; negative picks c * n * log2 n.
   std::int64_t scanBudget = -1;
+  // When set, receives the work done (see SortOptions::workCount).
+  std::atomic<std::uint64_t>* workCount = nullptr;
 };
+
+// Adds a worker's tally to `workCount`, if any.
+inline void AddWork(std::atomic<std::uint64_t>* workCount, std::uint64_t work) noexcept {
+  if (workCount != nullptr && work != 0) workCount->fetch_add(work, std::memory_order_relaxed);
+}
 
 // Returns the number of threads worth using for `count` items.
 inline unsigned AutoThreads(std::size_t count) noexcept {
@@ -59,7 +66,9 @@ class RankSteps {
           std::memory_order_relaxed);
     }
     if (plan.threads <= 1 || count <= plan.grain) {
-      SortRange(lo, hi, nullptr, 0, nullptr);
+      std::uint64_t work = 0;
+      SortRange(lo, hi, nullptr, 0, nullptr, work);
+      AddWork(plan.workCount, work);
       return;
     }
     const std::size_t grain = std::max<std::size_t>(plan.grain, 1);
@@ -67,10 +76,12 @@ class RankSteps {
     queue.Push({lo, hi});
     std::vector<std::thread> helpers;
     helpers.reserve(plan.threads - 1);
-    auto work = [this, &queue, grain] {
+    auto work = [this, &queue, grain, workCount = plan.workCount] {
       Range range;
       while (queue.Pop(range)) {
-        SortRange(range.lo, range.hi, &queue, grain, nullptr);
+        std::uint64_t tally = 0;
+        SortRange(range.lo, range.hi, &queue, grain, nullptr, tally);
+        AddWork(workCount, tally);
         queue.Done();
       }
     };
@@ -99,7 +110,7 @@ class RankSteps {
   // the budget lasts, then goes on with `tree`, building one over [lo, hi] into `owned` when
   // there is none yet.
   std::pair<std::int64_t, std::int64_t> Partition(std::int64_t lo, std::int64_t hi, ScanTree*& tree,
-                                                  std::unique_ptr<ScanTree>& owned) {
+                                                  std::unique_ptr<ScanTree>& owned, std::uint64_t& work) {
     std::int64_t tmpLow = lo;
     std::int64_t tmpHi = hi;
     // The middle of the array indexes inLow + inHi, halves rounded to the even neighbour.
@@ -153,20 +164,27 @@ class RankSteps {
         --tmpHi;
       }
       budget_.fetch_sub((tmpLow - lo) + (hi - tmpHi), std::memory_order_relaxed);
+      work += static_cast<std::uint64_t>((tmpLow - lo) + (hi - tmpHi));
       if (tmpLow > tmpHi) return {tmpLow, tmpHi};
       // Out of budget: the rest of this partition, and everything below it, scans by the tree.
       owned = std::make_unique<ScanTree>(ranks_, lo, hi);
       tree = owned.get();
+      work += static_cast<std::uint64_t>(hi - lo + 1);
     }
+    const std::uint64_t perStep = 2 * (ScanTree::kBlock + tree->Levels());
+    std::uint64_t steps = 0;
     while (tmpLow <= tmpHi) {
       tmpLow = tree->FirstAtLeast(tmpLow, hi, pivot);
       tmpHi = tree->LastAtMost(tmpHi, lo, pivot);
+      steps += 2;
       if (tmpLow > tmpHi) break;
       exchange(tmpLow, tmpHi);
       tree->Exchanged(tmpLow, tmpHi);
+      ++steps;
       ++tmpLow;
       --tmpHi;
     }
+    work += steps * perStep;
     return {tmpLow, tmpHi};
   }
 
@@ -174,10 +192,11 @@ class RankSteps {
   // logarithmic; with a queue, sides of at least `grain` items go to whichever worker is free.
   // The two sides never overlap, so the order in which they are sorted does not matter. A range
   // scanned by a tree keeps both sides on this thread: the tree spans them both.
-  void SortRange(std::int64_t lo, std::int64_t hi, TaskQueue* queue, std::size_t grain, ScanTree* tree) {
+  void SortRange(std::int64_t lo, std::int64_t hi, TaskQueue* queue, std::size_t grain, ScanTree* tree,
+                 std::uint64_t& work) {
     std::unique_ptr<ScanTree> owned;
     while (lo < hi) {
-      const auto [tmpLow, tmpHi] = Partition(lo, hi, tree, owned);
+      const auto [tmpLow, tmpHi] = Partition(lo, hi, tree, owned, work);
       Range small{lo, tmpHi};
       Range large{tmpLow, hi};
       if (small.hi - small.lo > large.hi - large.lo) std::swap(small, large);
@@ -185,7 +204,7 @@ class RankSteps {
           large.hi - large.lo + 1 >= static_cast<std::int64_t>(grain)) {
         queue->Push(large);
       } else {
-        if (small.lo < small.hi) SortRange(small.lo, small.hi, queue, grain, tree);
+        if (small.lo < small.hi) SortRange(small.lo, small.hi, queue, grain, tree, work);
         small = large;
       }
       lo = small.lo;

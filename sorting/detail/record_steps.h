@@ -46,12 +46,15 @@ class RecordSteps {
     scanBudget_ = plan.scanBudget;
     threads_ = plan.threads;
     grain_ = plan.grain;
+    workCount_ = plan.workCount;
     budget_.store(plan.scanBudget >= 0 ? plan.scanBudget
                                        : 2 * static_cast<std::int64_t>(count) *
                                              static_cast<std::int64_t>(std::bit_width(count)),
                   std::memory_order_relaxed);
     if (plan.threads <= 1 || count <= plan.grain) {
-      SortRange({lo, hi, 0, false}, nullptr, 0);
+      std::uint64_t work = 0;
+      SortRange({lo, hi, 0, false}, nullptr, 0, work);
+      AddWork(workCount_, work);
       return;
     }
     const std::size_t grain = std::max<std::size_t>(plan.grain, 1);
@@ -62,7 +65,9 @@ class RecordSteps {
     auto work = [this, &queue, grain] {
       Range range;
       while (queue.Pop(range)) {
-        SortRange(range, &queue, grain);
+        std::uint64_t tally = 0;
+        SortRange(range, &queue, grain, tally);
+        AddWork(workCount_, tally);
         queue.Done();
       }
     };
@@ -189,7 +194,7 @@ class RecordSteps {
   // Recurses only into the smaller side and loops on the larger one, so the stack depth stays
   // logarithmic; with a queue, sides of at least `grain` records go to whichever worker is free.
   // The two sides never overlap, so the order in which they are sorted does not matter.
-  void SortRange(Range range, TaskQueue* queue, std::size_t grain) {
+  void SortRange(Range range, TaskQueue* queue, std::size_t grain, std::uint64_t& work) {
     while (range.lo < range.hi) {
       // A large range reached by eight lopsided partitions in a row is likely to stay
       // quadratic (an organ pipe, say): it goes to its ranks at once rather than when the budget
@@ -204,6 +209,7 @@ class RecordSteps {
       }
       RefreshPrefixes(range);
       const auto [tmpLow, tmpHi] = Partition(range);
+      work += static_cast<std::uint64_t>((tmpLow - range.lo) + (range.hi - tmpHi));
       Range small{range.lo, tmpHi, range.depth, range.settled};
       Range large{tmpLow, range.hi, range.depth, range.settled};
       if (small.Size() > large.Size()) std::swap(small, large);
@@ -212,7 +218,7 @@ class RecordSteps {
       if (queue != nullptr && large.Size() >= static_cast<std::int64_t>(grain)) {
         queue->Push(large);
       } else {
-        if (small.Size() > 1) SortRange(small, queue, grain);
+        if (small.Size() > 1) SortRange(small, queue, grain, work);
         small = large;
       }
       range = small;
@@ -225,8 +231,8 @@ class RecordSteps {
     Record* const r = records_ + lo;
     const auto count = static_cast<std::size_t>(hi - lo + 1);
     KeyOrder sorted = SortKeys(
-        r, count, keys_, [this, r](std::uint32_t a, std::uint32_t b) { return sameText_(r[a], r[b]); },
-        threads_);
+        r, count, keys_, [this, r](std::uint32_t a, std::uint32_t b) { return sameText_(r[a], r[b]); }, threads_,
+        workCount_);
     // A second buffer rather than an in-place permutation: following the permutation's cycles
     // costs a cache miss per record, one after the other.
     BigBuffer<Record> moved;
@@ -249,6 +255,7 @@ class RecordSteps {
       plan.threads = threads_;
       plan.grain = grain_;
       plan.scanBudget = scanBudget_;
+      plan.workCount = workCount_;
       RankSteps(ranks.data(), items.data(), origin_ + lo).Sort(0, static_cast<std::int64_t>(count) - 1, plan);
       ranks.Release();
       moved = BigBuffer<Record>(count);
@@ -264,6 +271,7 @@ class RecordSteps {
   std::int64_t scanBudget_ = -1;
   unsigned threads_ = 1;
   std::size_t grain_ = 1;
+  std::atomic<std::uint64_t>* workCount_ = nullptr;
   // Items the partitions may still cover before the ranges left are finished by their ranks.
   std::atomic<std::int64_t> budget_{0};
 };

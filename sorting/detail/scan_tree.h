@@ -64,6 +64,9 @@ class ScanTree {
     return limit;
   }
 
+  // Returns the number of levels of the tree over the blocks.
+  std::size_t Levels() const noexcept { return static_cast<std::size_t>(std::bit_width(leaves_)); }
+
   // Takes note that the items at `a` and `b` were exchanged.
   void Exchanged(std::int64_t a, std::int64_t b) noexcept {
     const std::size_t blockA = BlockOf(a);

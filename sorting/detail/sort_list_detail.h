@@ -3,6 +3,7 @@
 // Knobs behind SortListText for the tests, the fuzzer and the benchmarks: they change how the
 // work is done, never the result.
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -30,6 +31,13 @@ struct SortOptions {
   std::int64_t scanBudget = -1;
   // The most items accepted before std::length_error.
   std::int64_t maxItems = std::numeric_limits<std::int32_t>::max();
+  // When set, the sort adds its work to it: the elements the partitions' scans step over (walking
+  // scans: each record or rank passed; tree-guided scans: 2 * (16 + tree levels) per stop found
+  // and per exchange, what a query or an update may read; each tree built: its size), plus, for
+  // ranking, one or two reads of each key and m * bit_width(m) for each run of m keys sorted on
+  // 64 more bits. Each worker adds its
+  // own tally once per task, so counting costs nothing in the loops.
+  std::atomic<std::uint64_t>* workCount = nullptr;
 };
 
 // SortListText with explicit options.

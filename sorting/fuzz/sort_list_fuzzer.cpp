@@ -1,14 +1,19 @@
 // Decodes the fuzzer's bytes into a list text and two separators, sorts them with SortListText
 // (sometimes split over threads, with the wide record layout, or with the quicksort's scans
 // guided by the tree from the start or from some point on) and aborts on any difference from
-// the literal transcription of the steps.
+// the literal transcription of the steps, or when the sort's work exceeds its bound of
+// n log^2 n for n items (plus the keys' length times log n, for ranking keys 64 bits at a time),
+// so that a quadratic path is found however fast the machine.
 
+#include <atomic>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
 #include "sorting/sort_list.h"
+#include "sorting/detail/separator_search.h"
 #include "sorting/detail/sort_list_detail.h"
 #include "sorting/tests/reference_sort.h"
 
@@ -35,6 +40,14 @@ std::u16string Decode(const std::uint8_t*& data, const std::uint8_t* end, std::s
   return text;
 }
 
+// The most work the sort may do on `items` items totalling `units` key units.
+std::uint64_t WorkBound(std::uint64_t items, std::uint64_t units) {
+  constexpr std::uint64_t kFactor = 32;
+  constexpr std::uint64_t kSlack = 4096;
+  const auto levels = static_cast<std::uint64_t>(std::bit_width(items > 1 ? items - 1 : 1));
+  return kFactor * (items * levels * levels + units / 4 * levels) + kSlack;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -55,10 +68,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   options.wideRecords = (flavour & 2) != 0;
   // The scans use the tree from the start, or switch to it after a few items.
   if ((flavour & 4) != 0) options.scanBudget = flavour >> 3;
+  std::atomic<std::uint64_t> work{0};
+  options.workCount = &work;
   const ordwell::SortResult actual =
       ordwell::detail::SortListTextWith(list, inputSeparator, outputSeparator, options);
   const ordwell::SortResult expected =
       ordwell::reference::SortListText(list, inputSeparator, outputSeparator);
   if (actual.refused != expected.refused || actual.text != expected.text) std::abort();
+  if (!actual.refused) {
+    std::uint64_t items = 1;
+    if (!inputSeparator.empty())
+      ordwell::detail::ForEachSeparator(list, inputSeparator, [&items](std::size_t) { ++items; });
+    if (work.load() > WorkBound(items, list.size())) std::abort();
+  }
   return 0;
 }
