@@ -131,7 +131,8 @@ std::unique_ptr<detail::SortedItems> SortRecords(std::u16string_view text, std::
   const char16_t* const units = text.data();
   const auto sameText = [units](const Record& a, const Record& b) {
     // Equal keys have equal lengths.
-    return std::memcmp(units + a.offset, units + b.offset, static_cast<std::size_t>(a.length) * sizeof(char16_t)) == 0;
+    return std::memcmp(units + a.offset, units + b.offset,
+                       static_cast<std::size_t>(a.length) * sizeof(char16_t)) == 0;
   };
   detail::RecordSteps<Record, Unit, decltype(sameText)>(records.data(), keys.data(), sameText)
       .Sort(0, static_cast<std::int64_t>(count) - 1, plan);
@@ -144,7 +145,8 @@ std::unique_ptr<detail::SortedItems> SortRecords(std::u16string_view text, std::
 std::unique_ptr<detail::SortedItems> SortItems(std::u16string_view listText, std::u16string_view separator,
                                                const detail::SortOptions& options) {
   // An empty separator occurs in any non-empty text.
-  if (listText.empty() || detail::FindSeparator(listText, separator) == std::u16string_view::npos) return nullptr;
+  if (listText.empty() || detail::FindSeparator(listText, separator) == std::u16string_view::npos)
+    return nullptr;
   const std::size_t count = CountItems(listText, separator);
   if (count > static_cast<std::uint64_t>(options.maxItems))
     throw std::length_error("SortListText: the list has more items than a 32-bit index can address");

@@ -123,26 +123,16 @@ std::vector<std::string> Adversary(std::mt19937_64& rng, std::size_t count) {
 
 std::string_view ShapeName(Shape shape) {
   switch (shape) {
-    case Shape::kRandom:
-      return "random";
-    case Shape::kSorted:
-      return "sorted";
-    case Shape::kReversed:
-      return "reversed";
-    case Shape::kAllEqual:
-      return "equal";
-    case Shape::kCaseVariants:
-      return "variants";
-    case Shape::kLongLines:
-      return "long";
-    case Shape::kOrganPipe:
-      return "organ";
-    case Shape::kAdversary:
-      return "adversary";
-    case Shape::kSawtooth:
-      return "sawtooth";
-    case Shape::kFewKeys:
-      return "fewkeys";
+    case Shape::kRandom: return "random";
+    case Shape::kSorted: return "sorted";
+    case Shape::kReversed: return "reversed";
+    case Shape::kAllEqual: return "equal";
+    case Shape::kCaseVariants: return "variants";
+    case Shape::kLongLines: return "long";
+    case Shape::kOrganPipe: return "organ";
+    case Shape::kAdversary: return "adversary";
+    case Shape::kSawtooth: return "sawtooth";
+    case Shape::kFewKeys: return "fewkeys";
   }
   return "";
 }
@@ -158,8 +148,7 @@ std::vector<std::string> MakeItems(Shape shape, std::size_t count) {
   std::mt19937_64 rng(20240611);
   std::vector<std::string> items;
   switch (shape) {
-    case Shape::kRandom:
-      return RandomWords(rng, count);
+    case Shape::kRandom: return RandomWords(rng, count);
     case Shape::kSorted:
       items = RandomWords(rng, count);
       SortByLowerCase(items);
@@ -169,8 +158,7 @@ std::vector<std::string> MakeItems(Shape shape, std::size_t count) {
       SortByLowerCase(items);
       std::reverse(items.begin(), items.end());
       return items;
-    case Shape::kAllEqual:
-      return std::vector<std::string>(count, "Duplicate");
+    case Shape::kAllEqual: return std::vector<std::string>(count, "Duplicate");
     case Shape::kCaseVariants: {
       std::vector<std::string> base = RandomWords(rng, 1000);
       items.reserve(count);
@@ -191,10 +179,8 @@ std::vector<std::string> MakeItems(Shape shape, std::size_t count) {
         items.push_back(std::move(line));
       }
       return items;
-    case Shape::kOrganPipe:
-      return OrganPipe(count);
-    case Shape::kAdversary:
-      return Adversary(rng, count);
+    case Shape::kOrganPipe: return OrganPipe(count);
+    case Shape::kAdversary: return Adversary(rng, count);
     case Shape::kSawtooth: {
       std::vector<std::string> sorted = RandomWords(rng, count);
       SortByLowerCase(sorted);
@@ -207,8 +193,8 @@ std::vector<std::string> MakeItems(Shape shape, std::size_t count) {
       return items;
     }
     case Shape::kFewKeys: {
-      static constexpr const char* kWords[] = {"apple",  "banana", "cherry", "damson", "elder",
-                                               "fig",    "grape",  "hazel",  "kiwi",   "lemon"};
+      static constexpr const char* kWords[] = {"apple", "banana", "cherry", "damson", "elder",
+                                               "fig",   "grape",  "hazel",  "kiwi",   "lemon"};
       items.reserve(count);
       for (std::size_t i = 0; i < count; ++i) items.push_back(RandomCase(rng, kWords[Below(rng, 10)]));
       return items;

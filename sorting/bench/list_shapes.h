@@ -24,10 +24,9 @@ enum class Shape {
   kFewKeys
 };
 
-inline constexpr Shape kAllShapes[] = {Shape::kRandom,    Shape::kSorted,       Shape::kReversed,
-                                       Shape::kAllEqual,  Shape::kCaseVariants, Shape::kLongLines,
-                                       Shape::kOrganPipe, Shape::kAdversary,    Shape::kSawtooth,
-                                       Shape::kFewKeys};
+inline constexpr Shape kAllShapes[] = {
+    Shape::kRandom,    Shape::kSorted,    Shape::kReversed,  Shape::kAllEqual, Shape::kCaseVariants,
+    Shape::kLongLines, Shape::kOrganPipe, Shape::kAdversary, Shape::kSawtooth, Shape::kFewKeys};
 
 // Returns the shape's short name ("random", "sorted", "reversed", "equal", "variants", "long",
 // "organ", "adversary", "sawtooth", "fewkeys").

@@ -10,7 +10,10 @@
 
 int main(int argc, char** argv) {
   if (argc != 3) {
-    std::fputs("usage: make_list_shape random|sorted|reversed|equal|variants|long|organ|adversary|sawtooth|fewkeys COUNT\n", stderr);
+    std::fputs(
+        "usage: make_list_shape random|sorted|reversed|equal|variants|long|organ|adversary|sawtooth|fewkeys "
+        "COUNT\n",
+        stderr);
     return 2;
   }
   const auto shape = ordwell::bench::ShapeFromName(argv[1]);

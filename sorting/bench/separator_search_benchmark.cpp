@@ -33,7 +33,8 @@ Case Words() {
   Case c;
   for (std::size_t i = 0; i < 64; ++i) c.separator.push_back(static_cast<char16_t>(u'a' + rng() % 26));
   while (c.text.size() < kTextUnits) {
-    for (std::size_t i = 1 + rng() % 12; i > 0; --i) c.text.push_back(static_cast<char16_t>(u'a' + rng() % 26));
+    for (std::size_t i = 1 + rng() % 12; i > 0; --i)
+      c.text.push_back(static_cast<char16_t>(u'a' + rng() % 26));
     c.text += rng() % 8 == 0 ? c.separator : u" ";
   }
   return c;

@@ -34,8 +34,8 @@ inline bool BitsLess(const Entry& a, const Entry& b) noexcept { return a.bits < 
 // Sorts entries[lo, hi) by key and sets same[i] for each entry whose key equals the one before;
 // returns the work: m * bit_width(m) for each run of m entries sorted.
 template <class Record, class Unit>
-std::uint64_t SortEntries(Entry* entries, std::uint8_t* same, std::size_t lo, std::size_t hi, const Record* records,
-                 const Unit* keys) {
+std::uint64_t SortEntries(Entry* entries, std::uint8_t* same, std::size_t lo, std::size_t hi,
+                          const Record* records, const Unit* keys) {
   constexpr std::size_t kUnits = kPrefixUnits<Unit>;
   // A run of entries whose keys agree, zero padded, on units [0, depth) and whose bits hold
   // units [depth, depth + kUnits).
@@ -44,8 +44,9 @@ std::uint64_t SortEntries(Entry* entries, std::uint8_t* same, std::size_t lo, st
   };
   std::vector<Run> pending{{lo, hi, 0}};
   const auto lengthOf = [records](const Entry& e) -> std::size_t {
-    return e.length != std::numeric_limits<std::uint32_t>::max() ? e.length
-                                                                 : static_cast<std::size_t>(records[e.item].length);
+    return e.length != std::numeric_limits<std::uint32_t>::max()
+               ? e.length
+               : static_cast<std::size_t>(records[e.item].length);
   };
   std::fill(same + lo, same + hi, std::uint8_t{0});
   std::uint64_t work = 0;
@@ -64,7 +65,8 @@ std::uint64_t SortEntries(Entry* entries, std::uint8_t* same, std::size_t lo, st
       if (b - a > 1) {
         Entry* const first = entries + a;
         Entry* const last = entries + b;
-        Entry* const middle = std::partition(first, last, [&](const Entry& e) { return lengthOf(e) <= next; });
+        Entry* const middle =
+            std::partition(first, last, [&](const Entry& e) { return lengthOf(e) <= next; });
         std::sort(first, middle, [&](const Entry& x, const Entry& y) { return lengthOf(x) < lengthOf(y); });
         for (Entry* e = first + 1; e < middle; ++e) same[e - entries] = lengthOf(e[-1]) == lengthOf(*e);
         if (last - middle > 1) {
@@ -107,8 +109,9 @@ KeyOrder SortKeys(const Record* records, std::size_t count, const Unit* keys, Sa
   same = BigBuffer<std::uint8_t>(count);
   const auto entryOf = [records, keys](std::size_t i) {
     const auto length = static_cast<std::size_t>(records[i].length);
-    return Entry{KeyPrefix(keys + records[i].offset, length), static_cast<std::uint32_t>(i),
-                 static_cast<std::uint32_t>(std::min<std::size_t>(length, std::numeric_limits<std::uint32_t>::max()))};
+    return Entry{
+        KeyPrefix(keys + records[i].offset, length), static_cast<std::uint32_t>(i),
+        static_cast<std::uint32_t>(std::min<std::size_t>(length, std::numeric_limits<std::uint32_t>::max()))};
   };
 
   constexpr std::size_t kMinBuckets = std::size_t{1} << 12;

@@ -231,8 +231,8 @@ class RecordSteps {
     Record* const r = records_ + lo;
     const auto count = static_cast<std::size_t>(hi - lo + 1);
     KeyOrder sorted = SortKeys(
-        r, count, keys_, [this, r](std::uint32_t a, std::uint32_t b) { return sameText_(r[a], r[b]); }, threads_,
-        workCount_);
+        r, count, keys_, [this, r](std::uint32_t a, std::uint32_t b) { return sameText_(r[a], r[b]); },
+        threads_, workCount_);
     // A second buffer rather than an in-place permutation: following the permutation's cycles
     // costs a cache miss per record, one after the other.
     BigBuffer<Record> moved;

@@ -6,8 +6,8 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <limits>
+#include <optional>
 #include <string_view>
 
 #include "sorting/sort_list.h"

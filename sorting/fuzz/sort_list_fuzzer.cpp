@@ -12,9 +12,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "sorting/sort_list.h"
 #include "sorting/detail/separator_search.h"
 #include "sorting/detail/sort_list_detail.h"
+#include "sorting/sort_list.h"
 #include "sorting/tests/reference_sort.h"
 
 namespace {

@@ -10,10 +10,10 @@
 #include <utility>
 #include <vector>
 
-#include "sorting/quick_sort.h"
-#include "sorting/sorted_list.h"
-#include "sorting/sort_list.h"
 #include "sorting/detail/sort_list_detail.h"
+#include "sorting/quick_sort.h"
+#include "sorting/sort_list.h"
+#include "sorting/sorted_list.h"
 #include "sorting/tests/random_lists.h"
 #include "sorting/tests/reference_sort.h"
 
@@ -110,7 +110,8 @@ TEST(Differential, QuadraticShapesMatchTheStepsOverRanksWhateverTheScans) {
       {"organ pipe in random case", testing::OrganPipeItems(rng, kCount, 3)},
       {"organ pipe in lower case", testing::OrganPipeItems(rng, kCount, 0)},
       {"adversary in random case", testing::AdversaryItems(rng, kCount, 3, 2)},
-      {"adversary built whole, two variants of one key", [&] {
+      {"adversary built whole, two variants of one key",
+       [&] {
          std::vector<std::u16string> items = testing::AdversaryItems(rng, kCount, 1, 0);
          // The last item becomes a case variant of the first (their keys start with "k").
          items.back() = items.front();

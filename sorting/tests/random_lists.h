@@ -141,7 +141,8 @@ inline std::u16string LetterKey(std::mt19937& rng, int value, int caseOdds) {
   for (std::size_t k = 7; k-- > 1; value /= 26) key[k] = static_cast<char16_t>(u'a' + value % 26);
   if (caseOdds > 0) {
     for (char16_t& unit : key) {
-      if (std::uniform_int_distribution<int>(0, caseOdds - 1)(rng) == 0) unit = static_cast<char16_t>(unit - 32);
+      if (std::uniform_int_distribution<int>(0, caseOdds - 1)(rng) == 0)
+        unit = static_cast<char16_t>(unit - 32);
     }
   }
   return key;

@@ -75,12 +75,14 @@ inline void QuickSortByRanks(std::vector<std::u16string>& sarray) {
   distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
   std::vector<std::int32_t> rank;
   for (const std::u16string& key : keys)
-    rank.push_back(static_cast<std::int32_t>(std::lower_bound(distinct.begin(), distinct.end(), key) - distinct.begin()));
+    rank.push_back(static_cast<std::int32_t>(std::lower_bound(distinct.begin(), distinct.end(), key) -
+                                             distinct.begin()));
   std::vector<std::int32_t> ids(sarray.size());
   for (std::size_t i = 0; i < ids.size(); ++i) ids[i] = static_cast<std::int32_t>(i);
   if (!ids.empty()) {
     QuickSortSteps(
-        ids, 0, static_cast<std::int32_t>(ids.size()) - 1, [&rank](std::int32_t id) { return rank[static_cast<std::size_t>(id)]; },
+        ids, 0, static_cast<std::int32_t>(ids.size()) - 1,
+        [&rank](std::int32_t id) { return rank[static_cast<std::size_t>(id)]; },
         [](std::int32_t a, std::int32_t b) { return a < b; });
   }
   std::vector<std::u16string> sorted;

@@ -68,8 +68,12 @@ TEST(SeparatorSearch, AgreesWithRepeatedPlainSearchOnRandomTexts) {
 
 TEST(SeparatorSearch, HandlesEdgesOfTextAndSeparator) {
   const std::u16string longSeparator = std::u16string(kShortSeparatorUnits, u'a') + u"b";
-  const std::u16string texts[] = {u"", longSeparator, longSeparator + longSeparator,
-                                  u"a" + longSeparator, longSeparator.substr(1), u"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaab"};
+  const std::u16string texts[] = {u"",
+                                  longSeparator,
+                                  longSeparator + longSeparator,
+                                  u"a" + longSeparator,
+                                  longSeparator.substr(1),
+                                  u"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaab"};
   for (const std::u16string& text : texts) {
     EXPECT_EQ(Matches(text, longSeparator), NaiveMatches(text, longSeparator));
     EXPECT_EQ(FindSeparator(text, longSeparator), text.find(longSeparator));

@@ -5,9 +5,9 @@
 #include <stdexcept>
 #include <string>
 
+#include "sorting/detail/sort_list_detail.h"
 #include "sorting/sort_list.h"
 #include "sorting/sorted_list.h"
-#include "sorting/detail/sort_list_detail.h"
 
 namespace ordwell {
 namespace {
@@ -83,4 +83,3 @@ TEST(EqualSortKeys, TellsCaseVariantsFromDifferentItems) {
   EXPECT_FALSE(ordwell::EqualSortKeys(u"apple", u"apples"));
   EXPECT_FALSE(ordwell::EqualSortKeys(u"a_", u"a-"));
 }
-
