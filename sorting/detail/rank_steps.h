@@ -74,26 +74,12 @@ class RankSteps {
     const std::size_t grain = std::max<std::size_t>(plan.grain, 1);
     TaskQueue queue(count / grain + 2);
     queue.Push({lo, hi});
-    std::vector<std::thread> helpers;
-    helpers.reserve(plan.threads - 1);
-    auto work = [this, &queue, grain, workCount = plan.workCount] {
-      Range range;
-      while (queue.Pop(range)) {
-        std::uint64_t tally = 0;
-        SortRange(range.lo, range.hi, &queue, grain, nullptr, tally);
-        AddWork(workCount, tally);
-        queue.Done();
-      }
-    };
-    for (unsigned t = 1; t < plan.threads; ++t) {
-      try {
-        helpers.emplace_back(work);
-      } catch (...) {
-        break;  // Fewer threads only make it slower; the result is the same.
-      }
-    }
-    work();
-    for (std::thread& helper : helpers) helper.join();
+    DrainOnThreads(queue, plan.threads,
+                   [this, &queue, grain, workCount = plan.workCount](const Range& range) {
+                     std::uint64_t tally = 0;
+                     SortRange(range.lo, range.hi, &queue, grain, nullptr, tally);
+                     AddWork(workCount, tally);
+                   });
   }
 
  private:

@@ -16,9 +16,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
-#include <thread>
 #include <utility>
-#include <vector>
 
 #include "sorting/detail/big_buffer.h"
 #include "sorting/detail/key_prefix.h"
@@ -60,26 +58,11 @@ class RecordSteps {
     const std::size_t grain = std::max<std::size_t>(plan.grain, 1);
     TaskQueue queue(count / grain + 2);
     queue.Push({lo, hi, 0, false});
-    std::vector<std::thread> helpers;
-    helpers.reserve(plan.threads - 1);
-    auto work = [this, &queue, grain] {
-      Range range;
-      while (queue.Pop(range)) {
-        std::uint64_t tally = 0;
-        SortRange(range, &queue, grain, tally);
-        AddWork(workCount_, tally);
-        queue.Done();
-      }
-    };
-    for (unsigned t = 1; t < plan.threads; ++t) {
-      try {
-        helpers.emplace_back(work);
-      } catch (...) {
-        break;  // Fewer threads only make it slower; the result is the same.
-      }
-    }
-    work();
-    for (std::thread& helper : helpers) helper.join();
+    DrainOnThreads(queue, plan.threads, [this, &queue, grain](const Range& range) {
+      std::uint64_t tally = 0;
+      SortRange(range, &queue, grain, tally);
+      AddWork(workCount_, tally);
+    });
   }
 
  private:

@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace ordwell::detail {
@@ -53,5 +54,30 @@ class TaskQueue {
   std::vector<Range> ranges_;
   std::size_t outstanding_ = 0;
 };
+
+// Sorts every range in `queue` on up to `threads` threads, the caller's among them, handing each
+// popped range to `sortRange` (which may push more); returns once all are sorted. Fewer threads
+// only make it slower, so a thread the system refuses is simply not started.
+template <class Range, class SortRange>
+void DrainOnThreads(TaskQueue<Range>& queue, unsigned threads, const SortRange& sortRange) {
+  const auto work = [&queue, &sortRange] {
+    Range range;
+    while (queue.Pop(range)) {
+      sortRange(range);
+      queue.Done();
+    }
+  };
+  std::vector<std::thread> helpers;
+  helpers.reserve(threads > 1 ? threads - 1 : 0);
+  for (unsigned t = 1; t < threads; ++t) {
+    try {
+      helpers.emplace_back(work);
+    } catch (...) {
+      break;
+    }
+  }
+  work();
+  for (std::thread& helper : helpers) helper.join();
+}
 
 }  // namespace ordwell::detail
