@@ -4,7 +4,9 @@
 // the whole result and the window process's peak resident memory per case.
 // First it times the window's start (construct, show, lay out and paint) with a long separator
 // stored in Prefs.ini against a start with the default separator.
-// Usage: frm_main_bench [--sizes 10000,100000,1000000] [--repeat N] [--separator-kb K]
+// Usage: frm_main_bench [--sizes 10000,100000,1000000] [--repeat N] [--separator-kb K] [--shape NAME]
+// --shape takes a list shape of the sorting benchmarks (organ, adversary, ...) instead of the
+// random mixed-case words.
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
@@ -14,6 +16,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -21,6 +24,7 @@
 #include <vector>
 
 #include "prefs/mod_standard.h"
+#include "sorting/bench/list_shapes.h"
 #include "sorting/sort_list.h"
 #include "window/frm_main.h"
 #include "window/listbox/list_text_box.h"
@@ -44,6 +48,20 @@ std::vector<QString> MakeItems(int count) {
     }
     items.push_back(item);
   }
+  return items;
+}
+
+// `count` items of the named benchmark list shape, or the random words when the name is empty.
+std::vector<QString> MakeItems(const std::string& shapeName, int count) {
+  if (shapeName.empty()) return MakeItems(count);
+  const auto shape = ordwell::bench::ShapeFromName(shapeName);
+  if (!shape) {
+    std::fprintf(stderr, "unknown shape '%s'\n", shapeName.c_str());
+    std::exit(2);
+  }
+  std::vector<QString> items;
+  for (const std::string& item : ordwell::bench::MakeItems(*shape, static_cast<std::size_t>(count)))
+    items.push_back(QString::fromStdString(item));
   return items;
 }
 
@@ -132,6 +150,7 @@ int main(int argc, char** argv) {
   std::vector<int> sizes = {10000, 100000, 1000000};
   int repeat = 3;
   int separatorKb = 1024;
+  std::string shapeName;
   const QStringList args = QCoreApplication::arguments();
   for (int i = 1; i + 1 < args.size(); ++i) {
     if (args[i] == "--sizes") {
@@ -140,6 +159,7 @@ int main(int argc, char** argv) {
     }
     if (args[i] == "--repeat") repeat = std::max(1, args[i + 1].toInt());
     if (args[i] == "--separator-kb") separatorKb = std::max(1, args[i + 1].toInt());
+    if (args[i] == "--shape") shapeName = args[i + 1].toStdString();
   }
   BenchStartWithLongSeparator(separatorKb, repeat);
 
@@ -149,7 +169,7 @@ int main(int argc, char** argv) {
   for (const int size : sizes) {
     for (const Case& c : {Case{"lines", "\n"}, Case{"commas", ", "}}) {
       ResetPeak();
-      const QString list = Join(MakeItems(size), c.separator);
+      const QString list = Join(MakeItems(shapeName, size), c.separator);
       const std::u16string crLfList = ordwell::services::ToCrLf(list);
       const std::u16string crLfSeparator = ordwell::services::ToCrLf(c.separator);
 
