@@ -42,11 +42,15 @@ trap 'rm -rf "$root"; xsession_stop' EXIT
 # leaves its standard error in $root/stderr.
 run_until_saved() {
   local pid i
-  "$@" 2>"$root/stderr" &
+  "$@" </dev/null >/dev/null 2>"$root/stderr" &
   pid=$!
-  xsession_window 'Ordwell 1.0 Beta' >/dev/null || { kill "$pid"; fail "no window from $1"; }
+  xsession_window 'Ordwell 1.0 Beta' >/dev/null || { kill -KILL "$pid"; fail "no window from $1"; }
   kill -TERM "$pid"
   for i in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  if kill -0 "$pid" 2>/dev/null; then
+    kill -KILL "$pid"
+    fail "$1 did not exit within 10 s of SIGTERM"
+  fi
   wait "$pid" || fail "$1 exited with status $?"
 }
 

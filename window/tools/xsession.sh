@@ -13,7 +13,9 @@ xsession_start() {
   xsession_have_tools || return 1
   local fdfile
   fdfile="$(mktemp)"
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp 3>"$fdfile" 2>/dev/null &
+  # Nothing started here keeps the caller's standard output or error open: a test runner waits
+  # for those to close, so a lingering child would hold the test until its timeout.
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp 3>"$fdfile" </dev/null >/dev/null 2>&1 &
   XSESSION_XVFB_PID=$!
   local i
   for i in $(seq 100); do
@@ -23,7 +25,7 @@ xsession_start() {
   export DISPLAY=":$(tr -dc 0-9 <"$fdfile")"
   rm -f "$fdfile"
   [ "$DISPLAY" != ":" ] || return 1
-  openbox --sm-disable >/dev/null 2>&1 &
+  openbox --sm-disable </dev/null >/dev/null 2>&1 &
   XSESSION_WM_PID=$!
   # openbox is ready once it has claimed the screen's window-manager selection.
   for i in $(seq 100); do
@@ -34,10 +36,24 @@ xsession_start() {
 }
 
 xsession_stop() {
-  [ -n "${XSESSION_WM_PID:-}" ] && kill "$XSESSION_WM_PID" 2>/dev/null
-  [ -n "${XSESSION_XVFB_PID:-}" ] && kill "$XSESSION_XVFB_PID" 2>/dev/null
+  local pid
+  for pid in ${XSESSION_WM_PID:-} ${XSESSION_XVFB_PID:-}; do
+    xsession_end_process "$pid"
+  done
   XSESSION_WM_PID=
   XSESSION_XVFB_PID=
+}
+
+# Sends SIGTERM, waits up to five seconds for the process to go, then kills it outright.
+xsession_end_process() {
+  local pid="$1" i
+  kill "$pid" 2>/dev/null || return 0
+  for i in $(seq 50); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -KILL "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
 }
 
 xsession_window() {
