@@ -38,8 +38,8 @@ void QuickSortAscending(std::vector<std::u16string>& sarray, std::int32_t inLow,
 
   detail::ParallelPlan plan;
   plan.threads = detail::AutoThreads(count);
-  detail::RecordSteps<detail::IndexedRecord, char16_t, decltype(sameText)>(records.data(), keys.get(),
-                                                                           sameText, inLow)
+  detail::RecordSteps<detail::IndexedRecord, detail::StoredKeys<char16_t>, decltype(sameText)>(
+      records.data(), {keys.get()}, sameText, inLow)
       .Sort(0, static_cast<std::int64_t>(count) - 1, plan);
 
   std::vector<std::u16string> sorted;

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <system_error>
 #include <thread>
+#include <type_traits>
 #include <utility>
 
 #include "sorting/detail/big_buffer.h"
@@ -32,36 +33,37 @@ constexpr std::size_t kMinParallelSplitUnits = std::size_t{1} << 20;
 using detail::ForEachSeparator;
 
 // Counts the items splitting gives: one more than the separator matches.
-std::size_t CountItems(std::u16string_view text, std::u16string_view separator) {
+template <class Char>
+std::size_t CountItems(std::basic_string_view<Char> text, std::basic_string_view<Char> separator) {
   std::size_t count = 1;
   ForEachSeparator(text, separator, [&count](std::size_t) { ++count; });
   return count;
 }
 
-template <class Record>
-class SortedRecords final : public detail::SortedItems {
+template <class Record, class Char>
+class SortedRecords final : public detail::BasicSortedItems<Char> {
  public:
-  SortedRecords(std::u16string_view text, std::size_t count, std::size_t itemUnits,
+  SortedRecords(std::basic_string_view<Char> text, std::size_t count, std::size_t itemUnits,
                 detail::BigBuffer<Record> records)
       : text_(text), count_(count), itemUnits_(itemUnits), records_(std::move(records)) {}
 
   std::size_t Count() const noexcept override { return count_; }
 
-  std::u16string_view Item(std::size_t index) const noexcept override {
+  std::basic_string_view<Char> Item(std::size_t index) const noexcept override {
     return {text_.data() + records_[index].offset, static_cast<std::size_t>(records_[index].length)};
   }
 
-  std::u16string Join(std::u16string_view separator) const override {
-    std::u16string joined(itemUnits_ + (count_ - 1) * separator.size(), u'\0');
-    char16_t* out = joined.data();
+  std::basic_string<Char> Join(std::basic_string_view<Char> separator) const override {
+    std::basic_string<Char> joined(itemUnits_ + (count_ - 1) * separator.size(), Char{});
+    Char* out = joined.data();
     bool first = true;
-    Visit([&](const char16_t* item, std::size_t length) {
+    Visit([&](const Char* item, std::size_t length) {
       if (!first) {
-        std::memcpy(out, separator.data(), separator.size() * sizeof(char16_t));
+        std::memcpy(out, separator.data(), separator.size() * sizeof(Char));
         out += separator.size();
       }
       first = false;
-      std::memcpy(out, item, length * sizeof(char16_t));
+      std::memcpy(out, item, length * sizeof(Char));
       out += length;
     });
     return joined;
@@ -71,18 +73,58 @@ class SortedRecords final : public detail::SortedItems {
   template <class Visitor>
   void Visit(Visitor&& visit) const {
     constexpr std::size_t kPrefetchAhead = 16;
-    const char16_t* const source = text_.data();
+    const Char* const source = text_.data();
     for (std::size_t i = 0; i < count_; ++i) {
       if (i + kPrefetchAhead < count_) __builtin_prefetch(source + records_[i + kPrefetchAhead].offset);
       visit(source + records_[i].offset, static_cast<std::size_t>(records_[i].length));
     }
   }
 
-  std::u16string_view text_;
+  std::basic_string_view<Char> text_;
   std::size_t count_;
   std::size_t itemUnits_;
   detail::BigBuffer<Record> records_;
 };
+
+// Sets each of `records` to where an item of `text` lies, in list order.
+template <class Record, class Char>
+void SplitInto(std::basic_string_view<Char> text, std::basic_string_view<Char> separator, Record* records) {
+  std::size_t start = 0;
+  std::size_t item = 0;
+  const auto add = [&](std::size_t end) {
+    Record& r = records[item++];
+    r.offset = static_cast<decltype(r.offset)>(start);
+    r.length = static_cast<decltype(r.length)>(end - start);
+  };
+  ForEachSeparator(text, separator, [&](std::size_t at) {
+    add(at);
+    start = at + separator.size();
+  });
+  add(text.size());
+}
+
+// Sorts split records by the keys `keys` reads, telling equal keys' texts apart in `text`, and
+// keeps them as the sorted items of `text`.
+template <class Record, class Keys, class Char>
+std::unique_ptr<detail::BasicSortedItems<Char>> SortSplitRecords(std::basic_string_view<Char> text,
+                                                                 std::size_t separatorUnits,
+                                                                 detail::BigBuffer<Record> records,
+                                                                 const Keys& keys, const detail::ParallelPlan& plan) {
+  const std::size_t count = records.size();
+  for (std::size_t i = 0; i < count; ++i)
+    records[i].prefix = keys.Prefix(records[i].offset, static_cast<std::size_t>(records[i].length));
+  const Char* const units = text.data();
+  const auto sameText = [units](const Record& a, const Record& b) {
+    // Equal keys have equal lengths.
+    return std::memcmp(units + a.offset, units + b.offset, static_cast<std::size_t>(a.length) * sizeof(Char)) ==
+           0;
+  };
+  detail::RecordSteps<Record, Keys, decltype(sameText)>(records.data(), keys, sameText)
+      .Sort(0, static_cast<std::int64_t>(count) - 1, plan);
+  // Items total the text minus the separators between them.
+  const std::size_t itemUnits = text.size() - (count - 1) * separatorUnits;
+  return std::make_unique<SortedRecords<Record, Char>>(text, count, itemUnits, std::move(records));
+}
 
 // Lower-cases the text once into keys of `Unit`, splits it into records, and sorts them.
 template <class Record, class Unit>
@@ -107,45 +149,34 @@ std::unique_ptr<detail::SortedItems> SortRecords(std::u16string_view text, std::
         // No thread to spare: lower-case after splitting instead.
       }
     }
-    std::size_t start = 0;
-    std::size_t item = 0;
-    const auto add = [&](std::size_t end) {
-      Record& r = records[item++];
-      r.offset = static_cast<decltype(r.offset)>(start);
-      r.length = static_cast<decltype(r.length)>(end - start);
-    };
-    ForEachSeparator(text, separator, [&](std::size_t at) {
-      add(at);
-      start = at + separator.size();
-    });
-    add(text.size());
+    SplitInto(text, separator, records.data());
     if (lowering.joinable()) {
       lowering.join();
     } else {
       lower();
     }
   }
-  for (std::size_t i = 0; i < count; ++i)
-    records[i].prefix =
-        detail::KeyPrefix(keys.data() + records[i].offset, static_cast<std::size_t>(records[i].length));
-  const char16_t* const units = text.data();
-  const auto sameText = [units](const Record& a, const Record& b) {
-    // Equal keys have equal lengths.
-    return std::memcmp(units + a.offset, units + b.offset,
-                       static_cast<std::size_t>(a.length) * sizeof(char16_t)) == 0;
-  };
-  detail::RecordSteps<Record, Unit, decltype(sameText)>(records.data(), keys.data(), sameText)
-      .Sort(0, static_cast<std::int64_t>(count) - 1, plan);
-  // Items total the text minus the separators between them.
-  const std::size_t itemUnits = text.size() - (count - 1) * separator.size();
-  return std::make_unique<SortedRecords<Record>>(text, count, itemUnits, std::move(records));
+  return SortSplitRecords(text, separator.size(), std::move(records), detail::StoredKeys<Unit>{keys.data()},
+                          plan);
+}
+
+// Splits a byte text into records and sorts them by keys lower-cased as they are read.
+template <class Record>
+std::unique_ptr<detail::SortedAsciiItems> SortAsciiRecords(std::string_view text, std::string_view separator,
+                                                          std::size_t count, const detail::ParallelPlan& plan) {
+  detail::BigBuffer<Record> records(count);
+  SplitInto(text, separator, records.data());
+  const detail::AsciiTextKeys keys{reinterpret_cast<const std::uint8_t*>(text.data())};
+  return SortSplitRecords(text, separator.size(), std::move(records), keys, plan);
 }
 
 // Splits and sorts a list; nullptr when the list is refused.
-std::unique_ptr<detail::SortedItems> SortItems(std::u16string_view listText, std::u16string_view separator,
-                                               const detail::SortOptions& options) {
+template <class Char>
+std::unique_ptr<detail::BasicSortedItems<Char>> SortItems(std::basic_string_view<Char> listText,
+                                                          std::basic_string_view<Char> separator,
+                                                          const detail::SortOptions& options) {
   // An empty separator occurs in any non-empty text.
-  if (listText.empty() || detail::FindSeparator(listText, separator) == std::u16string_view::npos)
+  if (listText.empty() || detail::FindSeparator(listText, separator) == std::basic_string_view<Char>::npos)
     return nullptr;
   const std::size_t count = CountItems(listText, separator);
   if (count > static_cast<std::uint64_t>(options.maxItems))
@@ -158,13 +189,18 @@ std::unique_ptr<detail::SortedItems> SortItems(std::u16string_view listText, std
   plan.scanBudget = options.scanBudget;
   plan.workCount = options.workCount;
   const bool compact = !options.wideRecords && listText.size() <= std::numeric_limits<std::uint32_t>::max();
-  const bool narrow = !options.wideKeys && AllUnitsBelow256(listText.data(), listText.size());
-  if (compact) {
-    return narrow ? SortRecords<detail::CompactRecord, std::uint8_t>(listText, separator, count, plan)
-                  : SortRecords<detail::CompactRecord, char16_t>(listText, separator, count, plan);
+  if constexpr (std::is_same_v<Char, char>) {
+    return compact ? SortAsciiRecords<detail::CompactRecord>(listText, separator, count, plan)
+                   : SortAsciiRecords<detail::WideRecord>(listText, separator, count, plan);
+  } else {
+    const bool narrow = !options.wideKeys && AllUnitsBelow256(listText.data(), listText.size());
+    if (compact) {
+      return narrow ? SortRecords<detail::CompactRecord, std::uint8_t>(listText, separator, count, plan)
+                    : SortRecords<detail::CompactRecord, char16_t>(listText, separator, count, plan);
+    }
+    return narrow ? SortRecords<detail::WideRecord, std::uint8_t>(listText, separator, count, plan)
+                  : SortRecords<detail::WideRecord, char16_t>(listText, separator, count, plan);
   }
-  return narrow ? SortRecords<detail::WideRecord, std::uint8_t>(listText, separator, count, plan)
-                : SortRecords<detail::WideRecord, char16_t>(listText, separator, count, plan);
 }
 
 }  // namespace
@@ -212,6 +248,41 @@ std::size_t SortedList::size() const noexcept { return items_->Count(); }
 std::u16string_view SortedList::operator[](std::size_t index) const noexcept { return items_->Item(index); }
 
 std::u16string SortedList::Join(std::u16string_view separator) const { return items_->Join(separator); }
+
+std::optional<SortedAsciiList> SortAsciiWith(std::string_view listText, std::string_view inputSeparator,
+                                             const detail::SortOptions& options) {
+  std::unique_ptr<detail::SortedAsciiItems> items = SortItems(listText, inputSeparator, options);
+  if (items == nullptr) return std::nullopt;
+  return SortedAsciiList(std::move(items));
+}
+
+std::optional<SortedAsciiList> SortedAsciiList::Sort(std::string_view listText, std::string_view inputSeparator) {
+  return SortAsciiWith(listText, inputSeparator, {});
+}
+
+SortedAsciiList::SortedAsciiList(std::unique_ptr<const detail::SortedAsciiItems> items) noexcept
+    : items_(std::move(items)) {}
+SortedAsciiList::SortedAsciiList(SortedAsciiList&&) noexcept = default;
+SortedAsciiList& SortedAsciiList::operator=(SortedAsciiList&&) noexcept = default;
+SortedAsciiList::~SortedAsciiList() = default;
+
+std::size_t SortedAsciiList::size() const noexcept { return items_->Count(); }
+
+std::string_view SortedAsciiList::operator[](std::size_t index) const noexcept { return items_->Item(index); }
+
+std::string SortedAsciiList::Join(std::string_view separator) const { return items_->Join(separator); }
+
+bool EqualSortKeys(std::string_view a, std::string_view b) noexcept {
+  if (a.size() != b.size()) return false;
+  const detail::AsciiTextKeys aKeys{reinterpret_cast<const std::uint8_t*>(a.data())};
+  const detail::AsciiTextKeys bKeys{reinterpret_cast<const std::uint8_t*>(b.data())};
+  constexpr std::size_t kUnits = detail::kPrefixUnits<std::uint8_t>;
+  for (std::size_t i = 0; i < a.size(); i += kUnits) {
+    const std::size_t take = std::min(kUnits, a.size() - i);
+    if (aKeys.Prefix(i, take) != bKeys.Prefix(i, take)) return false;
+  }
+  return true;
+}
 
 bool EqualSortKeys(std::u16string_view a, std::u16string_view b) noexcept {
   if (a.size() != b.size()) return false;

@@ -41,24 +41,62 @@ inline std::uint64_t KeyPrefix(const Unit* key, std::size_t length) noexcept {
   return prefix;
 }
 
-// Orders two keys that agree, zero padded, on units [0, depth + kPrefixUnits): by unit value, a
-// proper prefix first.
-template <class Unit>
-inline bool TailLess(const Unit* a, std::size_t aLength, const Unit* b, std::size_t bLength,
-                     std::size_t depth) noexcept {
-  std::size_t i = depth + kPrefixUnits<Unit>;
+// Keys lower-cased once into a buffer, one unit per text unit, read where their records point.
+template <class UnitType>
+struct StoredKeys {
+  using Unit = UnitType;
+
+  // Returns KeyPrefix of the `length` key units at `offset`.
+  std::uint64_t Prefix(std::size_t offset, std::size_t length) const noexcept {
+    return KeyPrefix(units + offset, length);
+  }
+
+  const Unit* units;
+};
+
+// Returns `word` with each byte from 'A' to 'Z' lower-cased; every other byte, 0x80 and above
+// included, stays as it is. Eight bytes at a time, without a branch.
+inline constexpr std::uint64_t LowerAsciiLetters(std::uint64_t word) noexcept {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+  constexpr std::uint64_t kHigh = 0x80 * kOnes;
+  // With each byte's top bit cleared, adding 0x80 - c sets it exactly where the byte is >= c,
+  // and no byte carries into the next.
+  const std::uint64_t low = word & ~kHigh;
+  const std::uint64_t atLeastA = low + (0x80 - 'A') * kOnes;
+  const std::uint64_t aboveZ = low + (0x80 - 'Z' - 1) * kOnes;
+  const std::uint64_t upper = atLeastA & ~aboveZ & ~word & kHigh;
+  return word | (upper >> 2);
+}
+
+// Keys read straight from a byte text, lower-cased as they are read: ASCII letters become lower
+// case and every other byte compares as itself. For ASCII text this is the order the stored
+// lower-cased keys give, without a buffer as large as the text.
+struct AsciiTextKeys {
+  using Unit = std::uint8_t;
+
+  // Returns KeyPrefix of the `length` lower-cased bytes at `offset`.
+  std::uint64_t Prefix(std::size_t offset, std::size_t length) const noexcept {
+    return LowerAsciiLetters(KeyPrefix(text + offset, length));
+  }
+
+  const std::uint8_t* text;
+};
+
+// Orders the keys at `aOffset` and `bOffset`, which agree, zero padded, on units
+// [0, depth + kPrefixUnits): by unit value, a proper prefix first.
+template <class Keys>
+inline bool TailLess(const Keys& keys, std::size_t aOffset, std::size_t aLength, std::size_t bOffset,
+                     std::size_t bLength, std::size_t depth) noexcept {
+  constexpr std::size_t kUnits = kPrefixUnits<typename Keys::Unit>;
+  std::size_t i = depth + kUnits;
   // A key that ends inside the agreeing part is a prefix of the other one.
   if (aLength <= i || bLength <= i) return aLength < bLength;
   const std::size_t common = std::min(aLength, bLength);
-  if constexpr (std::endian::native == std::endian::little) {
-    for (; i + kPrefixUnits<Unit> <= common; i += kPrefixUnits<Unit>) {
-      const std::uint64_t x = KeyPrefix(a + i, kPrefixUnits<Unit>);
-      const std::uint64_t y = KeyPrefix(b + i, kPrefixUnits<Unit>);
-      if (x != y) return x < y;
-    }
-  }
-  for (; i < common; ++i) {
-    if (a[i] != b[i]) return a[i] < b[i];
+  for (; i < common; i += kUnits) {
+    const std::size_t take = std::min(kUnits, common - i);
+    const std::uint64_t x = keys.Prefix(aOffset + i, take);
+    const std::uint64_t y = keys.Prefix(bOffset + i, take);
+    if (x != y) return x < y;
   }
   return aLength < bLength;
 }

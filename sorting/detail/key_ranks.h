@@ -33,10 +33,10 @@ inline bool BitsLess(const Entry& a, const Entry& b) noexcept { return a.bits < 
 
 // Sorts entries[lo, hi) by key and sets same[i] for each entry whose key equals the one before;
 // returns the work: m * bit_width(m) for each run of m entries sorted.
-template <class Record, class Unit>
+template <class Record, class Keys>
 std::uint64_t SortEntries(Entry* entries, std::uint8_t* same, std::size_t lo, std::size_t hi,
-                          const Record* records, const Unit* keys) {
-  constexpr std::size_t kUnits = kPrefixUnits<Unit>;
+                          const Record* records, const Keys& keys) {
+  constexpr std::size_t kUnits = kPrefixUnits<typename Keys::Unit>;
   // A run of entries whose keys agree, zero padded, on units [0, depth) and whose bits hold
   // units [depth, depth + kUnits).
   struct Run {
@@ -71,7 +71,7 @@ std::uint64_t SortEntries(Entry* entries, std::uint8_t* same, std::size_t lo, st
         for (Entry* e = first + 1; e < middle; ++e) same[e - entries] = lengthOf(e[-1]) == lengthOf(*e);
         if (last - middle > 1) {
           for (Entry* e = middle; e != last; ++e) {
-            e->bits = KeyPrefix(keys + records[e->item].offset + next, lengthOf(*e) - next);
+            e->bits = keys.Prefix(records[e->item].offset + next, lengthOf(*e) - next);
           }
           pending.push_back({static_cast<std::size_t>(middle - entries), b, next});
         }
@@ -94,11 +94,11 @@ struct KeyOrder {
   bool variants = false;
 };
 
-// Sorts `count` items whose keys lie in `keys` at their records' offsets. sameText(a, b) tells
+// Sorts `count` items whose keys `keys` reads at their records' offsets. sameText(a, b) tells
 // whether items a and b, whose keys are equal, have the same text. With `threads` > 1 two
 // threads share the work, which each adds to `workCount` when it is set.
-template <class Record, class Unit, class SameText>
-KeyOrder SortKeys(const Record* records, std::size_t count, const Unit* keys, SameText&& sameText,
+template <class Record, class Keys, class SameText>
+KeyOrder SortKeys(const Record* records, std::size_t count, const Keys& keys, SameText&& sameText,
                   unsigned threads, std::atomic<std::uint64_t>* workCount = nullptr) {
   using key_ranks::Entry;
   KeyOrder result;
@@ -107,10 +107,10 @@ KeyOrder SortKeys(const Record* records, std::size_t count, const Unit* keys, Sa
   entries = BigBuffer<Entry>(count);
   BigBuffer<std::uint8_t>& same = result.same;
   same = BigBuffer<std::uint8_t>(count);
-  const auto entryOf = [records, keys](std::size_t i) {
+  const auto entryOf = [records, &keys](std::size_t i) {
     const auto length = static_cast<std::size_t>(records[i].length);
     return Entry{
-        KeyPrefix(keys + records[i].offset, length), static_cast<std::uint32_t>(i),
+        keys.Prefix(records[i].offset, length), static_cast<std::uint32_t>(i),
         static_cast<std::uint32_t>(std::min<std::size_t>(length, std::numeric_limits<std::uint32_t>::max()))};
   };
 

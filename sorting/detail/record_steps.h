@@ -26,14 +26,14 @@
 
 namespace ordwell::detail {
 
-template <class Record, class Unit, class SameText>
+template <class Record, class Keys, class SameText>
 class RecordSteps {
  public:
-  // Sorts records whose keys lie in `keys`, exactly as the quicksort steps order them; records[0]
+  // Sorts records whose keys `keys` reads at their offsets, exactly as the quicksort steps order them; records[0]
   // stands for array index `origin`, which decides how middle indexes round. Every record's
   // prefix must hold key units [0, kPrefixUnits). sameText(a, b) tells whether two records with
   // equal keys have the same text.
-  RecordSteps(Record* records, const Unit* keys, SameText sameText, std::int64_t origin = 0) noexcept
+  RecordSteps(Record* records, Keys keys, SameText sameText, std::int64_t origin = 0) noexcept
       : records_(records), keys_(keys), sameText_(std::move(sameText)), origin_(origin) {}
 
   // Sorts the inclusive range [lo, hi] following `plan`; falls back to fewer threads when the
@@ -100,14 +100,14 @@ class RecordSteps {
       if (r[i].prefix != prefix) return;
       longest = std::max<std::size_t>(longest, r[i].length);
     }
-    const std::size_t next = range.depth + kPrefixUnits<Unit>;
+    const std::size_t next = range.depth + kPrefixUnits<typename Keys::Unit>;
     if (longest <= next) {
       range.settled = true;
       return;
     }
     for (std::int64_t i = range.lo; i <= range.hi; ++i) {
       const std::size_t length = r[i].length;
-      r[i].prefix = length > next ? KeyPrefix(keys_ + r[i].offset + next, length - next) : 0;
+      r[i].prefix = length > next ? keys_.Prefix(r[i].offset + next, length - next) : 0;
     }
     range.depth = next;
   }
@@ -124,15 +124,14 @@ class RecordSteps {
     std::int64_t middle = sum / 2;
     if ((sum & 1) != 0 && (middle & 1) != 0) ++middle;
     const Record pivot = records_[middle - origin_];
-    const Unit* const pivotKey = keys_ + pivot.offset;
-    const Unit* const keys = keys_;
+    const Keys keys = keys_;
     Record* const r = records_;
-    const auto less = [depth](const Record& a, const Unit* aKey, const Record& b, const Unit* bKey) {
+    const auto less = [depth, keys](const Record& a, const Record& b) {
       if (a.prefix != b.prefix) return a.prefix < b.prefix;
       // The scans meet the pivot's own item about twice per partition; its key is equal to
       // itself, and reading it would cost a cache miss.
-      if (aKey == bKey && a.length == b.length) return false;
-      return TailLess(aKey, a.length, bKey, b.length, depth);
+      if (a.offset == b.offset && a.length == b.length) return false;
+      return TailLess(keys, a.offset, a.length, b.offset, b.length, depth);
     };
     const std::uint64_t pivotPrefix = pivot.prefix;
     while (tmpLow <= tmpHi) {
@@ -146,7 +145,7 @@ class RecordSteps {
           tmpLow += run;
           if (run < static_cast<int>(kBlock)) break;
         }
-        if (tmpLow < hi && less(r[tmpLow], keys + r[tmpLow].offset, pivot, pivotKey)) {
+        if (tmpLow < hi && less(r[tmpLow], pivot)) {
           ++tmpLow;
           continue;
         }
@@ -160,7 +159,7 @@ class RecordSteps {
           tmpHi -= run;
           if (run < static_cast<int>(kBlock)) break;
         }
-        if (tmpHi > lo && less(pivot, pivotKey, r[tmpHi], keys + r[tmpHi].offset)) {
+        if (tmpHi > lo && less(pivot, r[tmpHi])) {
           --tmpHi;
           continue;
         }
@@ -248,7 +247,7 @@ class RecordSteps {
   }
 
   Record* records_;
-  const Unit* keys_;
+  Keys keys_;
   SameText sameText_;
   std::int64_t origin_;
   std::int64_t scanBudget_ = -1;

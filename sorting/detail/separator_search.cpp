@@ -1,6 +1,7 @@
 #include "sorting/detail/separator_search.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace ordwell::detail {
 namespace {
@@ -29,6 +30,16 @@ std::size_t NextCandidate(const char16_t* t, std::size_t from, std::size_t last,
   return kNone;
 }
 
+std::size_t NextCandidate(const char* t, std::size_t from, std::size_t last, char first, char second) {
+  for (std::size_t i = from; i <= last; ++i) {
+    const auto* at = static_cast<const char*>(std::memchr(t + i, first, last + 1 - i));
+    if (at == nullptr) return kNone;
+    i = static_cast<std::size_t>(at - t);
+    if (t[i + 1] == second) return i;
+  }
+  return kNone;
+}
+
 // Returns how many units a and b have in common from their start, looking at most at `size`.
 std::size_t CommonPrefix(const char16_t* a, const char16_t* b, std::size_t size) {
   std::size_t i = 0;
@@ -44,9 +55,16 @@ std::size_t CommonPrefix(const char16_t* a, const char16_t* b, std::size_t size)
   return i;
 }
 
+std::size_t CommonPrefix(const char* a, const char* b, std::size_t size) {
+  std::size_t i = 0;
+  while (i < size && a[i] == b[i]) ++i;
+  return i;
+}
+
 }  // namespace
 
-LongSeparatorMatcher::LongSeparatorMatcher(std::u16string_view separator)
+template <class Char>
+LongSeparatorMatcher<Char>::LongSeparatorMatcher(std::basic_string_view<Char> separator)
     : separator_(separator), border_(separator.size(), 0) {
   std::size_t k = 0;
   for (std::size_t q = 1; q < separator.size(); ++q) {
@@ -56,13 +74,14 @@ LongSeparatorMatcher::LongSeparatorMatcher(std::u16string_view separator)
   }
 }
 
-std::size_t LongSeparatorMatcher::Find(std::u16string_view text, std::size_t from) const {
+template <class Char>
+std::size_t LongSeparatorMatcher<Char>::Find(std::basic_string_view<Char> text, std::size_t from) const {
   const std::size_t m = separator_.size();
   const std::size_t n = text.size();
   if (m > n || from > n - m) return kNone;
   const std::size_t last = n - m;
-  const char16_t* const t = text.data();
-  const char16_t* const s = separator_.data();
+  const Char* const t = text.data();
+  const Char* const s = separator_.data();
   std::size_t i = from;  // the next text unit to read
   std::size_t q = 0;     // s[0, q) == t[i - q, i)
   for (;;) {
@@ -83,7 +102,7 @@ std::size_t LongSeparatorMatcher::Find(std::u16string_view text, std::size_t fro
       q += k;
       if (q == m) return i - m;
       if (i == n) return kNone;
-      const char16_t c = t[i++];
+      const Char c = t[i++];
       while (q > 0 && s[q] != c) q = border_[q - 1];
       if (s[q] == c) ++q;
       if (q == m) return i - m;
@@ -92,9 +111,17 @@ std::size_t LongSeparatorMatcher::Find(std::u16string_view text, std::size_t fro
   }
 }
 
+template class LongSeparatorMatcher<char16_t>;
+template class LongSeparatorMatcher<char>;
+
 std::size_t FindSeparator(std::u16string_view text, std::u16string_view separator) {
   if (separator.size() <= kShortSeparatorUnits) return text.find(separator);
-  return LongSeparatorMatcher(separator).Find(text, 0);
+  return LongSeparatorMatcher<char16_t>(separator).Find(text, 0);
+}
+
+std::size_t FindSeparator(std::string_view text, std::string_view separator) {
+  if (separator.size() <= kShortSeparatorUnits) return text.find(separator);
+  return LongSeparatorMatcher<char>(separator).Find(text, 0);
 }
 
 }  // namespace ordwell::detail

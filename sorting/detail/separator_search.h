@@ -21,16 +21,18 @@ inline constexpr std::size_t kShortSeparatorUnits = 16;
 // Finds a separator longer than one unit with the prefix-function automaton (Knuth–Morris–Pratt),
 // skipping stretches that cannot start a match on the first two units, so a search reads each text
 // unit a bounded number of times however periodic the separator and text are.
+// Instantiated for UTF-16 texts and byte texts.
+template <class Char>
 class LongSeparatorMatcher {
  public:
   // Prepares the search for `separator`, which must be at least two units long and outlive the matcher.
-  explicit LongSeparatorMatcher(std::u16string_view separator);
+  explicit LongSeparatorMatcher(std::basic_string_view<Char> separator);
 
   // Returns the first position at or after `from` where the separator occurs in `text`, or npos.
-  std::size_t Find(std::u16string_view text, std::size_t from) const;
+  std::size_t Find(std::basic_string_view<Char> text, std::size_t from) const;
 
  private:
-  std::u16string_view separator_;
+  std::basic_string_view<Char> separator_;
   // border_[k]: the length of the longest proper prefix of separator_[0, k] that is also its suffix.
   std::vector<std::size_t> border_;
 };
@@ -75,17 +77,39 @@ void ForEachShortSeparator(std::u16string_view text, std::u16string_view separat
   }
 }
 
-// Calls onMatch(position) for each non-overlapping occurrence of a non-empty `separator`, from
-// the left: the matches a repeated search from the end of the previous match finds.
+// The same for a byte text: candidates come from memchr on the first byte.
 template <class OnMatch>
-void ForEachSeparator(std::u16string_view text, std::u16string_view separator, OnMatch&& onMatch) {
+void ForEachShortSeparator(std::string_view text, std::string_view separator, OnMatch&& onMatch) {
+  const std::size_t length = separator.size();
+  if (length == 0 || length > text.size()) return;
+  const char* const t = text.data();
+  const char* const end = t + text.size() - length + 1;  // past the last position a match can start at
+  const char* at = t;
+  while (at < end) {
+    at = static_cast<const char*>(std::memchr(at, separator[0], static_cast<std::size_t>(end - at)));
+    if (at == nullptr) return;
+    if (std::memcmp(at + 1, separator.data() + 1, length - 1) == 0) {
+      onMatch(static_cast<std::size_t>(at - t));
+      at += length;  // matches may not start inside the previous one
+    } else {
+      ++at;
+    }
+  }
+}
+
+// Calls onMatch(position) for each non-overlapping occurrence of a non-empty `separator`, from
+// the left: the matches a repeated search from the end of the previous match finds. For UTF-16
+// and byte texts alike.
+template <class Char, class OnMatch>
+void ForEachSeparator(std::basic_string_view<Char> text, std::basic_string_view<Char> separator,
+                      OnMatch&& onMatch) {
   if (separator.size() <= kShortSeparatorUnits) {
     ForEachShortSeparator(text, separator, onMatch);
     return;
   }
   if (separator.size() > text.size()) return;
-  const LongSeparatorMatcher matcher(separator);
-  for (std::size_t at = matcher.Find(text, 0); at != std::u16string_view::npos;
+  const LongSeparatorMatcher<Char> matcher(separator);
+  for (std::size_t at = matcher.Find(text, 0); at != std::basic_string_view<Char>::npos;
        at = matcher.Find(text, at + separator.size())) {
     onMatch(at);
   }
@@ -94,5 +118,8 @@ void ForEachSeparator(std::u16string_view text, std::u16string_view separator, O
 // Returns the position of the first occurrence of `separator` in `text` as
 // std::u16string_view::find does (0 for an empty separator), or npos.
 std::size_t FindSeparator(std::u16string_view text, std::u16string_view separator);
+
+// The same for a byte text.
+std::size_t FindSeparator(std::string_view text, std::string_view separator);
 
 }  // namespace ordwell::detail

@@ -6,16 +6,20 @@
 
 namespace ordwell::detail {
 
-// The sorted items of a list, whatever record layout and key width sorted them.
-class SortedItems {
+// The sorted items of a list of `Char` text, whatever record layout and key width sorted them.
+template <class Char>
+class BasicSortedItems {
  public:
-  virtual ~SortedItems() = default;
+  virtual ~BasicSortedItems() = default;
   // Returns the number of items.
   virtual std::size_t Count() const noexcept = 0;
   // Returns item `index` in sorted order, a view into the list text.
-  virtual std::u16string_view Item(std::size_t index) const noexcept = 0;
+  virtual std::basic_string_view<Char> Item(std::size_t index) const noexcept = 0;
   // Returns the items joined by `separator`.
-  virtual std::u16string Join(std::u16string_view separator) const = 0;
+  virtual std::basic_string<Char> Join(std::basic_string_view<Char> separator) const = 0;
 };
+
+using SortedItems = BasicSortedItems<char16_t>;
+using SortedAsciiItems = BasicSortedItems<char>;
 
 }  // namespace ordwell::detail
