@@ -1,9 +1,9 @@
 #pragma once
 
 // Puts a list's items in key order with a worst-case O(n log n) sort, ready for dense ranks
-// (equal keys, equal rank): one radix pass on the top 16 bits of each key, then a comparison sort
-// of each bucket on 64 bits of key at a time, whose runs of equal bits move on to the next 64
-// bits, so a comparison is one integer compare.
+// (equal keys, equal rank): one radix pass on 16 bits of each key (from the first bit where the
+// keys differ), then a comparison sort of each bucket on 64 bits of key at a time, whose runs of
+// equal bits move on to the next 64 bits, so a comparison is one integer compare.
 
 #include <algorithm>
 #include <atomic>
@@ -120,18 +120,26 @@ KeyOrder SortKeys(const Record* records, std::size_t count, const Keys& keys, Sa
     const std::uint64_t work = key_ranks::SortEntries(entries.data(), same.data(), 0, count, records, keys);
     if (workCount != nullptr) workCount->fetch_add(count + work, std::memory_order_relaxed);
   } else {
-    // One radix pass on the top 16 bits deals the entries into buckets small enough to sort in
-    // cache; the buckets are then sorted one by one, split between two threads when asked.
-    constexpr unsigned kShift = 48;
+    // One radix pass on 16 bits deals the entries into buckets small enough to sort in cache;
+    // the buckets are then sorted one by one, split between two threads when asked. The 16 bits
+    // start at the first bit where the keys differ: lists whose items share a prefix ("item0001",
+    // paths, addresses) would otherwise fall into one bucket.
+    const std::uint64_t firstBits = entryOf(0).bits;
+    std::uint64_t differing = 0;
+    for (std::size_t i = 1; i < count; ++i) differing |= entryOf(i).bits ^ firstBits;
+    const int topBit = differing == 0 ? 63 : 63 - std::countl_zero(differing);
+    const auto shift = static_cast<unsigned>(std::max(topBit - 15, 0));
+    // Bits above the top differing one are the same in every entry: the mask drops them.
+    constexpr std::uint64_t bucketMask = 0xFFFF;
     std::vector<std::size_t> start((std::size_t{1} << 16) + 1, 0);
-    // The bits are taken twice, to count and to deal, rather than held in a second buffer.
-    for (std::size_t i = 0; i < count; ++i) ++start[(entryOf(i).bits >> kShift) + 1];
+    // The bits are taken again, to count and to deal, rather than held in a second buffer.
+    for (std::size_t i = 0; i < count; ++i) ++start[((entryOf(i).bits >> shift) & bucketMask) + 1];
     for (std::size_t b = 1; b < start.size(); ++b) start[b] += start[b - 1];
     {
       std::vector<std::size_t> next(start.begin(), start.end() - 1);
       for (std::size_t i = 0; i < count; ++i) {
         const Entry entry = entryOf(i);
-        entries[next[entry.bits >> kShift]++] = entry;
+        entries[next[(entry.bits >> shift) & bucketMask]++] = entry;
       }
     }
     std::vector<std::size_t> bounds;  // the starts of the non-empty buckets, then count
@@ -145,8 +153,8 @@ KeyOrder SortKeys(const Record* records, std::size_t count, const Keys& keys, Sa
         work += key_ranks::SortEntries(entries.data(), same.data(), bounds[b], bounds[b + 1], records, keys);
       if (workCount != nullptr) workCount->fetch_add(work, std::memory_order_relaxed);
     };
-    // The radix pass reads every key twice.
-    if (workCount != nullptr) workCount->fetch_add(2 * count, std::memory_order_relaxed);
+    // The radix pass reads every key three times.
+    if (workCount != nullptr) workCount->fetch_add(3 * count, std::memory_order_relaxed);
     const std::size_t buckets = bounds.size() - 1;
     // The first bucket that starts past the middle of the entries: the two threads' shares.
     const std::size_t split = static_cast<std::size_t>(

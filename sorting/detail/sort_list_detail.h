@@ -34,7 +34,7 @@ struct SortOptions {
   // When set, the sort adds its work to it: the elements the partitions' scans step over (walking
   // scans: each record or rank passed; tree-guided scans: 2 * (16 + tree levels) per stop found
   // and per exchange, what a query or an update may read; each tree built: its size), plus, for
-  // ranking, one or two reads of each key and m * bit_width(m) for each run of m keys sorted on
+  // ranking, one or three reads of each key and m * bit_width(m) for each run of m keys sorted on
   // 64 more bits. Each worker adds its
   // own tally once per task, so counting costs nothing in the loops.
   std::atomic<std::uint64_t>* workCount = nullptr;

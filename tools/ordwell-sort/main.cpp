@@ -15,11 +15,13 @@
 #include <memory>
 #include <new>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <system_error>
 #include <thread>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -245,8 +247,9 @@ std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
 
 // Returns the sorted items to write with --unique (the first of each run of equal keys) and
 // --reverse applied.
-std::vector<std::u16string_view> Arrange(const ordwell::SortedList& items, bool unique, bool reverse) {
-  std::vector<std::u16string_view> order;
+template <typename List>
+auto Arrange(const List& items, bool unique, bool reverse) {
+  std::vector<std::remove_cvref_t<decltype(items[0])>> order;
   order.reserve(items.size());
   for (std::size_t i = 0; i < items.size(); ++i) {
     if (!unique || order.empty() || !ordwell::EqualSortKeys(order.back(), items[i]))
@@ -258,9 +261,8 @@ std::vector<std::u16string_view> Arrange(const ordwell::SortedList& items, bool 
 
 // Encodes items [from, to) with separators before all but item 0 into `out`, and `ending` after
 // the last item of the list.
-template <typename Items>
-void EncodeItems(const Items& items, std::u16string_view separator, std::u16string_view ending,
-                 std::size_t from, std::size_t to, ordwell::cli::StreamWriter& out) {
+template <typename Items, typename Text, typename Writer>
+void EncodeItems(const Items& items, Text separator, Text ending, std::size_t from, std::size_t to, Writer& out) {
   // The items lie scattered over the list text; ask for each one a little ahead of its turn.
   constexpr std::size_t kAhead = 16;
   for (std::size_t i = from; i < to; ++i) {
@@ -329,14 +331,19 @@ bool WriteText(std::u16string_view text, std::u16string_view ending) {
   return out.Finish();
 }
 
-// Returns a separator as the user would write it on the command line.
-std::string DescribeSeparator(std::u16string_view separator) {
+// Returns `text` as it is written on standard output: UTF-8, each CR LF as LF.
+std::string OutputBytes(std::u16string_view text) {
   std::string encoded;
   ordwell::cli::StreamWriter memory(&encoded, 64);
-  memory.Write(separator);
+  memory.Write(text);
   memory.Finish();
+  return encoded;
+}
+
+// Returns a separator as the user would write it on the command line.
+std::string DescribeSeparator(std::u16string_view separator) {
   std::string described;
-  for (const char c : encoded) {
+  for (const char c : OutputBytes(separator)) {
     if (c == '\n') {
       described += "\\n";
     } else if (c == '\t') {
@@ -365,42 +372,71 @@ bool ReadInput(const std::string& name, Input& input) {
   return loaded;
 }
 
-int Run(int argc, char** argv) {
-  Options options;
-  if (const std::optional<int> status = ParseArguments(argc, argv, options)) return *status;
-  if (options.files.empty()) options.files.emplace_back("-");
+// Returns the exit status after writing standard output; says why when `written` is false,
+// before anything else can change errno.
+int WriteStatus(bool written) {
+  if (written) return 0;
+  Complain(std::string("cannot write standard output: ") + std::strerror(errno));
+  return kExitFailure;
+}
 
+// Says so when the input is one item because a separator other than a line break never occurs.
+void WarnOneItem(const Options& options) {
+  if (options.inputSeparator != kLineBreak && !options.inputSeparator.empty()) {
+    Complain("warning: the input separator '" + DescribeSeparator(options.inputSeparator) +
+             "' does not occur, so the input is one item (see -i in --help)");
+  }
+}
+
+// Sorts the list straight from the bytes of `pieces`, joined by `separator`, which
+// DirectSeparator found: the items are slices of the input, written as they are. Returns the
+// exit status.
+int SortAndWriteBytes(std::span<const std::string_view> pieces, const std::string& separator,
+                       const Options& options) {
+  std::string joined;
+  std::string_view text = pieces.front();
+  if (pieces.size() > 1) {
+    for (std::size_t k = 0; k < pieces.size(); ++k) {
+      if (k != 0) joined += separator;
+      joined += pieces[k];
+    }
+    text = joined;
+  }
+  const std::optional<ordwell::SortedAsciiList> sorted = ordwell::SortedAsciiList::Sort(text, separator);
+  const std::string outputSeparator = OutputBytes(options.outputSeparator);
+  constexpr std::string_view kEnding = "\n";
+  ordwell::cli::ByteWriter out(STDOUT_FILENO);
+  if (!sorted) {
+    WarnOneItem(options);
+    out.Write(text);
+    out.Write(kEnding);
+  } else if (options.unique || options.reverse) {
+    const auto order = Arrange(*sorted, options.unique, options.reverse);
+    EncodeItems(order, std::string_view(outputSeparator), kEnding, 0, order.size(), out);
+  } else {
+    EncodeItems(*sorted, std::string_view(outputSeparator), kEnding, 0, sorted->size(), out);
+  }
+  return WriteStatus(out.Finish());
+}
+
+// Decodes the list, sorts it and writes it; the path for any input, and for --exact.
+// Returns the exit status.
+int DecodeSortAndWrite(std::span<const std::string_view> pieces, std::span<const std::size_t> pieceFile,
+                       const std::vector<std::unique_ptr<Input>>& inputs, const Options& options) {
   // The list: the streams' texts joined by the input separator (with --exact, the bytes of the
   // inputs one after the other).
-  ordwell::cli::DecodedText list;
-  bool anyItems = false;
-  {
-    std::vector<std::unique_ptr<Input>> inputs;
-    std::vector<std::string_view> pieces;
-    std::vector<std::size_t> pieceFile;
-    for (std::size_t k = 0; k < options.files.size(); ++k) {
-      inputs.push_back(std::make_unique<Input>());
-      if (!ReadInput(options.files[k], *inputs.back())) return kExitBadInput;
-      const std::string_view bytes = inputs.back()->Bytes();
-      if (!options.exact && !ordwell::cli::StreamHasItems(bytes)) continue;
-      pieces.push_back(options.exact ? bytes : ordwell::cli::StreamBody(bytes));
-      pieceFile.push_back(k);
-    }
-    anyItems = !pieces.empty();
-    list = ordwell::cli::DecodeStreamTexts(pieces,
-                                           options.exact ? std::u16string_view() : options.inputSeparator);
-    if (!list.valid) {
-      const std::size_t k = pieceFile[list.errorPiece];
-      const std::string& name = options.files[k];
-      const std::size_t offset = list.errorOffset + static_cast<std::size_t>(pieces[list.errorPiece].data() -
-                                                                             inputs[k]->Bytes().data());
-      Complain((name == "-" ? std::string("standard input") : "'" + name + "'") +
-               " is not valid UTF-8 (at byte offset " + std::to_string(offset) + ")");
-      return kExitBadInput;
-    }
+  const ordwell::cli::DecodedText list = ordwell::cli::DecodeStreamTexts(
+      pieces, options.exact ? std::u16string_view() : std::u16string_view(options.inputSeparator));
+  if (!list.valid) {
+    const std::size_t k = pieceFile[list.errorPiece];
+    const std::string& name = options.files[k];
+    const std::size_t offset =
+        list.errorOffset + static_cast<std::size_t>(pieces[list.errorPiece].data() - inputs[k]->Bytes().data());
+    Complain((name == "-" ? std::string("standard input") : "'" + name + "'") +
+             " is not valid UTF-8 (at byte offset " + std::to_string(offset) + ")");
+    return kExitBadInput;
   }
   const std::u16string_view ending = options.exact ? std::u16string_view() : kLineBreak;
-  if (!options.exact && !anyItems) return 0;
 
   const std::optional<ordwell::SortedList> sorted =
       ordwell::SortedList::Sort(list.Text(), options.inputSeparator);
@@ -412,21 +448,38 @@ int Run(int argc, char** argv) {
       return kExitRefused;
     }
     // The separator does not occur: the list is one item, sorted already.
-    if (options.inputSeparator != kLineBreak && !options.inputSeparator.empty()) {
-      Complain("warning: the input separator '" + DescribeSeparator(options.inputSeparator) +
-               "' does not occur, so the input is one item (see -i in --help)");
-    }
+    WarnOneItem(options);
     written = WriteText(list.Text(), ending);
   } else if (options.unique || options.reverse) {
     written = WriteSorted(Arrange(*sorted, options.unique, options.reverse), options.outputSeparator, ending);
   } else {
     written = WriteSorted(*sorted, options.outputSeparator, ending);
   }
-  if (!written) {
-    Complain(std::string("cannot write standard output: ") + std::strerror(errno));
-    return kExitFailure;
+  return WriteStatus(written);
+}
+
+int Run(int argc, char** argv) {
+  Options options;
+  if (const std::optional<int> status = ParseArguments(argc, argv, options)) return *status;
+  if (options.files.empty()) options.files.emplace_back("-");
+
+  std::vector<std::unique_ptr<Input>> inputs;
+  std::vector<std::string_view> pieces;
+  std::vector<std::size_t> pieceFile;
+  for (std::size_t k = 0; k < options.files.size(); ++k) {
+    inputs.push_back(std::make_unique<Input>());
+    if (!ReadInput(options.files[k], *inputs.back())) return kExitBadInput;
+    const std::string_view bytes = inputs.back()->Bytes();
+    if (!options.exact && !ordwell::cli::StreamHasItems(bytes)) continue;
+    pieces.push_back(options.exact ? bytes : ordwell::cli::StreamBody(bytes));
+    pieceFile.push_back(k);
   }
-  return 0;
+  if (!options.exact && pieces.empty()) return 0;
+
+  const std::optional<std::string> direct =
+      options.exact ? std::nullopt : ordwell::cli::DirectSeparator(pieces, options.inputSeparator);
+  if (direct) return SortAndWriteBytes(pieces, *direct, options);
+  return DecodeSortAndWrite(pieces, pieceFile, inputs, options);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -40,6 +41,37 @@ std::string_view StreamBody(std::string_view bytes) noexcept;
 
 // Returns whether a stream holds any item at all: anything besides a byte-order mark.
 bool StreamHasItems(std::string_view bytes) noexcept;
+
+// Returns the byte separator that splits the `pieces`, joined by it, into the very items that
+// decoding them (DecodeStreamTexts, joined by `inputSeparator`) and splitting on `inputSeparator`
+// gives, with no CR or LF inside any item; nullopt unless the pieces are ASCII and such a
+// separator exists. With it the list can be sorted from its bytes, with no decoded copy.
+std::optional<std::string> DirectSeparator(std::span<const std::string_view> pieces,
+                                           std::u16string_view inputSeparator);
+
+// Writes bytes onto a file descriptor through a buffer.
+class ByteWriter {
+ public:
+  // Writes to the file descriptor `fd`.
+  explicit ByteWriter(int fd, std::size_t bufferBytes = std::size_t{1} << 20);
+  ByteWriter(const ByteWriter&) = delete;
+  ByteWriter& operator=(const ByteWriter&) = delete;
+
+  // Appends `bytes`; after a failed write it does nothing.
+  void Write(std::string_view bytes);
+
+  // Writes out everything still buffered; returns false when any write failed (errno tells why).
+  bool Finish();
+
+ private:
+  void Flush();
+  void WriteOut(std::string_view data);
+
+  int fd_;
+  std::string buffer_;
+  std::size_t used_ = 0;
+  bool failed_ = false;
+};
 
 // Encodes UTF-16 text as UTF-8 onto a file descriptor through a buffer, turning each CR LF pair
 // back into LF (also when the pair is split between two writes); a lone surrogate half becomes
