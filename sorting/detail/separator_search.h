@@ -101,8 +101,8 @@ void ForEachShortSeparator(std::string_view text, std::string_view separator, On
 // the left: the matches a repeated search from the end of the previous match finds. For UTF-16
 // and byte texts alike.
 template <class Char, class OnMatch>
-void ForEachSeparator(std::basic_string_view<Char> text, std::basic_string_view<Char> separator,
-                      OnMatch&& onMatch) {
+void ForEachSeparatorOf(std::basic_string_view<Char> text, std::basic_string_view<Char> separator,
+                        OnMatch&& onMatch) {
   if (separator.size() <= kShortSeparatorUnits) {
     ForEachShortSeparator(text, separator, onMatch);
     return;
@@ -113,6 +113,18 @@ void ForEachSeparator(std::basic_string_view<Char> text, std::basic_string_view<
        at = matcher.Find(text, at + separator.size())) {
     onMatch(at);
   }
+}
+
+// ForEachSeparatorOf for a UTF-16 text.
+template <class OnMatch>
+void ForEachSeparator(std::u16string_view text, std::u16string_view separator, OnMatch&& onMatch) {
+  ForEachSeparatorOf<char16_t>(text, separator, onMatch);
+}
+
+// ForEachSeparatorOf for a byte text.
+template <class OnMatch>
+void ForEachSeparator(std::string_view text, std::string_view separator, OnMatch&& onMatch) {
+  ForEachSeparatorOf<char>(text, separator, onMatch);
 }
 
 // Returns the position of the first occurrence of `separator` in `text` as

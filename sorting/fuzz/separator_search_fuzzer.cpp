@@ -1,5 +1,6 @@
 // Decodes the fuzzer's bytes into a separator and a text over a small alphabet and aborts when the
-// separator search finds other matches than a plain search repeated after each match.
+// separator search finds other matches than a plain search repeated after each match, over UTF-16
+// units and, when every unit fits in one, over bytes.
 
 #include <algorithm>
 #include <cstddef>
@@ -41,5 +42,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ordwell::detail::ForEachSeparator(t, separator, [&actual](std::size_t at) { actual.push_back(at); });
   if (actual != expected) std::abort();
   if (ordwell::detail::FindSeparator(t, separator) != t.find(separator)) std::abort();
+
+  // The same search over bytes, when every unit is one.
+  const auto narrow = [](std::u16string_view units) {
+    std::string bytes;
+    for (const char16_t unit : units) {
+      if (unit > 0xFF) return std::string();
+      bytes.push_back(static_cast<char>(unit));
+    }
+    return bytes;
+  };
+  const std::string byteText = narrow(text);
+  const std::string byteSeparator = narrow(separator);
+  if (byteText.size() == text.size() && byteSeparator.size() == separator.size()) {
+    actual.clear();
+    ordwell::detail::ForEachSeparator(std::string_view(byteText), byteSeparator,
+                                      [&actual](std::size_t at) { actual.push_back(at); });
+    if (actual != expected) std::abort();
+    if (ordwell::detail::FindSeparator(byteText, byteSeparator) != t.find(separator)) std::abort();
+  }
   return 0;
 }

@@ -3,18 +3,22 @@
 // guided by the tree from the start or from some point on) and aborts on any difference from
 // the literal transcription of the steps, or when the sort's work exceeds its bound of
 // n log^2 n for n items (plus the keys' length times log n, for ranking keys 64 bits at a time),
-// so that a quadratic path is found however fast the machine.
+// so that a quadratic path is found however fast the machine. An ASCII list is also sorted from
+// its bytes and must give the same text.
 
+#include <algorithm>
 #include <atomic>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "sorting/detail/separator_search.h"
 #include "sorting/detail/sort_list_detail.h"
 #include "sorting/sort_list.h"
+#include "sorting/sorted_list.h"
 #include "sorting/tests/reference_sort.h"
 
 namespace {
@@ -80,6 +84,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!inputSeparator.empty())
       ordwell::detail::ForEachSeparator(list, inputSeparator, [&items](std::size_t) { ++items; });
     if (work.load() > WorkBound(items, list.size())) std::abort();
+  }
+
+  // An ASCII list sorted from its bytes, keys lower-cased as they are read, gives the same text.
+  const auto ascii = [](const std::u16string& text) {
+    return std::all_of(text.begin(), text.end(), [](char16_t unit) { return unit < 0x80; });
+  };
+  if (ascii(list) && ascii(inputSeparator) && ascii(outputSeparator)) {
+    const std::string byteList(list.begin(), list.end());
+    const std::optional<ordwell::SortedAsciiList> bytes =
+        ordwell::SortAsciiWith(byteList, std::string(inputSeparator.begin(), inputSeparator.end()), options);
+    if (bytes.has_value() == expected.refused) std::abort();
+    if (bytes && bytes->Join(std::string(outputSeparator.begin(), outputSeparator.end())) !=
+                     std::string(expected.text.begin(), expected.text.end())) {
+      std::abort();
+    }
   }
   return 0;
 }

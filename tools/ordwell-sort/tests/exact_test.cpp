@@ -166,6 +166,56 @@ TEST(OrdwellSortExact, MatchesSortListTextOnRandomLists) {
   EXPECT_LT(refusals, 200);
 }
 
+// What the tool writes for a stream without --exact, from SortListText: one final line break
+// ends the last item, every LF is a line break (CR LF) to the sort, and the output ends with one.
+std::string ExpectedStreamOutput(const std::string& input, std::u16string_view in, std::u16string_view out) {
+  if (input.empty()) return "";
+  std::string body = input;
+  if (body.ends_with('\n')) body.pop_back();
+  if (body.ends_with('\r') && input.ends_with("\r\n")) body.pop_back();
+  std::u16string list;
+  for (const char c : body) {
+    if (c == '\n' && (list.empty() || list.back() != u'\r')) list += u'\r';
+    list += static_cast<char16_t>(c);
+  }
+  const ordwell::SortResult sorted = ordwell::SortListText(list, in, out);
+  return WithLineFeeds(Utf8((sorted.refused ? list : sorted.text) + u"\r\n"));
+}
+
+TEST(OrdwellSortExact, StreamsOfAsciiSortAsSortListTextWhetherFromBytesOrDecoded) {
+  // Line breaks as LF only or CR LF only let the tool sort the bytes themselves; mixed ones and
+  // lone CRs make it decode first. Both must give SortListText's order.
+  static const std::string words[] = {"a",  "A", "b", "B", "ab", "Ab", "_", " ",          "1",
+                                      "10", "@", "[", "`", "{",  ",",  "",  "aaaaaaaaaa", "AAAAAAAAAB"};
+  static const std::string breaks[] = {"\n", "\r\n", "\r", ", "};
+  const std::u16string separators[] = {u"\r\n", u", ", u",", u"ab", u"\t"};
+  const std::u16string outputs[] = {u"\r\n", u", ", u"\r", u""};
+  std::mt19937 rng(8);
+  TempDir dir;
+  for (int round = 0; round < 240; ++round) {
+    const std::u16string& in = separators[rng() % std::size(separators)];
+    const std::u16string& out = outputs[rng() % std::size(outputs)];
+    // Rounds 0, 1 mod 3: LF only or CR LF only between items; 2 mod 3: any mix.
+    std::string input;
+    const int items = std::uniform_int_distribution<int>(0, 14)(rng);
+    for (int i = 0; i < items; ++i) {
+      if (i != 0) {
+        input += round % 3 == 0   ? "\n"
+                 : round % 3 == 1 ? "\r\n"
+                 : rng() % 2 == 0 ? breaks[rng() % std::size(breaks)]
+                                  : std::string(in.begin(), in.end());
+      }
+      for (int n = static_cast<int>(rng() % 3); n > 0; --n) input += words[rng() % std::size(words)];
+    }
+    if (rng() % 2 == 0) input += round % 3 == 1 ? "\r\n" : "\n";
+    SCOPED_TRACE("round " + std::to_string(round) + ", input '" + input + "', -i '" + SeparatorArgument(in) +
+                 "', -o '" + SeparatorArgument(out) + "'");
+    const Outcome got = RunSorter(dir, input, {"-i", SeparatorArgument(in), "-o", SeparatorArgument(out)});
+    EXPECT_EQ(got.status, 0) << got.err;
+    EXPECT_EQ(got.out, ExpectedStreamOutput(input, in, out));
+  }
+}
+
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream stream(text);

@@ -4,8 +4,11 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ordwell::cli {
 namespace {
@@ -63,6 +66,49 @@ TEST(OrdwellSortStreamDecode, KeepsLfAfterCrAcrossPiecesAndReportsTheBadPiece) {
   EXPECT_FALSE(failed.valid);
   EXPECT_EQ(failed.errorPiece, 2u);
   EXPECT_EQ(failed.errorOffset, 1u);
+}
+
+std::optional<std::string> Direct(std::vector<std::string_view> pieces, std::u16string_view separator) {
+  return DirectSeparator(pieces, separator);
+}
+
+TEST(OrdwellSortDirectSeparator, SortsFromBytesOnlyWhereDecodingWouldSplitTheSame) {
+  // The line-break separator: LF only, or CR LF pairs only, in every piece.
+  EXPECT_EQ(Direct({"b\na\nc"}, u"\r\n"), "\n");
+  EXPECT_EQ(Direct({"b\r\na", "c\r\nd"}, u"\r\n"), "\r\n");
+  EXPECT_EQ(Direct({"b\r\na", "c\nd"}, u"\r\n"), std::nullopt);  // CR LF in one piece, LF in another
+  EXPECT_EQ(Direct({"b\ra\nc"}, u"\r\n"), std::nullopt);           // a lone CR
+  EXPECT_EQ(Direct({"b\r"}, u"\r\n"), std::nullopt);                // a CR at the end
+  // Any other separator: no line break anywhere, and none in the separator.
+  EXPECT_EQ(Direct({"pear, fig", "apple"}, u", "), ", ");
+  EXPECT_EQ(Direct({"pear, fig\napple"}, u", "), std::nullopt);
+  EXPECT_EQ(Direct({"pear;\r\nfig"}, u";\r\n"), std::nullopt);
+  // Only ASCII, in the pieces and in the separator.
+  EXPECT_EQ(Direct({"caf\xC3\xA9\nbar"}, u"\r\n"), std::nullopt);
+  EXPECT_EQ(Direct({"pear\u00B7fig"}, u"\u00B7"), std::nullopt);
+  EXPECT_EQ(Direct({"0123456789abcdef0123456789abcde\x80"}, u"\r\n"), std::nullopt);
+}
+
+TEST(OrdwellSortByteWriter, WritesPiecesInOrderWhateverTheirSizeAgainstTheBuffer) {
+  std::FILE* const file = std::tmpfile();
+  ASSERT_NE(file, nullptr);
+  std::string expected;
+  {
+    ByteWriter writer(::fileno(file), 64);
+    // Pieces below, at and above the buffer's size, so some fill it, some flush it and some
+    // bypass it.
+    for (const std::size_t size : {1, 63, 64, 10, 65, 200, 0, 64, 3}) {
+      const std::string piece(size, static_cast<char>('a' + expected.size() % 26));
+      writer.Write(piece);
+      expected += piece;
+    }
+    EXPECT_TRUE(writer.Finish());
+  }
+  std::rewind(file);
+  std::string written(expected.size() + 1, '\0');
+  written.resize(std::fread(written.data(), 1, written.size(), file));
+  std::fclose(file);
+  EXPECT_EQ(written, expected);
 }
 
 }  // namespace
