@@ -419,10 +419,10 @@ int SortAndWriteBytes(std::span<const std::string_view> pieces, const std::strin
   return WriteStatus(out.Finish());
 }
 
-// Decodes the list, sorts it and writes it; the path for any input, and for --exact.
-// Returns the exit status.
+// Decodes the list, sorts it and writes it; the path for any input, and for --exact. The inputs,
+// which `pieces` view, are released once decoded. Returns the exit status.
 int DecodeSortAndWrite(std::span<const std::string_view> pieces, std::span<const std::size_t> pieceFile,
-                       const std::vector<std::unique_ptr<Input>>& inputs, const Options& options) {
+                       std::vector<std::unique_ptr<Input>> inputs, const Options& options) {
   // The list: the streams' texts joined by the input separator (with --exact, the bytes of the
   // inputs one after the other).
   const ordwell::cli::DecodedText list = ordwell::cli::DecodeStreamTexts(
@@ -436,6 +436,7 @@ int DecodeSortAndWrite(std::span<const std::string_view> pieces, std::span<const
              " is not valid UTF-8 (at byte offset " + std::to_string(offset) + ")");
     return kExitBadInput;
   }
+  inputs.clear();
   const std::u16string_view ending = options.exact ? std::u16string_view() : kLineBreak;
 
   const std::optional<ordwell::SortedList> sorted =
@@ -479,7 +480,7 @@ int Run(int argc, char** argv) {
   const std::optional<std::string> direct =
       options.exact ? std::nullopt : ordwell::cli::DirectSeparator(pieces, options.inputSeparator);
   if (direct) return SortAndWriteBytes(pieces, *direct, options);
-  return DecodeSortAndWrite(pieces, pieceFile, inputs, options);
+  return DecodeSortAndWrite(pieces, pieceFile, std::move(inputs), options);
 }
 
 }  // namespace
