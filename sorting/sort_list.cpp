@@ -109,15 +109,16 @@ template <class Record, class Keys, class Char>
 std::unique_ptr<detail::BasicSortedItems<Char>> SortSplitRecords(std::basic_string_view<Char> text,
                                                                  std::size_t separatorUnits,
                                                                  detail::BigBuffer<Record> records,
-                                                                 const Keys& keys, const detail::ParallelPlan& plan) {
+                                                                 const Keys& keys,
+                                                                 const detail::ParallelPlan& plan) {
   const std::size_t count = records.size();
   for (std::size_t i = 0; i < count; ++i)
     records[i].prefix = keys.Prefix(records[i].offset, static_cast<std::size_t>(records[i].length));
   const Char* const units = text.data();
   const auto sameText = [units](const Record& a, const Record& b) {
     // Equal keys have equal lengths.
-    return std::memcmp(units + a.offset, units + b.offset, static_cast<std::size_t>(a.length) * sizeof(Char)) ==
-           0;
+    return std::memcmp(units + a.offset, units + b.offset,
+                       static_cast<std::size_t>(a.length) * sizeof(Char)) == 0;
   };
   detail::RecordSteps<Record, Keys, decltype(sameText)>(records.data(), keys, sameText)
       .Sort(0, static_cast<std::int64_t>(count) - 1, plan);
@@ -163,7 +164,8 @@ std::unique_ptr<detail::SortedItems> SortRecords(std::u16string_view text, std::
 // Splits a byte text into records and sorts them by keys lower-cased as they are read.
 template <class Record>
 std::unique_ptr<detail::SortedAsciiItems> SortAsciiRecords(std::string_view text, std::string_view separator,
-                                                          std::size_t count, const detail::ParallelPlan& plan) {
+                                                           std::size_t count,
+                                                           const detail::ParallelPlan& plan) {
   detail::BigBuffer<Record> records(count);
   SplitInto(text, separator, records.data());
   const detail::AsciiTextKeys keys{reinterpret_cast<const std::uint8_t*>(text.data())};
@@ -256,7 +258,8 @@ std::optional<SortedAsciiList> SortAsciiWith(std::string_view listText, std::str
   return SortedAsciiList(std::move(items));
 }
 
-std::optional<SortedAsciiList> SortedAsciiList::Sort(std::string_view listText, std::string_view inputSeparator) {
+std::optional<SortedAsciiList> SortedAsciiList::Sort(std::string_view listText,
+                                                     std::string_view inputSeparator) {
   return SortAsciiWith(listText, inputSeparator, {});
 }
 

@@ -86,9 +86,9 @@ void Sizes(benchmark::internal::Benchmark* b) {
 // SortList/<shape>/<size> and SortAsciiList/<shape>/<size> for every shape.
 const bool kRegistered = [] {
   const std::pair<const char*, Shape> shapes[] = {
-      {"random", Shape::kRandom},       {"sorted", Shape::kSorted},       {"reversed", Shape::kReversed},
-      {"equal", Shape::kAllEqual},      {"variants", Shape::kCaseVariants}, {"long", Shape::kLongLines},
-      {"organ", Shape::kOrganPipe},     {"adversary", Shape::kAdversary}, {"sawtooth", Shape::kSawtooth},
+      {"random", Shape::kRandom},   {"sorted", Shape::kSorted},         {"reversed", Shape::kReversed},
+      {"equal", Shape::kAllEqual},  {"variants", Shape::kCaseVariants}, {"long", Shape::kLongLines},
+      {"organ", Shape::kOrganPipe}, {"adversary", Shape::kAdversary},   {"sawtooth", Shape::kSawtooth},
       {"fewkeys", Shape::kFewKeys}};
   for (const auto& [name, shape] : shapes) {
     benchmark::RegisterBenchmark((std::string("SortList/") + name).c_str(), SortList, shape)->Apply(Sizes);

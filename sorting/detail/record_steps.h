@@ -29,10 +29,10 @@ namespace ordwell::detail {
 template <class Record, class Keys, class SameText>
 class RecordSteps {
  public:
-  // Sorts records whose keys `keys` reads at their offsets, exactly as the quicksort steps order them; records[0]
-  // stands for array index `origin`, which decides how middle indexes round. Every record's
-  // prefix must hold key units [0, kPrefixUnits). sameText(a, b) tells whether two records with
-  // equal keys have the same text.
+  // Sorts records whose keys `keys` reads at their offsets, exactly as the quicksort steps order them;
+  // records[0] stands for array index `origin`, which decides how middle indexes round. Every record's prefix
+  // must hold key units [0, kPrefixUnits). sameText(a, b) tells whether two records with equal keys have the
+  // same text.
   RecordSteps(Record* records, Keys keys, SameText sameText, std::int64_t origin = 0) noexcept
       : records_(records), keys_(keys), sameText_(std::move(sameText)), origin_(origin) {}
 

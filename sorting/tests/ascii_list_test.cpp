@@ -49,9 +49,31 @@ std::optional<std::vector<std::string>> Items(const std::optional<SortedList>& s
 // ASCII pieces rich in case variants, with the bytes either side of both letter ranges ('@', '[',
 // '`', '{'), NUL and DEL, and long stems that share prefixes past the first eight bytes.
 std::string RandomAsciiItem(std::mt19937& rng) {
-  static const std::vector<std::string> pieces = {
-      "a", "A", "b", "B", "ab", "aB", "Ab", "z", "Z", "_", " ", "0", "1", "10", "@", "[", "`", "{",
-      "~", "\x7F", std::string(1, '\0'), "aaaa", "AAAAa", "Stem of some length ", "STEM OF SOME LENGTH, longer "};
+  static const std::vector<std::string> pieces = {"a",
+                                                  "A",
+                                                  "b",
+                                                  "B",
+                                                  "ab",
+                                                  "aB",
+                                                  "Ab",
+                                                  "z",
+                                                  "Z",
+                                                  "_",
+                                                  " ",
+                                                  "0",
+                                                  "1",
+                                                  "10",
+                                                  "@",
+                                                  "[",
+                                                  "`",
+                                                  "{",
+                                                  "~",
+                                                  "\x7F",
+                                                  std::string(1, '\0'),
+                                                  "aaaa",
+                                                  "AAAAa",
+                                                  "Stem of some length ",
+                                                  "STEM OF SOME LENGTH, longer "};
   std::string item;
   for (int n = std::uniform_int_distribution<int>(0, 5)(rng); n > 0; --n)
     item += pieces[std::uniform_int_distribution<std::size_t>(0, pieces.size() - 1)(rng)];
@@ -59,15 +81,25 @@ std::string RandomAsciiItem(std::mt19937& rng) {
 }
 
 TEST(AsciiList, SortsRandomListsAsTheUtf16SortDoesWhateverTheWorkSplit) {
-  const std::vector<std::string> separators = {", ", ",", "\n", "", "a", "A", "aa", "aba", " ",
-                                               "a long separator, past sixteen bytes", "abababababababababab"};
+  const std::vector<std::string> separators = {", ",
+                                               ",",
+                                               "\n",
+                                               "",
+                                               "a",
+                                               "A",
+                                               "aa",
+                                               "aba",
+                                               " ",
+                                               "a long separator, past sixteen bytes",
+                                               "abababababababababab"};
   std::mt19937 rng(21);
   for (int round = 0; round < 600; ++round) {
     SCOPED_TRACE(::testing::Message() << "round " << round);
     const std::string& separator = separators[static_cast<std::size_t>(round) % separators.size()];
     // A few distinct items reused often: duplicates and case variants.
     std::vector<std::string> pool;
-    for (int n = std::uniform_int_distribution<int>(1, 40)(rng); n > 0; --n) pool.push_back(RandomAsciiItem(rng));
+    for (int n = std::uniform_int_distribution<int>(1, 40)(rng); n > 0; --n)
+      pool.push_back(RandomAsciiItem(rng));
     std::string list;
     const int count = std::uniform_int_distribution<int>(0, round % 10 == 0 ? 3000 : 60)(rng);
     for (int i = 0; i < count; ++i) {

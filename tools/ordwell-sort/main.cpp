@@ -262,7 +262,8 @@ auto Arrange(const List& items, bool unique, bool reverse) {
 // Encodes items [from, to) with separators before all but item 0 into `out`, and `ending` after
 // the last item of the list.
 template <typename Items, typename Text, typename Writer>
-void EncodeItems(const Items& items, Text separator, Text ending, std::size_t from, std::size_t to, Writer& out) {
+void EncodeItems(const Items& items, Text separator, Text ending, std::size_t from, std::size_t to,
+                 Writer& out) {
   // The items lie scattered over the list text; ask for each one a little ahead of its turn.
   constexpr std::size_t kAhead = 16;
   for (std::size_t i = from; i < to; ++i) {
@@ -392,7 +393,7 @@ void WarnOneItem(const Options& options) {
 // DirectSeparator found: the items are slices of the input, written as they are. Returns the
 // exit status.
 int SortAndWriteBytes(std::span<const std::string_view> pieces, const std::string& separator,
-                       const Options& options) {
+                      const Options& options) {
   std::string joined;
   std::string_view text = pieces.front();
   if (pieces.size() > 1) {
@@ -430,8 +431,8 @@ int DecodeSortAndWrite(std::span<const std::string_view> pieces, std::span<const
   if (!list.valid) {
     const std::size_t k = pieceFile[list.errorPiece];
     const std::string& name = options.files[k];
-    const std::size_t offset =
-        list.errorOffset + static_cast<std::size_t>(pieces[list.errorPiece].data() - inputs[k]->Bytes().data());
+    const std::size_t offset = list.errorOffset + static_cast<std::size_t>(pieces[list.errorPiece].data() -
+                                                                           inputs[k]->Bytes().data());
     Complain((name == "-" ? std::string("standard input") : "'" + name + "'") +
              " is not valid UTF-8 (at byte offset " + std::to_string(offset) + ")");
     return kExitBadInput;

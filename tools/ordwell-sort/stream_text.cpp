@@ -316,7 +316,8 @@ std::optional<std::string> DirectSeparator(std::span<const std::string_view> pie
   for (const std::string_view piece : pieces) {
     if (!IsAscii(piece)) return std::nullopt;
   }
-  const bool anyCr = std::any_of(pieces.begin(), pieces.end(), [](std::string_view p) { return Contains(p, '\r'); });
+  const bool anyCr =
+      std::any_of(pieces.begin(), pieces.end(), [](std::string_view p) { return Contains(p, '\r'); });
   if (inputSeparator == u"\r\n") {
     // Decoding makes every LF a CR LF, so each LF ends an item, with the CR before it if any.
     if (!anyCr) return "\n";
@@ -324,13 +325,15 @@ std::optional<std::string> DirectSeparator(std::span<const std::string_view> pie
     return std::nullopt;
   }
   // Any other separator: the bytes are the decoded text only when they hold no line break.
-  if (anyCr || std::any_of(pieces.begin(), pieces.end(), [](std::string_view p) { return Contains(p, '\n'); }))
+  if (anyCr ||
+      std::any_of(pieces.begin(), pieces.end(), [](std::string_view p) { return Contains(p, '\n'); }))
     return std::nullopt;
   if (inputSeparator.find_first_of(u"\r\n") != std::u16string_view::npos) return std::nullopt;
   return std::string(inputSeparator.begin(), inputSeparator.end());
 }
 
-ByteWriter::ByteWriter(int fd, std::size_t bufferBytes) : fd_(fd), buffer_(std::max<std::size_t>(bufferBytes, 64), '\0') {}
+ByteWriter::ByteWriter(int fd, std::size_t bufferBytes)
+    : fd_(fd), buffer_(std::max<std::size_t>(bufferBytes, 64), '\0') {}
 
 void ByteWriter::Write(std::string_view bytes) {
   if (bytes.size() > buffer_.size() - used_) {

@@ -77,8 +77,8 @@ TEST(OrdwellSortDirectSeparator, SortsFromBytesOnlyWhereDecodingWouldSplitTheSam
   EXPECT_EQ(Direct({"b\na\nc"}, u"\r\n"), "\n");
   EXPECT_EQ(Direct({"b\r\na", "c\r\nd"}, u"\r\n"), "\r\n");
   EXPECT_EQ(Direct({"b\r\na", "c\nd"}, u"\r\n"), std::nullopt);  // CR LF in one piece, LF in another
-  EXPECT_EQ(Direct({"b\ra\nc"}, u"\r\n"), std::nullopt);           // a lone CR
-  EXPECT_EQ(Direct({"b\r"}, u"\r\n"), std::nullopt);                // a CR at the end
+  EXPECT_EQ(Direct({"b\ra\nc"}, u"\r\n"), std::nullopt);         // a lone CR
+  EXPECT_EQ(Direct({"b\r"}, u"\r\n"), std::nullopt);             // a CR at the end
   // Any other separator: no line break anywhere, and none in the separator.
   EXPECT_EQ(Direct({"pear, fig", "apple"}, u", "), ", ");
   EXPECT_EQ(Direct({"pear, fig\napple"}, u", "), std::nullopt);
