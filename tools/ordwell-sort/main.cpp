@@ -78,18 +78,6 @@ void Complain(const std::string& message) {
   (void)!std::fwrite(line.data(), 1, line.size(), stderr);
 }
 
-bool WriteAll(int fd, std::string_view data) {
-  while (!data.empty()) {
-    const ssize_t written = ::write(fd, data.data(), data.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return true;
-}
-
 // All of one input: mapped when it is a regular file, else read into memory.
 class Input {
  public:
@@ -225,10 +213,10 @@ std::optional<int> ParseArguments(int argc, char** argv, Options& options) {
       case 'u': options.unique = true; break;
       case 'r': options.reverse = true; break;
       case kExact: options.exact = true; break;
-      case 'h': return WriteAll(STDOUT_FILENO, kUsage) ? 0 : kExitFailure;
+      case 'h': return ordwell::cli::WriteAll(STDOUT_FILENO, kUsage) ? 0 : kExitFailure;
       case kVersion: {
         const std::string version = std::string("ordwell-sort ") + ordwell::version::kVersionString + "\n";
-        return WriteAll(STDOUT_FILENO, version) ? 0 : kExitFailure;
+        return ordwell::cli::WriteAll(STDOUT_FILENO, version) ? 0 : kExitFailure;
       }
       case ':': Complain("option '" + given + "' needs a separator text (see --help)"); return kExitBadInput;
       default:
@@ -318,7 +306,7 @@ bool WriteSorted(const Items& items, std::u16string_view separator, std::u16stri
   if (!out.Finish(half < count ? FirstUnitFrom(items, separator, ending, half) : 0)) return false;
   if (half == count) return true;
   helper.join();
-  if (secondHalfDone) return WriteAll(STDOUT_FILENO, secondHalf);
+  if (secondHalfDone) return ordwell::cli::WriteAll(STDOUT_FILENO, secondHalf);
   ordwell::cli::StreamWriter rest(STDOUT_FILENO);
   EncodeItems(items, separator, ending, half, count, rest);
   return rest.Finish();

@@ -267,14 +267,7 @@ void StreamWriter::Flush() {
     used_ = 0;
     return;
   }
-  while (!data.empty() && !failed_) {
-    const ssize_t written = ::write(fd_, data.data(), data.size());
-    if (written < 0) {
-      if (errno != EINTR) failed_ = true;
-      continue;
-    }
-    data.remove_prefix(static_cast<std::size_t>(written));
-  }
+  if (!failed_) failed_ = !WriteAll(fd_, data);
   used_ = 0;
 }
 
@@ -349,6 +342,18 @@ void ByteWriter::Write(std::string_view bytes) {
   used_ += bytes.size();
 }
 
+bool WriteAll(int fd, std::string_view data) {
+  while (!data.empty()) {
+    const ssize_t written = ::write(fd, data.data(), data.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
 bool ByteWriter::Finish() {
   Flush();
   return !failed_;
@@ -360,14 +365,7 @@ void ByteWriter::Flush() {
 }
 
 void ByteWriter::WriteOut(std::string_view data) {
-  while (!data.empty() && !failed_) {
-    const ssize_t written = ::write(fd_, data.data(), data.size());
-    if (written < 0) {
-      if (errno != EINTR) failed_ = true;
-      continue;
-    }
-    data.remove_prefix(static_cast<std::size_t>(written));
-  }
+  if (!failed_) failed_ = !WriteAll(fd_, data);
 }
 
 }  // namespace ordwell::cli

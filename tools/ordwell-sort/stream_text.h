@@ -42,6 +42,10 @@ std::string_view StreamBody(std::string_view bytes) noexcept;
 // Returns whether a stream holds any item at all: anything besides a byte-order mark.
 bool StreamHasItems(std::string_view bytes) noexcept;
 
+// Writes all of `data` to the file descriptor `fd`, again after an interruption; returns false
+// when a write fails (errno tells why).
+bool WriteAll(int fd, std::string_view data);
+
 // Returns the byte separator that splits the `pieces`, joined by it, into the very items that
 // decoding them (DecodeStreamTexts, joined by `inputSeparator`) and splitting on `inputSeparator`
 // gives, with no CR or LF inside any item; nullopt unless the pieces are ASCII and such a
