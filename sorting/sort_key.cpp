@@ -59,6 +59,8 @@ void LowerCaseUnitsNarrow(const char16_t* in, std::uint8_t* out, std::size_t cou
   LowerBlocks(in, out, count, Table());
 }
 
+const char16_t* LowerCaseTable() noexcept { return Table().data(); }
+
 bool AllUnitsBelow256(const char16_t* units, std::size_t count) noexcept {
   constexpr std::size_t kBlock = 256;
   for (std::size_t i = 0; i < count; i += kBlock) {

@@ -14,6 +14,7 @@
 #include <thread>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 #include "sorting/detail/big_buffer.h"
 #include "sorting/detail/key_prefix.h"
@@ -22,6 +23,7 @@
 #include "sorting/detail/sort_key.h"
 #include "sorting/detail/sort_list_detail.h"
 #include "sorting/detail/sorted_items.h"
+#include "sorting/detail/utf8_keys.h"
 #include "sorting/sorted_list.h"
 
 namespace ordwell {
@@ -113,12 +115,11 @@ std::unique_ptr<detail::BasicSortedItems<Char>> SortSplitRecords(std::basic_stri
                                                                  const detail::ParallelPlan& plan) {
   const std::size_t count = records.size();
   for (std::size_t i = 0; i < count; ++i)
-    records[i].prefix = keys.Prefix(records[i].offset, static_cast<std::size_t>(records[i].length));
+    records[i].prefix = keys.Prefix(records[i].offset, records[i].length, 0);
   const Char* const units = text.data();
   const auto sameText = [units](const Record& a, const Record& b) {
-    // Equal keys have equal lengths.
-    return std::memcmp(units + a.offset, units + b.offset,
-                       static_cast<std::size_t>(a.length) * sizeof(Char)) == 0;
+    return a.length == b.length && std::memcmp(units + a.offset, units + b.offset,
+                                               static_cast<std::size_t>(a.length) * sizeof(Char)) == 0;
   };
   detail::RecordSteps<Record, Keys, decltype(sameText)>(records.data(), keys, sameText)
       .Sort(0, static_cast<std::int64_t>(count) - 1, plan);
@@ -161,14 +162,47 @@ std::unique_ptr<detail::SortedItems> SortRecords(std::u16string_view text, std::
                           plan);
 }
 
-// Splits a byte text into records and sorts them by keys lower-cased as they are read.
+// Splits a UTF-8 text into records and sorts them by keys lower-cased as they are read: ASCII
+// text by its bytes, any other through the characters, with the items whose key is not aligned
+// with their text listed for the key source.
 template <class Record>
-std::unique_ptr<detail::SortedAsciiItems> SortAsciiRecords(std::string_view text, std::string_view separator,
-                                                           std::size_t count,
-                                                           const detail::ParallelPlan& plan) {
+std::unique_ptr<detail::BasicSortedItems<char>> SortByteRecords(std::string_view text,
+                                                                std::string_view separator, std::size_t count,
+                                                                const detail::ParallelPlan& plan) {
+  const auto* const bytes = reinterpret_cast<const std::uint8_t*>(text.data());
   detail::BigBuffer<Record> records(count);
-  SplitInto(text, separator, records.data());
-  const detail::AsciiTextKeys keys{reinterpret_cast<const std::uint8_t*>(text.data())};
+  detail::Utf8Scan scan;
+  {
+    // Scanning and splitting are independent; on a large list they share the cores.
+    const auto scanText = [&scan, bytes, &text] { scan = detail::ScanUtf8(bytes, text.size()); };
+    std::jthread scanning;
+    if (plan.threads > 1 && text.size() >= std::min(kMinParallelSplitUnits, 64 * plan.grain)) {
+      try {
+        scanning = std::jthread(scanText);
+      } catch (const std::system_error&) {
+        // No thread to spare: scan after splitting instead.
+      }
+    }
+    SplitInto(text, separator, records.data());
+    if (scanning.joinable()) {
+      scanning.join();
+    } else {
+      scanText();
+    }
+  }
+  if (!scan.anyHigh) {
+    return SortSplitRecords(text, separator.size(), std::move(records), detail::AsciiTextKeys{bytes}, plan);
+  }
+  std::vector<detail::ShiftedItem> shifted;
+  if (scan.firstShift < text.size()) {
+    for (std::size_t i = 0; i < count; ++i) {
+      const Record& r = records[i];
+      detail::ShiftedItem item{r.offset, 0, 0};
+      if (r.offset + r.length > scan.firstShift && detail::FindShift(bytes + r.offset, r.length, item))
+        shifted.push_back(item);
+    }
+  }
+  const detail::Utf8TextKeys keys{bytes, LowerCaseTable(), shifted.data(), shifted.size()};
   return SortSplitRecords(text, separator.size(), std::move(records), keys, plan);
 }
 
@@ -192,8 +226,8 @@ std::unique_ptr<detail::BasicSortedItems<Char>> SortItems(std::basic_string_view
   plan.workCount = options.workCount;
   const bool compact = !options.wideRecords && listText.size() <= std::numeric_limits<std::uint32_t>::max();
   if constexpr (std::is_same_v<Char, char>) {
-    return compact ? SortAsciiRecords<detail::CompactRecord>(listText, separator, count, plan)
-                   : SortAsciiRecords<detail::WideRecord>(listText, separator, count, plan);
+    return compact ? SortByteRecords<detail::CompactRecord>(listText, separator, count, plan)
+                   : SortByteRecords<detail::WideRecord>(listText, separator, count, plan);
   } else {
     const bool narrow = !options.wideKeys && AllUnitsBelow256(listText.data(), listText.size());
     if (compact) {
@@ -235,58 +269,55 @@ std::optional<SortedList> SortWith(std::u16string_view listText, std::u16string_
   return SortedList(std::move(items));
 }
 
-std::optional<SortedList> SortedList::Sort(std::u16string_view listText, std::u16string_view inputSeparator) {
+std::optional<SortedUtf8List> SortWith(std::string_view listText, std::string_view inputSeparator,
+                                       const detail::SortOptions& options) {
+  std::unique_ptr<detail::BasicSortedItems<char>> items = SortItems(listText, inputSeparator, options);
+  if (items == nullptr) return std::nullopt;
+  return SortedUtf8List(std::move(items));
+}
+
+template <class Char>
+std::optional<BasicSortedList<Char>> BasicSortedList<Char>::Sort(Text listText, Text inputSeparator) {
   return SortWith(listText, inputSeparator, {});
 }
 
-SortedList::SortedList(std::unique_ptr<const detail::SortedItems> items) noexcept
+template <class Char>
+BasicSortedList<Char>::BasicSortedList(std::unique_ptr<const detail::BasicSortedItems<Char>> items) noexcept
     : items_(std::move(items)) {}
-SortedList::SortedList(SortedList&&) noexcept = default;
-SortedList& SortedList::operator=(SortedList&&) noexcept = default;
-SortedList::~SortedList() = default;
+template <class Char>
+BasicSortedList<Char>::BasicSortedList(BasicSortedList&&) noexcept = default;
+template <class Char>
+BasicSortedList<Char>& BasicSortedList<Char>::operator=(BasicSortedList&&) noexcept = default;
+template <class Char>
+BasicSortedList<Char>::~BasicSortedList() = default;
 
-std::size_t SortedList::size() const noexcept { return items_->Count(); }
-
-std::u16string_view SortedList::operator[](std::size_t index) const noexcept { return items_->Item(index); }
-
-std::u16string SortedList::Join(std::u16string_view separator) const { return items_->Join(separator); }
-
-std::optional<SortedAsciiList> SortAsciiWith(std::string_view listText, std::string_view inputSeparator,
-                                             const detail::SortOptions& options) {
-  std::unique_ptr<detail::SortedAsciiItems> items = SortItems(listText, inputSeparator, options);
-  if (items == nullptr) return std::nullopt;
-  return SortedAsciiList(std::move(items));
+template <class Char>
+std::size_t BasicSortedList<Char>::size() const noexcept {
+  return items_->Count();
 }
 
-std::optional<SortedAsciiList> SortedAsciiList::Sort(std::string_view listText,
-                                                     std::string_view inputSeparator) {
-  return SortAsciiWith(listText, inputSeparator, {});
+template <class Char>
+auto BasicSortedList<Char>::operator[](std::size_t index) const noexcept -> Text {
+  return items_->Item(index);
 }
 
-SortedAsciiList::SortedAsciiList(std::unique_ptr<const detail::SortedAsciiItems> items) noexcept
-    : items_(std::move(items)) {}
-SortedAsciiList::SortedAsciiList(SortedAsciiList&&) noexcept = default;
-SortedAsciiList& SortedAsciiList::operator=(SortedAsciiList&&) noexcept = default;
-SortedAsciiList::~SortedAsciiList() = default;
+template <class Char>
+std::basic_string<Char> BasicSortedList<Char>::Join(Text separator) const {
+  return items_->Join(separator);
+}
 
-std::size_t SortedAsciiList::size() const noexcept { return items_->Count(); }
-
-std::string_view SortedAsciiList::operator[](std::size_t index) const noexcept { return items_->Item(index); }
-
-std::string SortedAsciiList::Join(std::string_view separator) const { return items_->Join(separator); }
+template class BasicSortedList<char16_t>;
+template class BasicSortedList<char>;
 
 bool EqualSortKeys(std::string_view a, std::string_view b) noexcept {
-  if (a.size() != b.size()) return false;
-  const detail::AsciiTextKeys aKeys{reinterpret_cast<const std::uint8_t*>(a.data())};
-  const detail::AsciiTextKeys bKeys{reinterpret_cast<const std::uint8_t*>(b.data())};
-  constexpr std::size_t kUnits = detail::kPrefixUnits<std::uint8_t>;
-  for (std::size_t i = 0; i < a.size(); i += kUnits) {
-    const std::size_t take = std::min(kUnits, a.size() - i);
-    if (aKeys.Prefix(i, take) != bKeys.Prefix(i, take)) return false;
+  const char16_t* const lower = LowerCaseTable();
+  detail::Utf8KeyStream x(reinterpret_cast<const std::uint8_t*>(a.data()), a.size(), 0, 0, lower);
+  detail::Utf8KeyStream y(reinterpret_cast<const std::uint8_t*>(b.data()), b.size(), 0, 0, lower);
+  for (;;) {
+    if (x.Next() != y.Next() || x.Key() != y.Key()) return false;
+    if (x.Done() || y.Done()) return x.Done() && y.Done();
   }
-  return true;
 }
-
 bool EqualSortKeys(std::u16string_view a, std::u16string_view b) noexcept {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {

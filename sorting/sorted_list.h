@@ -11,75 +11,52 @@ namespace ordwell {
 namespace detail {
 template <class Char>
 class BasicSortedItems;
-struct SortOptions;
 }  // namespace detail
 
 // The items of a list text in sorted order, as views into that text, for callers that want to
-// stream or transform the result instead of joining it.
-class SortedList {
+// stream or transform the result instead of joining it. `Char` is char16_t for UTF-16 text and
+// char for UTF-8 text; both give the same items in the same order for the same list.
+template <class Char>
+class BasicSortedList {
  public:
-  // Splits and sorts `listText` exactly as SortListText does; nullopt when SortListText would
-  // refuse the list. The result points into `listText`, which must outlive it. Throws
-  // std::length_error as SortListText does.
-  static std::optional<SortedList> Sort(std::u16string_view listText, std::u16string_view inputSeparator);
+  using Text = std::basic_string_view<Char>;
 
-  SortedList(SortedList&&) noexcept;
-  SortedList& operator=(SortedList&&) noexcept;
-  ~SortedList();
-
-  // Returns the number of items.
-  std::size_t size() const noexcept;
-
-  // Returns item `index` (below size()) in sorted order.
-  std::u16string_view operator[](std::size_t index) const noexcept;
-
-  // Returns the items joined by `separator`: what SortListText gives.
-  std::u16string Join(std::u16string_view separator) const;
-
- private:
-  friend std::optional<SortedList> SortWith(std::u16string_view, std::u16string_view,
-                                            const detail::SortOptions&);
-  explicit SortedList(std::unique_ptr<const detail::BasicSortedItems<char16_t>> items) noexcept;
-
-  std::unique_ptr<const detail::BasicSortedItems<char16_t>> items_;
-};
-
-// The items of an ASCII list text in sorted order, as views into that text: what SortedList gives
-// for the same text in UTF-16, found without widening or lower-casing a copy of it.
-class SortedAsciiList {
- public:
-  // Splits and sorts `listText` as SortedList::Sort does, comparing ASCII letters lower-cased and
-  // every other byte as itself, which for ASCII text is SortedList's order; nullopt when
+  // Splits and sorts `listText` exactly as SortListText does (UTF-8 as its UTF-16 form; a byte
+  // that is not part of a valid character sorts as a character of its own); nullopt when
   // SortListText would refuse the list. The result points into `listText`, which must outlive it.
   // Throws std::length_error as SortListText does.
-  static std::optional<SortedAsciiList> Sort(std::string_view listText, std::string_view inputSeparator);
+  static std::optional<BasicSortedList> Sort(Text listText, Text inputSeparator);
 
-  SortedAsciiList(SortedAsciiList&&) noexcept;
-  SortedAsciiList& operator=(SortedAsciiList&&) noexcept;
-  ~SortedAsciiList();
+  // Takes the items a sort produced.
+  explicit BasicSortedList(std::unique_ptr<const detail::BasicSortedItems<Char>> items) noexcept;
+  BasicSortedList(BasicSortedList&&) noexcept;
+  BasicSortedList& operator=(BasicSortedList&&) noexcept;
+  ~BasicSortedList();
 
   // Returns the number of items.
   std::size_t size() const noexcept;
 
   // Returns item `index` (below size()) in sorted order.
-  std::string_view operator[](std::size_t index) const noexcept;
+  Text operator[](std::size_t index) const noexcept;
 
-  // Returns the items joined by `separator`.
-  std::string Join(std::string_view separator) const;
+  // Returns the items joined by `separator`: what SortListText gives.
+  std::basic_string<Char> Join(Text separator) const;
 
  private:
-  friend std::optional<SortedAsciiList> SortAsciiWith(std::string_view, std::string_view,
-                                                      const detail::SortOptions&);
-  explicit SortedAsciiList(std::unique_ptr<const detail::BasicSortedItems<char>> items) noexcept;
-
-  std::unique_ptr<const detail::BasicSortedItems<char>> items_;
+  std::unique_ptr<const detail::BasicSortedItems<Char>> items_;
 };
+
+extern template class BasicSortedList<char16_t>;
+extern template class BasicSortedList<char>;
+
+using SortedList = BasicSortedList<char16_t>;
+using SortedUtf8List = BasicSortedList<char>;
 
 // Returns whether `a` and `b` have equal sort keys (they differ at most in letter case), so the
 // sort may put either first.
 bool EqualSortKeys(std::u16string_view a, std::u16string_view b) noexcept;
 
-// The same for ASCII items as SortedAsciiList orders them.
+// The same for UTF-8 items as SortedUtf8List orders them.
 bool EqualSortKeys(std::string_view a, std::string_view b) noexcept;
 
 }  // namespace ordwell

@@ -1,5 +1,5 @@
 // SortListText on 10k, 100k and 1M items of each list shape, with a complexity fit per shape;
-// SortedAsciiList on the same lists as bytes (what ordwell-sort runs on ASCII input); and the
+// SortedUtf8List on the same lists as bytes (what ordwell-sort runs on ASCII input); and the
 // literal steps (keys lower-cased in every comparison) on random words as the peer.
 
 #include <benchmark/benchmark.h>
@@ -60,7 +60,7 @@ void SortAsciiList(benchmark::State& state, Shape shape) {
   const auto count = static_cast<std::size_t>(state.range(0));
   const std::string& text = AsciiListText(shape, count);
   for (auto _ : state) {
-    std::optional<ordwell::SortedAsciiList> sorted = ordwell::SortedAsciiList::Sort(text, "\n");
+    std::optional<ordwell::SortedUtf8List> sorted = ordwell::SortedUtf8List::Sort(text, "\n");
     benchmark::DoNotOptimize(sorted->size());
   }
   state.SetItemsProcessed(state.iterations() * state.range(0));

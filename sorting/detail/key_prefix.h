@@ -41,14 +41,19 @@ inline std::uint64_t KeyPrefix(const Unit* key, std::size_t length) noexcept {
   return prefix;
 }
 
+// A key source tells, for the item whose text lies at `offset` with `length` units, the length of
+// its key (Length) and KeyPrefix of its key units [depth, depth + kPrefixUnits) (Prefix, for any
+// depth up to that length).
+
 // Keys lower-cased once into a buffer, one unit per text unit, read where their records point.
 template <class UnitType>
 struct StoredKeys {
   using Unit = UnitType;
 
-  // Returns KeyPrefix of the `length` key units at `offset`.
-  std::uint64_t Prefix(std::size_t offset, std::size_t length) const noexcept {
-    return KeyPrefix(units + offset, length);
+  std::size_t Length(std::size_t /*offset*/, std::size_t length) const noexcept { return length; }
+
+  std::uint64_t Prefix(std::size_t offset, std::size_t length, std::size_t depth) const noexcept {
+    return KeyPrefix(units + offset + depth, length - depth);
   }
 
   const Unit* units;
@@ -74,31 +79,35 @@ inline constexpr std::uint64_t LowerAsciiLetters(std::uint64_t word) noexcept {
 struct AsciiTextKeys {
   using Unit = std::uint8_t;
 
-  // Returns KeyPrefix of the `length` lower-cased bytes at `offset`.
-  std::uint64_t Prefix(std::size_t offset, std::size_t length) const noexcept {
-    return LowerAsciiLetters(KeyPrefix(text + offset, length));
+  std::size_t Length(std::size_t /*offset*/, std::size_t length) const noexcept { return length; }
+
+  std::uint64_t Prefix(std::size_t offset, std::size_t length, std::size_t depth) const noexcept {
+    return LowerAsciiLetters(KeyPrefix(text + offset + depth, length - depth));
   }
 
   const std::uint8_t* text;
 };
 
-// Orders the keys at `aOffset` and `bOffset`, which agree, zero padded, on units
-// [0, depth + kPrefixUnits): by unit value, a proper prefix first.
+// Orders the keys of the items at `aOffset` and `bOffset` (texts of `aLength` and `bLength`
+// units), which agree, zero padded, on key units [0, depth + kPrefixUnits): by unit value, a
+// proper prefix first.
 template <class Keys>
 inline bool TailLess(const Keys& keys, std::size_t aOffset, std::size_t aLength, std::size_t bOffset,
                      std::size_t bLength, std::size_t depth) noexcept {
   constexpr std::size_t kUnits = kPrefixUnits<typename Keys::Unit>;
+  const std::size_t aKey = keys.Length(aOffset, aLength);
+  const std::size_t bKey = keys.Length(bOffset, bLength);
   std::size_t i = depth + kUnits;
   // A key that ends inside the agreeing part is a prefix of the other one.
-  if (aLength <= i || bLength <= i) return aLength < bLength;
-  const std::size_t common = std::min(aLength, bLength);
+  if (aKey <= i || bKey <= i) return aKey < bKey;
+  const std::size_t common = std::min(aKey, bKey);
   for (; i < common; i += kUnits) {
-    const std::size_t take = std::min(kUnits, common - i);
-    const std::uint64_t x = keys.Prefix(aOffset + i, take);
-    const std::uint64_t y = keys.Prefix(bOffset + i, take);
+    // Past `common` the longer key's units only make its prefix larger, as its length would.
+    const std::uint64_t x = keys.Prefix(aOffset, aLength, i);
+    const std::uint64_t y = keys.Prefix(bOffset, bLength, i);
     if (x != y) return x < y;
   }
-  return aLength < bLength;
+  return aKey < bKey;
 }
 
 // Where an item lies in the list text (and its key in the key buffer), with 64 bits of its key,

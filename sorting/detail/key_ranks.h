@@ -22,7 +22,7 @@ namespace ordwell::detail {
 namespace key_ranks {
 
 // One item while ranking: 64 bits of its key from `depth` on, its index, its key's length
-// (clamped; the record holds the exact one).
+// (clamped; the key source tells the exact one).
 struct Entry {
   std::uint64_t bits;
   std::uint32_t item;
@@ -43,10 +43,10 @@ std::uint64_t SortEntries(Entry* entries, std::uint8_t* same, std::size_t lo, st
     std::size_t lo, hi, depth;
   };
   std::vector<Run> pending{{lo, hi, 0}};
-  const auto lengthOf = [records](const Entry& e) -> std::size_t {
+  const auto lengthOf = [records, &keys](const Entry& e) -> std::size_t {
     return e.length != std::numeric_limits<std::uint32_t>::max()
                ? e.length
-               : static_cast<std::size_t>(records[e.item].length);
+               : keys.Length(records[e.item].offset, records[e.item].length);
   };
   std::fill(same + lo, same + hi, std::uint8_t{0});
   std::uint64_t work = 0;
@@ -71,7 +71,7 @@ std::uint64_t SortEntries(Entry* entries, std::uint8_t* same, std::size_t lo, st
         for (Entry* e = first + 1; e < middle; ++e) same[e - entries] = lengthOf(e[-1]) == lengthOf(*e);
         if (last - middle > 1) {
           for (Entry* e = middle; e != last; ++e) {
-            e->bits = keys.Prefix(records[e->item].offset + next, lengthOf(*e) - next);
+            e->bits = keys.Prefix(records[e->item].offset, records[e->item].length, next);
           }
           pending.push_back({static_cast<std::size_t>(middle - entries), b, next});
         }
@@ -108,9 +108,9 @@ KeyOrder SortKeys(const Record* records, std::size_t count, const Keys& keys, Sa
   BigBuffer<std::uint8_t>& same = result.same;
   same = BigBuffer<std::uint8_t>(count);
   const auto entryOf = [records, &keys](std::size_t i) {
-    const auto length = static_cast<std::size_t>(records[i].length);
+    const std::size_t length = keys.Length(records[i].offset, records[i].length);
     return Entry{
-        keys.Prefix(records[i].offset, length), static_cast<std::uint32_t>(i),
+        keys.Prefix(records[i].offset, records[i].length, 0), static_cast<std::uint32_t>(i),
         static_cast<std::uint32_t>(std::min<std::size_t>(length, std::numeric_limits<std::uint32_t>::max()))};
   };
 

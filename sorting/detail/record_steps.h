@@ -98,7 +98,7 @@ class RecordSteps {
     std::size_t longest = 0;
     for (std::int64_t i = range.lo; i <= range.hi; ++i) {
       if (r[i].prefix != prefix) return;
-      longest = std::max<std::size_t>(longest, r[i].length);
+      longest = std::max(longest, keys_.Length(r[i].offset, r[i].length));
     }
     const std::size_t next = range.depth + kPrefixUnits<typename Keys::Unit>;
     if (longest <= next) {
@@ -106,8 +106,8 @@ class RecordSteps {
       return;
     }
     for (std::int64_t i = range.lo; i <= range.hi; ++i) {
-      const std::size_t length = r[i].length;
-      r[i].prefix = length > next ? keys_.Prefix(r[i].offset + next, length - next) : 0;
+      r[i].prefix =
+          keys_.Length(r[i].offset, r[i].length) > next ? keys_.Prefix(r[i].offset, r[i].length, next) : 0;
     }
     range.depth = next;
   }

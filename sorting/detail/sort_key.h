@@ -16,6 +16,9 @@ void LowerCaseUnits(const char16_t* in, char16_t* out, std::size_t count) noexce
 // (their lower-case forms are too).
 void LowerCaseUnitsNarrow(const char16_t* in, std::uint8_t* out, std::size_t count) noexcept;
 
+// Returns the lower-case table LowerCaseUnits reads: entry u is the lower case of unit u.
+const char16_t* LowerCaseTable() noexcept;
+
 // Returns whether every one of the `count` units is below 256.
 bool AllUnitsBelow256(const char16_t* units, std::size_t count) noexcept;
 

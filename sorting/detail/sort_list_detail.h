@@ -52,8 +52,8 @@ namespace ordwell {
 std::optional<SortedList> SortWith(std::u16string_view listText, std::u16string_view inputSeparator,
                                    const detail::SortOptions& options);
 
-// SortedAsciiList::Sort with explicit options.
-std::optional<SortedAsciiList> SortAsciiWith(std::string_view listText, std::string_view inputSeparator,
-                                             const detail::SortOptions& options);
+// SortedUtf8List::Sort with explicit options.
+std::optional<SortedUtf8List> SortWith(std::string_view listText, std::string_view inputSeparator,
+                                       const detail::SortOptions& options);
 
 }  // namespace ordwell

@@ -20,6 +20,5 @@ class BasicSortedItems {
 };
 
 using SortedItems = BasicSortedItems<char16_t>;
-using SortedAsciiItems = BasicSortedItems<char>;
 
 }  // namespace ordwell::detail

@@ -92,8 +92,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   };
   if (ascii(list) && ascii(inputSeparator) && ascii(outputSeparator)) {
     const std::string byteList(list.begin(), list.end());
-    const std::optional<ordwell::SortedAsciiList> bytes =
-        ordwell::SortAsciiWith(byteList, std::string(inputSeparator.begin(), inputSeparator.end()), options);
+    const std::optional<ordwell::SortedUtf8List> bytes =
+        ordwell::SortWith(byteList, std::string(inputSeparator.begin(), inputSeparator.end()), options);
     if (bytes.has_value() == expected.refused) std::abort();
     if (bytes && bytes->Join(std::string(outputSeparator.begin(), outputSeparator.end())) !=
                      std::string(expected.text.begin(), expected.text.end())) {

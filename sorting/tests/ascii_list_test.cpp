@@ -32,7 +32,7 @@ std::string Narrow(std::u16string_view text) {
 }
 
 // The items of both sorts, as bytes, or nullopt for a refusal.
-std::optional<std::vector<std::string>> Items(const std::optional<SortedAsciiList>& sorted) {
+std::optional<std::vector<std::string>> Items(const std::optional<SortedUtf8List>& sorted) {
   if (!sorted) return std::nullopt;
   std::vector<std::string> items;
   for (std::size_t i = 0; i < sorted->size(); ++i) items.emplace_back((*sorted)[i]);
@@ -113,7 +113,7 @@ TEST(AsciiList, SortsRandomListsAsTheUtf16SortDoesWhateverTheWorkSplit) {
     options.grain = 64;
     options.scanBudget = round % 3 == 0 ? 0 : (round % 3 == 1 ? -1 : static_cast<std::int64_t>(rng() % 4000));
     options.wideRecords = round % 5 == 0;
-    ASSERT_EQ(Items(SortAsciiWith(list, separator, options)), expected);
+    ASSERT_EQ(Items(SortWith(list, separator, options)), expected);
   }
 }
 
@@ -138,17 +138,17 @@ TEST(AsciiList, SortsQuadraticShapesAsTheUtf16SortDoes) {
         options.threads = threads;
         options.grain = 256;
         options.scanBudget = scanBudget;
-        ASSERT_EQ(Items(SortAsciiWith(list, "\n", options)), expected) << threads << " threads";
+        ASSERT_EQ(Items(SortWith(list, "\n", options)), expected) << threads << " threads";
       }
     }
   }
 }
 
 TEST(AsciiList, RefusesWhatSortListTextRefusesAndJoinsLikeIt) {
-  EXPECT_FALSE(SortedAsciiList::Sort("", ", "));
-  EXPECT_FALSE(SortedAsciiList::Sort("", ""));
-  EXPECT_FALSE(SortedAsciiList::Sort("pear apple", ", "));
-  const std::optional<SortedAsciiList> sorted = SortedAsciiList::Sort("pear, Apple, apple, fig", ", ");
+  EXPECT_FALSE(SortedUtf8List::Sort("", ", "));
+  EXPECT_FALSE(SortedUtf8List::Sort("", ""));
+  EXPECT_FALSE(SortedUtf8List::Sort("pear apple", ", "));
+  const std::optional<SortedUtf8List> sorted = SortedUtf8List::Sort("pear, Apple, apple, fig", ", ");
   ASSERT_TRUE(sorted);
   EXPECT_EQ(sorted->Join(" | "), Narrow(SortListText(u"pear, Apple, apple, fig", u", ", u" | ").text));
 }

@@ -35,7 +35,7 @@ int SortAndWriteBytes(std::span<const std::string_view> pieces, const std::strin
     }
     text = joined;
   }
-  const std::optional<ordwell::SortedAsciiList> sorted = ordwell::SortedAsciiList::Sort(text, separator);
+  const std::optional<ordwell::SortedUtf8List> sorted = ordwell::SortedUtf8List::Sort(text, separator);
   const std::string outputSeparator = OutputBytes(options.outputSeparator);
   constexpr std::string_view kEnding = "\n";
   ByteWriter out(STDOUT_FILENO);

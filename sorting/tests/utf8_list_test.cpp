@@ -1,0 +1,229 @@
+// The sort of UTF-8 bytes against the sort of the same list in UTF-16: for valid UTF-8 both must
+// give the same items in the same order, ties included, whatever the scripts.
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sorting/detail/sort_list_detail.h"
+#include "sorting/sorted_list.h"
+
+namespace ordwell {
+namespace {
+
+std::string ToUtf8(std::u16string_view text) {
+  std::string bytes;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char32_t c = text[i];
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size())
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+    const auto put = [&bytes](char32_t byte) { bytes.push_back(static_cast<char>(byte)); };
+    if (c < 0x80) {
+      put(c);
+    } else if (c < 0x800) {
+      put(0xC0 | (c >> 6));
+      put(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      put(0xE0 | (c >> 12));
+      put(0x80 | ((c >> 6) & 0x3F));
+      put(0x80 | (c & 0x3F));
+    } else {
+      put(0xF0 | (c >> 18));
+      put(0x80 | ((c >> 12) & 0x3F));
+      put(0x80 | ((c >> 6) & 0x3F));
+      put(0x80 | (c & 0x3F));
+    }
+  }
+  return bytes;
+}
+
+template <class Char>
+std::optional<std::vector<std::string>> Items(const std::optional<BasicSortedList<Char>>& sorted) {
+  if (!sorted) return std::nullopt;
+  std::vector<std::string> items;
+  for (std::size_t i = 0; i < sorted->size(); ++i) {
+    if constexpr (sizeof(Char) == 1) {
+      items.emplace_back((*sorted)[i]);
+    } else {
+      items.push_back(ToUtf8((*sorted)[i]));
+    }
+  }
+  return items;
+}
+
+// Pieces from many scripts in both cases; the letters whose lower case has another UTF-8 length
+// (U+0130, U+023A, U+023E, U+1E9E, U+2126, U+212A, U+212B, U+2C62, U+2C6F, U+A78D, U+A7AE);
+// U+E000-U+FFFF beside characters beyond U+FFFF (which keep their case); ASCII and NUL.
+const std::vector<std::u16string>& Pieces() {
+  static const std::vector<std::u16string> pieces = {u"a",
+                                                     u"A",
+                                                     u"i",
+                                                     u"I",
+                                                     u"k",
+                                                     u"K",
+                                                     u"z",
+                                                     u"_",
+                                                     u" ",
+                                                     u"0",
+                                                     u"ab",
+                                                     u"AB",
+                                                     u"\u00E9",
+                                                     u"\u00C9",
+                                                     u"\u00DF",
+                                                     u"\u00E5",
+                                                     u"\u0131",
+                                                     u"\u0130",
+                                                     u"\u023A",
+                                                     u"\u2C65",
+                                                     u"\u023E",
+                                                     u"\u2C66",
+                                                     u"\u1E9E",
+                                                     u"\u2126",
+                                                     u"\u03A9",
+                                                     u"\u03C9",
+                                                     u"\u212A",
+                                                     u"\u212B",
+                                                     u"\u2C62",
+                                                     u"\u026B",
+                                                     u"\u2C6F",
+                                                     u"\u0250",
+                                                     u"\uA78D",
+                                                     u"\u0265",
+                                                     u"\uA7AE",
+                                                     u"\u026A",
+                                                     u"\u03A3",
+                                                     u"\u03C3",
+                                                     u"\u03C2",
+                                                     u"\u0414",
+                                                     u"\u0434",
+                                                     u"\u0401",
+                                                     u"\u0451",
+                                                     u"\u0531",
+                                                     u"\u0561",
+                                                     u"\u10A0",
+                                                     u"\u2D00",
+                                                     u"\u1C90",
+                                                     u"\u10D0",
+                                                     u"\u13A0",
+                                                     u"\uAB70",
+                                                     u"\u4E2D",
+                                                     u"\u6587",
+                                                     u"\uD55C",
+                                                     u"\u0639",
+                                                     u"\u05E9",
+                                                     u"\u0915",
+                                                     u"\u0E01",
+                                                     u"\u01C5",
+                                                     u"\u00FF",
+                                                     u"\u0178",
+                                                     u"\u07FF",
+                                                     u"\u0800",
+                                                     u"\uD7FF",
+                                                     u"\uE000",
+                                                     u"\uF8FF",
+                                                     u"\uFF21",
+                                                     u"\uFF41",
+                                                     u"\uFFFD",
+                                                     u"\uFEFF",
+                                                     u"\uFFFF",
+                                                     u"\U00010000",
+                                                     u"\U00010400",
+                                                     u"\U00010428",
+                                                     u"\U0001F600",
+                                                     u"\U0001D400",
+                                                     u"\U0010FFFF",
+                                                     std::u16string(1, u'\0'),
+                                                     u"Stem of a longer item, ",
+                                                     u"STEM OF A LONGER ITEM, \u0130 "};
+  return pieces;
+}
+
+std::u16string RandomItem(std::mt19937& rng, int maxPieces) {
+  std::u16string item;
+  std::uniform_int_distribution<std::size_t> which(0, Pieces().size() - 1);
+  for (int n = std::uniform_int_distribution<int>(0, maxPieces)(rng); n > 0; --n)
+    item += Pieces()[which(rng)];
+  return item;
+}
+
+TEST(Utf8List, SortsRandomListsAsTheUtf16SortDoesWhateverTheWorkSplit) {
+  const std::vector<std::u16string> separators = {u"\n",   u", ",         u"",  u"\u0130",      u"\u00E9",
+                                                  u"\r\n", u"\U0001F600", u"a", u"\uFF21\uFF21"};
+  std::mt19937 rng(16);
+  for (int round = 0; round < 600; ++round) {
+    SCOPED_TRACE(::testing::Message() << "round " << round);
+    const std::u16string& separator = separators[static_cast<std::size_t>(round) % separators.size()];
+    std::vector<std::u16string> pool;
+    for (int n = std::uniform_int_distribution<int>(1, 40)(rng); n > 0; --n)
+      pool.push_back(RandomItem(rng, round % 4 == 0 ? 12 : 4));
+    std::u16string list;
+    const int count = std::uniform_int_distribution<int>(0, round % 10 == 0 ? 3000 : 60)(rng);
+    for (int i = 0; i < count; ++i) {
+      if (i != 0 || rng() % 10 == 0) list += separator;
+      list += pool[std::uniform_int_distribution<std::size_t>(0, pool.size() - 1)(rng)];
+    }
+    const auto expected = Items(SortWith(list, separator, {}));
+    detail::SortOptions options;
+    options.threads = 1 + static_cast<unsigned>(round % 2);
+    options.grain = 64;
+    options.scanBudget = round % 3 == 0 ? 0 : (round % 3 == 1 ? -1 : static_cast<std::int64_t>(rng() % 4000));
+    options.wideRecords = round % 5 == 0;
+    ASSERT_EQ(Items(SortWith(ToUtf8(list), ToUtf8(separator), options)), expected);
+    // Equal keys agree with the UTF-16 ones.
+    if (pool.size() >= 2) {
+      ASSERT_EQ(EqualSortKeys(std::string_view(ToUtf8(pool[0])), std::string_view(ToUtf8(pool[1]))),
+                EqualSortKeys(std::u16string_view(pool[0]), std::u16string_view(pool[1])));
+    }
+  }
+}
+
+TEST(Utf8List, SortsCaseVariantsOfEveryLengthOnHardOrdersAsTheUtf16SortDoes) {
+  // An organ pipe whose keys are spelled with letters that take one, two or three bytes in either
+  // case, so ranking and the steps over ranks meet items whose key is not aligned with their text.
+  std::mt19937 rng(17);
+  const std::u16string upper[] = {u"I", u"\u0130", u"K", u"\u212A", u"\u023A", u"\u03A9", u"\u2126"};
+  const std::u16string lower[] = {u"i", u"i", u"k", u"k", u"\u2C65", u"\u03C9", u"\u03C9"};
+  constexpr int kCount = 20000;
+  std::u16string list;
+  for (int i = 0; i < kCount; ++i) {
+    int value = i < kCount / 2 ? i : kCount - i;
+    std::u16string item;
+    for (int digit = 0; digit < 6; ++digit, value /= 7) {
+      const auto letter = static_cast<std::size_t>(value % 7);
+      item += rng() % 2 == 0 ? upper[letter] : lower[letter];
+    }
+    if (i != 0) list += u'\n';
+    list += item;
+  }
+  const auto expected = Items(SortWith(list, u"\n", {}));
+  const std::string bytes = ToUtf8(list);
+  for (const unsigned threads : {1u, 2u}) {
+    for (const std::int64_t scanBudget : {std::int64_t{-1}, std::int64_t{0}}) {
+      detail::SortOptions options;
+      options.threads = threads;
+      options.grain = 256;
+      options.scanBudget = scanBudget;
+      ASSERT_EQ(Items(SortWith(bytes, "\n", options)), expected) << threads << " threads";
+    }
+  }
+}
+
+TEST(Utf8List, SortsBytesThatAreNotUtf8WithoutFailing) {
+  // Stray continuation bytes, truncated and overlong sequences, surrogates, bytes never valid.
+  const std::string list =
+      "\x80,\xC3,\xC3\xA9,\xE2\x82,\xC0\xAF,\xED\xA0\x80,\xFF\xFE,\xF4\x90\x80\x80,a\xC4";
+  const std::optional<SortedUtf8List> sorted = SortedUtf8List::Sort(list, ",");
+  ASSERT_TRUE(sorted);
+  EXPECT_EQ(sorted->size(), 9u);
+  EXPECT_EQ((*sorted)[0], "a\xC4");
+  EXPECT_FALSE(EqualSortKeys(std::string_view("\xC3"), std::string_view("\xC3\xA9")));
+}
+
+}  // namespace
+}  // namespace ordwell
