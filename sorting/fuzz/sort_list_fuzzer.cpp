@@ -3,10 +3,9 @@
 // guided by the tree from the start or from some point on) and aborts on any difference from
 // the literal transcription of the steps, or when the sort's work exceeds its bound of
 // n log^2 n for n items (plus the keys' length times log n, for ranking keys 64 bits at a time),
-// so that a quadratic path is found however fast the machine. An ASCII list is also sorted from
-// its bytes and must give the same text.
+// so that a quadratic path is found however fast the machine. Every list that is valid UTF-16
+// (no lone surrogate half) is also sorted from its UTF-8 bytes and must give the same text.
 
-#include <algorithm>
 #include <atomic>
 #include <bit>
 #include <cstddef>
@@ -20,6 +19,7 @@
 #include "sorting/sort_list.h"
 #include "sorting/sorted_list.h"
 #include "sorting/tests/reference_sort.h"
+#include "sorting/tests/utf8_text.h"
 
 namespace {
 
@@ -28,7 +28,8 @@ namespace {
 constexpr char16_t kAlphabet[] = {u'a',      u'A',      u'b',      u'B',      u',',      u' ',
                                   u'\r',     u'\n',     u'\u00E9', u'\u00C9', u'\u03A3', u'\u03C3',
                                   u'\u03C2', u'\u0130', u'i',      u'I',      u'\u0131', u'\0',
-                                  u'\xD801', u'\xDC00', u'_',      u'z',      u'Z',      u'0'};
+                                  u'\xD801', u'\xDC00', u'_',      u'z',      u'Z',      u'0',
+                                  u'\u023A', u'\u2C65', u'\u212A', u'\uE000', u'\uFF21', u'\uFF41'};
 
 std::u16string Decode(const std::uint8_t*& data, const std::uint8_t* end, std::size_t maxUnits) {
   std::u16string text;
@@ -86,19 +87,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (work.load() > WorkBound(items, list.size())) std::abort();
   }
 
-  // An ASCII list sorted from its bytes, keys lower-cased as they are read, gives the same text.
-  const auto ascii = [](const std::u16string& text) {
-    return std::all_of(text.begin(), text.end(), [](char16_t unit) { return unit < 0x80; });
-  };
-  if (ascii(list) && ascii(inputSeparator) && ascii(outputSeparator)) {
-    const std::string byteList(list.begin(), list.end());
-    const std::optional<ordwell::SortedUtf8List> bytes =
-        ordwell::SortWith(byteList, std::string(inputSeparator.begin(), inputSeparator.end()), options);
+  // A list sorted from its UTF-8 bytes, keys lower-cased as they are read, gives the same text.
+  const std::optional<std::string> byteList = ordwell::testing::Utf8Of(list);
+  const std::optional<std::string> byteInput = ordwell::testing::Utf8Of(inputSeparator);
+  const std::optional<std::string> byteOutput = ordwell::testing::Utf8Of(outputSeparator);
+  if (byteList && byteInput && byteOutput) {
+    const std::optional<ordwell::SortedUtf8List> bytes = ordwell::SortWith(*byteList, *byteInput, options);
     if (bytes.has_value() == expected.refused) std::abort();
-    if (bytes && bytes->Join(std::string(outputSeparator.begin(), outputSeparator.end())) !=
-                     std::string(expected.text.begin(), expected.text.end())) {
-      std::abort();
-    }
+    if (bytes && bytes->Join(*byteOutput) != ordwell::testing::Utf8Of(expected.text)) std::abort();
   }
   return 0;
 }

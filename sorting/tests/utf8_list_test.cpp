@@ -13,35 +13,12 @@
 
 #include "sorting/detail/sort_list_detail.h"
 #include "sorting/sorted_list.h"
+#include "sorting/tests/utf8_text.h"
 
 namespace ordwell {
 namespace {
 
-std::string ToUtf8(std::u16string_view text) {
-  std::string bytes;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char32_t c = text[i];
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size())
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-    const auto put = [&bytes](char32_t byte) { bytes.push_back(static_cast<char>(byte)); };
-    if (c < 0x80) {
-      put(c);
-    } else if (c < 0x800) {
-      put(0xC0 | (c >> 6));
-      put(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      put(0xE0 | (c >> 12));
-      put(0x80 | ((c >> 6) & 0x3F));
-      put(0x80 | (c & 0x3F));
-    } else {
-      put(0xF0 | (c >> 18));
-      put(0x80 | ((c >> 12) & 0x3F));
-      put(0x80 | ((c >> 6) & 0x3F));
-      put(0x80 | (c & 0x3F));
-    }
-  }
-  return bytes;
-}
+using testing::ToUtf8;
 
 template <class Char>
 std::optional<std::vector<std::string>> Items(const std::optional<BasicSortedList<Char>>& sorted) {
