@@ -88,9 +88,11 @@ class SortedRecords final : public detail::BasicSortedItems<Char> {
   detail::BigBuffer<Record> records_;
 };
 
-// Sets each of `records` to where an item of `text` lies, in list order.
+// Sets each of `records` to where an item of `text` lies, in list order. With `crBeforeSeparator`
+// a CR just before a separator belongs to the separator, not to the item.
 template <class Record, class Char>
-void SplitInto(std::basic_string_view<Char> text, std::basic_string_view<Char> separator, Record* records) {
+void SplitInto(std::basic_string_view<Char> text, std::basic_string_view<Char> separator, Record* records,
+               bool crBeforeSeparator = false) {
   std::size_t start = 0;
   std::size_t item = 0;
   const auto add = [&](std::size_t end) {
@@ -99,7 +101,7 @@ void SplitInto(std::basic_string_view<Char> text, std::basic_string_view<Char> s
     r.length = static_cast<decltype(r.length)>(end - start);
   };
   ForEachSeparator(text, separator, [&](std::size_t at) {
-    add(at);
+    add(crBeforeSeparator && at > start && text[at - 1] == Char{'\r'} ? at - 1 : at);
     start = at + separator.size();
   });
   add(text.size());
@@ -109,13 +111,15 @@ void SplitInto(std::basic_string_view<Char> text, std::basic_string_view<Char> s
 // keeps them as the sorted items of `text`.
 template <class Record, class Keys, class Char>
 std::unique_ptr<detail::BasicSortedItems<Char>> SortSplitRecords(std::basic_string_view<Char> text,
-                                                                 std::size_t separatorUnits,
                                                                  detail::BigBuffer<Record> records,
                                                                  const Keys& keys,
                                                                  const detail::ParallelPlan& plan) {
   const std::size_t count = records.size();
-  for (std::size_t i = 0; i < count; ++i)
+  std::size_t itemUnits = 0;
+  for (std::size_t i = 0; i < count; ++i) {
     records[i].prefix = keys.Prefix(records[i].offset, records[i].length, 0);
+    itemUnits += records[i].length;
+  }
   const Char* const units = text.data();
   const auto sameText = [units](const Record& a, const Record& b) {
     return a.length == b.length && std::memcmp(units + a.offset, units + b.offset,
@@ -123,8 +127,6 @@ std::unique_ptr<detail::BasicSortedItems<Char>> SortSplitRecords(std::basic_stri
   };
   detail::RecordSteps<Record, Keys, decltype(sameText)>(records.data(), keys, sameText)
       .Sort(0, static_cast<std::int64_t>(count) - 1, plan);
-  // Items total the text minus the separators between them.
-  const std::size_t itemUnits = text.size() - (count - 1) * separatorUnits;
   return std::make_unique<SortedRecords<Record, Char>>(text, count, itemUnits, std::move(records));
 }
 
@@ -158,9 +160,16 @@ std::unique_ptr<detail::SortedItems> SortRecords(std::u16string_view text, std::
       lower();
     }
   }
-  return SortSplitRecords(text, separator.size(), std::move(records), detail::StoredKeys<Unit>{keys.data()},
-                          plan);
+  return SortSplitRecords(text, std::move(records), detail::StoredKeys<Unit>{keys.data()}, plan);
 }
+
+// How a UTF-8 text's line breaks are read.
+struct LineBreaks {
+  // A CR just before a separator belongs to the separator.
+  bool crBeforeSeparator = false;
+  // Each LF that does not follow a CR reads as CR LF.
+  bool lineFeedsAsCrLf = false;
+};
 
 // Splits a UTF-8 text into records and sorts them by keys lower-cased as they are read: ASCII
 // text by its bytes, any other through the characters, with the items whose key is not aligned
@@ -168,13 +177,16 @@ std::unique_ptr<detail::SortedItems> SortRecords(std::u16string_view text, std::
 template <class Record>
 std::unique_ptr<detail::BasicSortedItems<char>> SortByteRecords(std::string_view text,
                                                                 std::string_view separator, std::size_t count,
-                                                                const detail::ParallelPlan& plan) {
+                                                                const detail::ParallelPlan& plan,
+                                                                LineBreaks breaks) {
   const auto* const bytes = reinterpret_cast<const std::uint8_t*>(text.data());
   detail::BigBuffer<Record> records(count);
   detail::Utf8Scan scan;
   {
     // Scanning and splitting are independent; on a large list they share the cores.
-    const auto scanText = [&scan, bytes, &text] { scan = detail::ScanUtf8(bytes, text.size()); };
+    const auto scanText = [&scan, bytes, &text, &breaks] {
+      scan = detail::ScanUtf8(bytes, text.size(), breaks.lineFeedsAsCrLf);
+    };
     std::jthread scanning;
     if (plan.threads > 1 && text.size() >= std::min(kMinParallelSplitUnits, 64 * plan.grain)) {
       try {
@@ -183,34 +195,37 @@ std::unique_ptr<detail::BasicSortedItems<char>> SortByteRecords(std::string_view
         // No thread to spare: scan after splitting instead.
       }
     }
-    SplitInto(text, separator, records.data());
+    SplitInto(text, separator, records.data(), breaks.crBeforeSeparator);
     if (scanning.joinable()) {
       scanning.join();
     } else {
       scanText();
     }
   }
-  if (!scan.anyHigh) {
-    return SortSplitRecords(text, separator.size(), std::move(records), detail::AsciiTextKeys{bytes}, plan);
+  if (!scan.anyHigh && scan.firstShift == text.size()) {
+    return SortSplitRecords(text, std::move(records), detail::AsciiTextKeys{bytes}, plan);
   }
   std::vector<detail::ShiftedItem> shifted;
   if (scan.firstShift < text.size()) {
     for (std::size_t i = 0; i < count; ++i) {
       const Record& r = records[i];
       detail::ShiftedItem item{r.offset, 0, 0};
-      if (r.offset + r.length > scan.firstShift && detail::FindShift(bytes + r.offset, r.length, item))
+      if (r.offset + r.length > scan.firstShift &&
+          detail::FindShift(bytes + r.offset, r.length, breaks.lineFeedsAsCrLf, item))
         shifted.push_back(item);
     }
   }
-  const detail::Utf8TextKeys keys{bytes, LowerCaseTable(), shifted.data(), shifted.size()};
-  return SortSplitRecords(text, separator.size(), std::move(records), keys, plan);
+  const detail::Utf8TextKeys keys{bytes, LowerCaseTable(), shifted.data(), shifted.size(),
+                                  breaks.lineFeedsAsCrLf};
+  return SortSplitRecords(text, std::move(records), keys, plan);
 }
 
 // Splits and sorts a list; nullptr when the list is refused.
 template <class Char>
 std::unique_ptr<detail::BasicSortedItems<Char>> SortItems(std::basic_string_view<Char> listText,
                                                           std::basic_string_view<Char> separator,
-                                                          const detail::SortOptions& options) {
+                                                          const detail::SortOptions& options,
+                                                          LineBreaks breaks = {}) {
   // An empty separator occurs in any non-empty text.
   if (listText.empty() || detail::FindSeparator(listText, separator) == std::basic_string_view<Char>::npos)
     return nullptr;
@@ -226,8 +241,8 @@ std::unique_ptr<detail::BasicSortedItems<Char>> SortItems(std::basic_string_view
   plan.workCount = options.workCount;
   const bool compact = !options.wideRecords && listText.size() <= std::numeric_limits<std::uint32_t>::max();
   if constexpr (std::is_same_v<Char, char>) {
-    return compact ? SortByteRecords<detail::CompactRecord>(listText, separator, count, plan)
-                   : SortByteRecords<detail::WideRecord>(listText, separator, count, plan);
+    return compact ? SortByteRecords<detail::CompactRecord>(listText, separator, count, plan, breaks)
+                   : SortByteRecords<detail::WideRecord>(listText, separator, count, plan, breaks);
   } else {
     const bool narrow = !options.wideKeys && AllUnitsBelow256(listText.data(), listText.size());
     if (compact) {
@@ -274,6 +289,28 @@ std::optional<SortedUtf8List> SortWith(std::string_view listText, std::string_vi
   std::unique_ptr<detail::BasicSortedItems<char>> items = SortItems(listText, inputSeparator, options);
   if (items == nullptr) return std::nullopt;
   return SortedUtf8List(std::move(items));
+}
+
+std::optional<SortedUtf8List> SortStreamTextWith(std::string_view listText, std::string_view inputSeparator,
+                                                 const detail::SortOptions& options) {
+  LineBreaks breaks;
+  if (inputSeparator == "\r\n") {
+    // Every LF ends an item, with the CR before it if any; no item holds an LF.
+    inputSeparator = "\n";
+    breaks.crBeforeSeparator = true;
+  } else if (inputSeparator.find_first_of("\r\n") != std::string_view::npos) {
+    throw std::invalid_argument("SortStreamText: a separator other than CR LF holds a CR or an LF");
+  } else {
+    breaks.lineFeedsAsCrLf = true;
+  }
+  std::unique_ptr<detail::BasicSortedItems<char>> items =
+      SortItems(listText, inputSeparator, options, breaks);
+  if (items == nullptr) return std::nullopt;
+  return SortedUtf8List(std::move(items));
+}
+
+std::optional<SortedUtf8List> SortStreamText(std::string_view listText, std::string_view inputSeparator) {
+  return SortStreamTextWith(listText, inputSeparator, {});
 }
 
 template <class Char>

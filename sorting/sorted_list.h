@@ -52,6 +52,14 @@ extern template class BasicSortedList<char>;
 using SortedList = BasicSortedList<char16_t>;
 using SortedUtf8List = BasicSortedList<char>;
 
+// Splits and sorts the UTF-8 text of a text stream as SortedList::Sort sorts the UTF-16 text it
+// reads as, where each LF that does not follow a CR is a CR LF (a line break as the window holds
+// it). `inputSeparator` is "\r\n", which then splits at every LF (a CR just before it belongs to
+// the line break), or holds neither CR nor LF (std::invalid_argument otherwise). The items point
+// into `listText`, each LF in them as it is there; nullopt when SortListText would refuse the
+// list; throws std::length_error as SortListText does.
+std::optional<SortedUtf8List> SortStreamText(std::string_view listText, std::string_view inputSeparator);
+
 // Returns whether `a` and `b` have equal sort keys (they differ at most in letter case), so the
 // sort may put either first.
 bool EqualSortKeys(std::u16string_view a, std::u16string_view b) noexcept;

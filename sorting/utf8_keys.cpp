@@ -32,13 +32,25 @@ bool ShiftsAt(const std::uint8_t* p, std::size_t available, const char16_t* lowe
   return c.textBytes != c.keyBytes;
 }
 
+// Returns where the first LF that does not follow a CR is, from `from` on; `size` if none.
+std::size_t FirstBareLineFeed(const std::uint8_t* text, std::size_t from, std::size_t size) noexcept {
+  while (from < size) {
+    const void* const found = std::memchr(text + from, '\n', size - from);
+    if (found == nullptr) return size;
+    const auto at = static_cast<std::size_t>(static_cast<const std::uint8_t*>(found) - text);
+    if (at == 0 || text[at - 1] != '\r') return at;
+    from = at + 1;
+  }
+  return size;
+}
+
 }  // namespace
 
-Utf8Scan ScanUtf8(const std::uint8_t* text, std::size_t size) noexcept {
+Utf8Scan ScanUtf8(const std::uint8_t* text, std::size_t size, bool lineFeedsAsCrLf) noexcept {
   const std::array<bool, 256>& leads = ShiftLeads();
   const char16_t* const lower = LowerCaseTable();
   Utf8Scan scan;
-  scan.firstShift = size;
+  scan.firstShift = lineFeedsAsCrLf ? FirstBareLineFeed(text, 0, size) : size;
   std::size_t i = 0;
   while (i < size) {
     if (size - i >= 8) {
@@ -51,7 +63,7 @@ Utf8Scan ScanUtf8(const std::uint8_t* text, std::size_t size) noexcept {
     }
     if (text[i] >= 0x80) {
       scan.anyHigh = true;
-      if (leads[text[i]] && ShiftsAt(text + i, size - i, lower)) {
+      if (leads[text[i]] && i < scan.firstShift && ShiftsAt(text + i, size - i, lower)) {
         scan.firstShift = i;
         return scan;
       }
@@ -61,13 +73,15 @@ Utf8Scan ScanUtf8(const std::uint8_t* text, std::size_t size) noexcept {
   return scan;
 }
 
-bool FindShift(const std::uint8_t* item, std::size_t length, ShiftedItem& shifted) noexcept {
+bool FindShift(const std::uint8_t* item, std::size_t length, bool lineFeedsAsCrLf,
+               ShiftedItem& shifted) noexcept {
   const std::array<bool, 256>& leads = ShiftLeads();
   const char16_t* const lower = LowerCaseTable();
-  for (std::size_t i = 0; i < length; ++i) {
+  const std::size_t bareLineFeed = lineFeedsAsCrLf ? FirstBareLineFeed(item, 0, length) : length;
+  for (std::size_t i = 0; i <= bareLineFeed && i < length; ++i) {
     // A lead byte always starts a character, whatever the bytes before it.
-    if (!leads[item[i]] || !ShiftsAt(item + i, length - i, lower)) continue;
-    Utf8KeyStream stream(item, length, i, i, lower);
+    if (i < bareLineFeed && (!leads[item[i]] || !ShiftsAt(item + i, length - i, lower))) continue;
+    Utf8KeyStream stream(item, length, i, i, lower, lineFeedsAsCrLf);
     while (!stream.Done()) stream.Next();
     shifted.first = i;
     shifted.keyLength = stream.Key();

@@ -56,4 +56,8 @@ std::optional<SortedList> SortWith(std::u16string_view listText, std::u16string_
 std::optional<SortedUtf8List> SortWith(std::string_view listText, std::string_view inputSeparator,
                                        const detail::SortOptions& options);
 
+// SortStreamText with explicit options.
+std::optional<SortedUtf8List> SortStreamTextWith(std::string_view listText, std::string_view inputSeparator,
+                                                 const detail::SortOptions& options);
+
 }  // namespace ordwell

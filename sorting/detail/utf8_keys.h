@@ -10,7 +10,8 @@
 //
 // Most characters' lower case takes as many bytes as they do, and then key unit i lies at text
 // byte i. A few take another number of bytes (U+0130 to "i", U+023A to U+2C65); an item holding
-// one is "shifted": its key is read by walking its characters from the first such one on.
+// one is "shifted": its key is read by walking its characters from the first such one on. The
+// same holds for an LF that does not follow a CR when such an LF reads as CR LF.
 
 #include <algorithm>
 #include <cstddef>
@@ -80,10 +81,16 @@ inline std::size_t CharStart(const std::uint8_t* item, std::size_t length, std::
 // Reads an item's key bytes in order, eight at a time, from a character boundary on.
 class Utf8KeyStream {
  public:
-  // Starts at text byte `from` of the item (a character's start), which is key unit `key`.
+  // Starts at text byte `from` of the item (a character's start), which is key unit `key`; with
+  // `lineFeedsAsCrLf`, an LF that does not follow a CR in the item reads as CR LF.
   Utf8KeyStream(const std::uint8_t* item, std::size_t length, std::size_t from, std::size_t key,
-                const char16_t* lower) noexcept
-      : item_(item), length_(length), pos_(from), key_(key), lower_(lower) {}
+                const char16_t* lower, bool lineFeedsAsCrLf = false) noexcept
+      : item_(item),
+        length_(length),
+        pos_(from),
+        key_(key),
+        lower_(lower),
+        lineFeedsAsCrLf_(lineFeedsAsCrLf) {}
 
   // Skips the key units before `key`.
   void SkipTo(std::size_t key) noexcept {
@@ -105,7 +112,7 @@ class Utf8KeyStream {
   // Returns KeyPrefix of the next kPrefixUnits key units (zero padded past the key's end) and
   // moves past them.
   std::uint64_t Next() noexcept {
-    if (at_ == current_.keyBytes && length_ - pos_ >= 8) {
+    if (at_ == current_.keyBytes && length_ - pos_ >= 8 && !lineFeedsAsCrLf_) {
       std::uint64_t word = KeyPrefix(item_ + pos_, 8);
       if ((word & 0x8080808080808080ull) == 0) {
         pos_ += 8;
@@ -133,6 +140,12 @@ class Utf8KeyStream {
 
  private:
   void Load() noexcept {
+    if (lineFeedsAsCrLf_ && item_[pos_] == '\n' && (pos_ == 0 || item_[pos_ - 1] != '\r')) {
+      current_ = {1, 2, {'\r', '\n', 0, 0}};
+      ++pos_;
+      at_ = 0;
+      return;
+    }
     current_ = ReadKeyChar(item_ + pos_, length_ - pos_, lower_);
     pos_ += current_.textBytes;
     at_ = 0;
@@ -143,6 +156,7 @@ class Utf8KeyStream {
   std::size_t pos_;
   std::size_t key_;
   const char16_t* lower_;
+  bool lineFeedsAsCrLf_;
   KeyChar current_{0, 0, {0, 0, 0, 0}};
   std::uint8_t at_ = 0;
 };
@@ -156,18 +170,20 @@ struct ShiftedItem {
 };
 
 // What a scan of a whole text found: whether any byte is 0x80 or above, and where the first
-// character whose lower case has another UTF-8 length starts (the text's size if none).
+// character whose key has another length starts (the text's size if none).
 struct Utf8Scan {
   bool anyHigh = false;
   std::size_t firstShift = 0;
 };
 
-// Scans `text` for Utf8Scan.
-Utf8Scan ScanUtf8(const std::uint8_t* text, std::size_t size) noexcept;
+// Scans `text` for Utf8Scan; with `lineFeedsAsCrLf`, an LF that does not follow a CR counts as
+// such a character.
+Utf8Scan ScanUtf8(const std::uint8_t* text, std::size_t size, bool lineFeedsAsCrLf) noexcept;
 
 // Returns whether the item of `length` bytes at `item` is shifted, and if so sets `shifted`'s
-// first and keyLength.
-bool FindShift(const std::uint8_t* item, std::size_t length, ShiftedItem& shifted) noexcept;
+// first and keyLength; `lineFeedsAsCrLf` as for ScanUtf8 (an LF at the item's start follows no CR).
+bool FindShift(const std::uint8_t* item, std::size_t length, bool lineFeedsAsCrLf,
+               ShiftedItem& shifted) noexcept;
 
 // The key source for UTF-8 texts. `shifted` lists the shifted items by ascending offset.
 struct Utf8TextKeys {
@@ -191,12 +207,12 @@ struct Utf8TextKeys {
                          const ShiftedItem* s) const noexcept {
     const std::uint8_t* const item = text + offset;
     if (s != nullptr && depth >= s->first) {
-      Utf8KeyStream stream(item, length, s->first, s->first, lower);
+      Utf8KeyStream stream(item, length, s->first, s->first, lower, lineFeedsAsCrLf);
       stream.SkipTo(depth);
       return stream;
     }
     const std::size_t from = CharStart(item, length, depth, lower);
-    Utf8KeyStream stream(item, length, from, from, lower);
+    Utf8KeyStream stream(item, length, from, from, lower, lineFeedsAsCrLf);
     stream.SkipTo(depth);
     return stream;
   }
@@ -214,6 +230,8 @@ struct Utf8TextKeys {
   const char16_t* lower;
   const ShiftedItem* shifted = nullptr;
   std::size_t shiftedCount = 0;
+  // An LF that does not follow a CR reads as CR LF; every item holding one is listed in `shifted`.
+  bool lineFeedsAsCrLf = false;
 };
 
 // TailLess for UTF-8 keys: streams both keys, so a comparison reads each key once however far

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -189,6 +190,62 @@ TEST(Utf8List, SortsCaseVariantsOfEveryLengthOnHardOrdersAsTheUtf16SortDoes) {
       ASSERT_EQ(Items(SortWith(bytes, "\n", options)), expected) << threads << " threads";
     }
   }
+}
+
+// Returns `bytes` with each LF that does not follow a CR made a CR LF, as a stream's text reads.
+std::string LineFeedsAsCrLf(std::string_view bytes) {
+  std::string text;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if (bytes[i] == '\n' && (i == 0 || bytes[i - 1] != '\r')) text += '\r';
+    text += bytes[i];
+  }
+  return text;
+}
+
+TEST(Utf8List, SortsStreamTextsWithAnyLineBreaksAsTheirUtf16TextSorts) {
+  // Items hold LF, CR LF and lone CRs; a CR LF separator splits at every LF.
+  const std::vector<std::u16string> separators = {u"\r\n", u", ", u"\u0130", u"\r\n", u";"};
+  std::mt19937 rng(18);
+  for (int round = 0; round < 300; ++round) {
+    SCOPED_TRACE(::testing::Message() << "round " << round);
+    const std::u16string& separator = separators[static_cast<std::size_t>(round) % separators.size()];
+    std::string list;
+    const int count = std::uniform_int_distribution<int>(0, round % 10 == 0 ? 2000 : 40)(rng);
+    for (int i = 0; i < count; ++i) {
+      if (i != 0) list += ToUtf8(separator == u"\r\n" && rng() % 2 == 0 ? u"\n" : separator);
+      for (int n = std::uniform_int_distribution<int>(0, 4)(rng); n > 0; --n) {
+        const char* const breaks[] = {"\n", "\r\n", "\r", "\r\r\n"};
+        list += rng() % 3 == 0 ? std::string(breaks[rng() % 4]) : ToUtf8(RandomItem(rng, 1));
+      }
+    }
+    const std::string text = LineFeedsAsCrLf(list);
+    std::u16string wide;
+    for (std::size_t i = 0; i < text.size();) {
+      // The test's text is valid UTF-8: decode it back through the pieces' own code points.
+      const auto byte = static_cast<unsigned char>(text[i]);
+      const int length = byte < 0x80 ? 1 : byte < 0xE0 ? 2 : byte < 0xF0 ? 3 : 4;
+      char32_t c = length == 1 ? byte : byte & (0x7F >> length);
+      for (int k = 1; k < length; ++k) c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+      if (c >= 0x10000) {
+        wide += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+        wide += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+      } else {
+        wide += static_cast<char16_t>(c);
+      }
+      i += static_cast<std::size_t>(length);
+    }
+    const auto expected = Items(SortWith(wide, separator, {}));
+    detail::SortOptions options;
+    options.threads = 1 + static_cast<unsigned>(round % 2);
+    options.grain = 64;
+    options.scanBudget = round % 3 == 0 ? 0 : -1;
+    auto actual = Items(SortStreamTextWith(list, ToUtf8(separator), options));
+    if (actual) {
+      for (std::string& item : *actual) item = LineFeedsAsCrLf(item);
+    }
+    ASSERT_EQ(actual, expected);
+  }
+  EXPECT_THROW(SortStreamText("a\nb", "\n"), std::invalid_argument);
 }
 
 TEST(Utf8List, SortsBytesThatAreNotUtf8WithoutFailing) {
