@@ -4,6 +4,9 @@
 #include <cstdint>
 #include <cstring>
 
+#include "tools/ordwell-sort/output.h"
+#include "tools/ordwell-sort/stream_decode.h"
+
 namespace ordwell::cli {
 
 namespace {
@@ -25,39 +28,30 @@ bool Contains(std::string_view bytes, char c) noexcept {
   return std::memchr(bytes.data(), c, bytes.size()) != nullptr;
 }
 
-// Whether every CR is followed by an LF and every LF preceded by a CR.
-bool OnlyCrLfPairs(std::string_view bytes) noexcept {
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    if (bytes[i] == '\r' && (i + 1 == bytes.size() || bytes[i + 1] != '\n')) return false;
-    if (bytes[i] == '\n' && (i == 0 || bytes[i - 1] != '\r')) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
-std::optional<std::string> DirectSeparator(std::span<const std::string_view> pieces,
-                                           std::u16string_view inputSeparator) {
-  for (const char16_t unit : inputSeparator) {
-    if (unit >= 0x80) return std::nullopt;
-  }
-  for (const std::string_view piece : pieces) {
-    if (!IsAscii(piece)) return std::nullopt;
-  }
-  const bool anyCr =
-      std::any_of(pieces.begin(), pieces.end(), [](std::string_view p) { return Contains(p, '\r'); });
+std::optional<ByteSort> PlanByteSort(std::span<const std::string_view> pieces,
+                                     std::u16string_view inputSeparator, bool exact, bool unique) {
+  if (!std::all_of(pieces.begin(), pieces.end(), IsValidUtf8)) return std::nullopt;
+  const auto any = [pieces](char c) {
+    return std::any_of(pieces.begin(), pieces.end(), [c](std::string_view p) { return Contains(p, c); });
+  };
   if (inputSeparator == u"\r\n") {
-    // Decoding makes every LF a CR LF, so each LF ends an item, with the CR before it if any.
-    if (!anyCr) return "\n";
-    if (std::all_of(pieces.begin(), pieces.end(), OnlyCrLfPairs)) return "\r\n";
-    return std::nullopt;
+    // Decoding makes every LF a CR LF, so each LF ends an item, with the CR before it if any;
+    // between two inputs, a CR LF keeps a CR that ends the first one in its last item.
+    return ByteSort{"\r\n", exact ? "" : "\r\n", false};
   }
-  // Any other separator: the bytes are the decoded text only when they hold no line break.
-  if (anyCr ||
-      std::any_of(pieces.begin(), pieces.end(), [](std::string_view p) { return Contains(p, '\n'); }))
-    return std::nullopt;
   if (inputSeparator.find_first_of(u"\r\n") != std::u16string_view::npos) return std::nullopt;
-  return std::string(inputSeparator.begin(), inputSeparator.end());
+  if (inputSeparator.empty()) {
+    // Every unit is an item: a byte only for ASCII, and a decoded LF is two of them.
+    if (!std::all_of(pieces.begin(), pieces.end(), IsAscii) || any('\r') || any('\n')) return std::nullopt;
+    return ByteSort{"", "", false};
+  }
+  // Items may hold line breaks: an LF after no CR reads as the CR LF it decodes to.
+  const bool anyCr = any('\r');
+  if (unique && anyCr) return std::nullopt;
+  const std::string separator = OutputBytes(inputSeparator);
+  return ByteSort{separator, exact ? "" : separator, anyCr};
 }
 
 }  // namespace ordwell::cli

@@ -39,8 +39,8 @@ int Run(int argc, char** argv) {
   }
   if (!options.exact && pieces.empty()) return 0;
 
-  const std::optional<std::string> direct =
-      options.exact ? std::nullopt : DirectSeparator(pieces, options.inputSeparator);
+  const std::optional<ByteSort> direct =
+      PlanByteSort(pieces, options.inputSeparator, options.exact, options.unique);
   if (direct) return SortAndWriteBytes(pieces, *direct, options);
   return DecodeSortAndWrite(pieces, pieceFile, std::move(inputs), options);
 }

@@ -6,6 +6,7 @@
 #include "io/posix_file.h"
 #include "sorting/sort_list.h"
 #include "sorting/sorted_list.h"
+#include "tools/ordwell-sort/byte_path.h"
 #include "tools/ordwell-sort/messages.h"
 #include "tools/ordwell-sort/options.h"
 #include "tools/ordwell-sort/output.h"
@@ -24,30 +25,53 @@ void WarnOneItem(const Options& options) {
 
 }  // namespace
 
-int SortAndWriteBytes(std::span<const std::string_view> pieces, const std::string& separator,
+int SortAndWriteBytes(std::span<const std::string_view> pieces, const ByteSort& plan,
                       const Options& options) {
   std::string joined;
   std::string_view text = pieces.front();
   if (pieces.size() > 1) {
     for (std::size_t k = 0; k < pieces.size(); ++k) {
-      if (k != 0) joined += separator;
+      if (k != 0) joined += plan.joint;
       joined += pieces[k];
     }
     text = joined;
   }
-  const std::optional<ordwell::SortedUtf8List> sorted = ordwell::SortedUtf8List::Sort(text, separator);
-  const std::string outputSeparator = OutputBytes(options.outputSeparator);
-  constexpr std::string_view kEnding = "\n";
+  const std::optional<ordwell::SortedUtf8List> sorted = ordwell::SortStreamText(text, plan.separator);
+  const std::string_view ending = options.exact ? "" : "\n";
   ByteWriter out(STDOUT_FILENO);
+  const auto writeItem = [&out, &plan](std::string_view item) {
+    if (plan.crLfInItems) {
+      out.WriteLineFeeds(item);
+    } else {
+      out.Write(item);
+    }
+  };
   if (!sorted) {
+    if (options.exact) {
+      Complain(std::string(ordwell::kRefusalMessage.begin(), ordwell::kRefusalMessage.end()));
+      return kExitRefused;
+    }
     WarnOneItem(options);
-    out.Write(text);
-    out.Write(kEnding);
-  } else if (options.unique || options.reverse) {
-    const auto order = Arrange(*sorted, options.unique, options.reverse);
-    EncodeItems(order, std::string_view(outputSeparator), kEnding, 0, order.size(), out);
+    writeItem(text);
+    out.Write(ending);
+    return WriteStatus(out.Finish());
+  }
+  const std::string outputSeparator = OutputBytes(options.outputSeparator);
+  const auto writeAll = [&](const auto& items) {
+    if (!plan.crLfInItems) {
+      EncodeItems(items, std::string_view(outputSeparator), ending, 0, items.size(), out);
+      return;
+    }
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      if (i != 0) out.Write(outputSeparator);
+      writeItem(items[i]);
+    }
+    out.Write(ending);
+  };
+  if (options.unique || options.reverse) {
+    writeAll(Arrange(*sorted, options.unique, options.reverse));
   } else {
-    EncodeItems(*sorted, std::string_view(outputSeparator), kEnding, 0, sorted->size(), out);
+    writeAll(*sorted);
   }
   return WriteStatus(out.Finish());
 }

@@ -3,7 +3,9 @@
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 #if defined(__SSE2__)
@@ -151,6 +153,30 @@ DecodedText DecodeStreamTexts(std::span<const std::string_view> pieces, std::u16
   }
   result.length = static_cast<std::size_t>(out - begin);
   return result;
+}
+
+bool IsValidUtf8(std::string_view bytes) noexcept {
+  const auto* const in = reinterpret_cast<const unsigned char*>(bytes.data());
+  std::size_t i = 0;
+  while (i < bytes.size()) {
+    if (bytes.size() - i >= 8) {
+      std::uint64_t word;
+      std::memcpy(&word, in + i, sizeof word);
+      if ((word & 0x8080808080808080ull) == 0) {
+        i += 8;
+        continue;
+      }
+    }
+    if (in[i] < 0x80) {
+      ++i;
+      continue;
+    }
+    char32_t code = 0;
+    const std::size_t length = DecodeSequence(bytes, i, code);
+    if (length == 0) return false;
+    i += length;
+  }
+  return true;
 }
 
 std::string_view StreamBody(std::string_view bytes) noexcept {

@@ -130,6 +130,18 @@ void ByteWriter::Write(std::string_view bytes) {
   used_ += bytes.size();
 }
 
+void ByteWriter::WriteLineFeeds(std::string_view bytes) {
+  for (std::size_t from = 0;;) {
+    const std::size_t pair = bytes.find("\r\n", from);
+    if (pair == std::string_view::npos) {
+      Write(bytes.substr(from));
+      return;
+    }
+    Write(bytes.substr(from, pair - from));
+    from = pair + 1;
+  }
+}
+
 bool ByteWriter::Finish() {
   Flush();
   return !failed_;

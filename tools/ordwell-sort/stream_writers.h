@@ -18,6 +18,9 @@ class ByteWriter {
   // Appends `bytes`; after a failed write it does nothing.
   void Write(std::string_view bytes);
 
+  // Appends `bytes` with each CR LF pair in them written as LF.
+  void WriteLineFeeds(std::string_view bytes);
+
   // Writes out everything still buffered; returns false when any write failed (errno tells why).
   bool Finish();
 

@@ -14,6 +14,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "sorting/sort_list.h"
@@ -43,6 +44,25 @@ std::string Utf8(std::u16string_view text) {
     }
   }
   return out;
+}
+
+// Decodes valid UTF-8 into UTF-16.
+std::u16string Utf16(std::string_view bytes) {
+  std::u16string text;
+  for (std::size_t i = 0; i < bytes.size();) {
+    const auto lead = static_cast<unsigned char>(bytes[i]);
+    const int length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    char32_t code = length == 1 ? lead : lead & (0x7Fu >> length);
+    for (int k = 1; k < length; ++k) code = (code << 6) | (static_cast<unsigned char>(bytes[i + k]) & 0x3Fu);
+    if (code >= 0x10000) {
+      text += static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10));
+      text += static_cast<char16_t>(0xDC00 + (code & 0x3FF));
+    } else {
+      text += static_cast<char16_t>(code);
+    }
+    i += static_cast<std::size_t>(length);
+  }
+  return text;
 }
 
 // The tool writes each CR LF pair as a single LF.
@@ -174,25 +194,48 @@ std::string ExpectedStreamOutput(const std::string& input, std::u16string_view i
   if (body.ends_with('\n')) body.pop_back();
   if (body.ends_with('\r') && input.ends_with("\r\n")) body.pop_back();
   std::u16string list;
-  for (const char c : body) {
-    if (c == '\n' && (list.empty() || list.back() != u'\r')) list += u'\r';
-    list += static_cast<char16_t>(c);
+  for (const char16_t c : Utf16(body)) {
+    if (c == u'\n' && (list.empty() || list.back() != u'\r')) list += u'\r';
+    list += c;
   }
   const ordwell::SortResult sorted = ordwell::SortListText(list, in, out);
   return WithLineFeeds(Utf8((sorted.refused ? list : sorted.text) + u"\r\n"));
 }
 
-TEST(OrdwellSortExact, StreamsOfAsciiSortAsSortListTextWhetherFromBytesOrDecoded) {
-  // Line breaks as LF only or CR LF only let the tool sort the bytes themselves; mixed ones and
-  // lone CRs make it decode first. Both must give SortListText's order.
-  static const std::string words[] = {"a",  "A", "b", "B", "ab", "Ab", "_", " ",          "1",
-                                      "10", "@", "[", "`", "{",  ",",  "",  "aaaaaaaaaa", "AAAAAAAAAB"};
+TEST(OrdwellSortExact, StreamsInAnyScriptSortAsSortListTextFromTheirBytes) {
+  // Streams of valid UTF-8, with LF only, CR LF only or any mix of line breaks and lone CRs, sort
+  // from their bytes and must give SortListText's order. The words come from many scripts, and
+  // include letters whose lower case has another UTF-8 length, U+E000-U+FFFF and characters
+  // beyond U+FFFF, whose UTF-8 and UTF-16 orders differ.
+  static const std::string words[] = {"a",          "A",
+                                      "b",          "B",
+                                      "ab",         "Ab",
+                                      "_",          " ",
+                                      "1",          "10",
+                                      "@",          "[",
+                                      "`",          "{",
+                                      ",",          "",
+                                      "aaaaaaaaaa", "AAAAAAAAAB",
+                                      "\u00E9",     "\u00C9",
+                                      "\u0130",     "i",
+                                      "I",          "\u0131",
+                                      "\u023A",     "\u2C65",
+                                      "\u212A",     "k",
+                                      "K",          "\u2126",
+                                      "\u03C9",     "\u1E9E",
+                                      "\u00DF",     "\u0414",
+                                      "\u0434",     "\u4E2D",
+                                      "\uD55C",     "\u0639",
+                                      "\uE000",     "\uFF21",
+                                      "\uFF41",     "\uFFFD",
+                                      "\U00010400", "\U00010428",
+                                      "\U0001F600", "Stem \u0130stanbul \u00C9t\u00E9 "};
   static const std::string breaks[] = {"\n", "\r\n", "\r", ", "};
-  const std::u16string separators[] = {u"\r\n", u", ", u",", u"ab", u"\t"};
-  const std::u16string outputs[] = {u"\r\n", u", ", u"\r", u""};
+  const std::u16string separators[] = {u"\r\n", u", ", u",", u"ab", u"\t", u"\u0130", u"\U0001F600"};
+  const std::u16string outputs[] = {u"\r\n", u", ", u"\r", u"", u"\u00E9"};
   std::mt19937 rng(8);
   TempDir dir;
-  for (int round = 0; round < 240; ++round) {
+  for (int round = 0; round < 300; ++round) {
     const std::u16string& in = separators[rng() % std::size(separators)];
     const std::u16string& out = outputs[rng() % std::size(outputs)];
     // Rounds 0, 1 mod 3: LF only or CR LF only between items; 2 mod 3: any mix.
@@ -203,7 +246,7 @@ TEST(OrdwellSortExact, StreamsOfAsciiSortAsSortListTextWhetherFromBytesOrDecoded
         input += round % 3 == 0   ? "\n"
                  : round % 3 == 1 ? "\r\n"
                  : rng() % 2 == 0 ? breaks[rng() % std::size(breaks)]
-                                  : std::string(in.begin(), in.end());
+                                  : Utf8(in);
       }
       for (int n = static_cast<int>(rng() % 3); n > 0; --n) input += words[rng() % std::size(words)];
     }
@@ -213,6 +256,19 @@ TEST(OrdwellSortExact, StreamsOfAsciiSortAsSortListTextWhetherFromBytesOrDecoded
     const Outcome got = RunSorter(dir, input, {"-i", SeparatorArgument(in), "-o", SeparatorArgument(out)});
     EXPECT_EQ(got.status, 0) << got.err;
     EXPECT_EQ(got.out, ExpectedStreamOutput(input, in, out));
+    if (round % 4 == 0) {
+      // The same input, --exact: no final line break is dropped or added.
+      std::u16string list;
+      for (const char16_t c : Utf16(input)) {
+        if (c == u'\n' && (list.empty() || list.back() != u'\r')) list += u'\r';
+        list += c;
+      }
+      const ordwell::SortResult want = ordwell::SortListText(list, in, out);
+      const Outcome exact =
+          RunSorter(dir, input, {"--exact", "-i", SeparatorArgument(in), "-o", SeparatorArgument(out)});
+      EXPECT_EQ(exact.status, want.refused ? 1 : 0);
+      EXPECT_EQ(exact.out, want.refused ? "" : WithLineFeeds(Utf8(want.text)));
+    }
   }
 }
 

@@ -70,25 +70,36 @@ TEST(OrdwellSortStreamDecode, KeepsLfAfterCrAcrossPiecesAndReportsTheBadPiece) {
   EXPECT_EQ(failed.errorOffset, 1u);
 }
 
-std::optional<std::string> Direct(std::vector<std::string_view> pieces, std::u16string_view separator) {
-  return DirectSeparator(pieces, separator);
+// The byte separator, joint and whether items keep CR LF, or "decode" when the bytes cannot be used.
+std::string Plan(std::vector<std::string_view> pieces, std::u16string_view separator, bool exact = false,
+                 bool unique = false) {
+  const std::optional<ByteSort> plan = PlanByteSort(pieces, separator, exact, unique);
+  if (!plan) return "decode";
+  return plan->separator + "|" + plan->joint + (plan->crLfInItems ? "|crlf" : "");
 }
 
-TEST(OrdwellSortDirectSeparator, SortsFromBytesOnlyWhereDecodingWouldSplitTheSame) {
-  // The line-break separator: LF only, or CR LF pairs only, in every piece.
-  EXPECT_EQ(Direct({"b\na\nc"}, u"\r\n"), "\n");
-  EXPECT_EQ(Direct({"b\r\na", "c\r\nd"}, u"\r\n"), "\r\n");
-  EXPECT_EQ(Direct({"b\r\na", "c\nd"}, u"\r\n"), std::nullopt);  // CR LF in one piece, LF in another
-  EXPECT_EQ(Direct({"b\ra\nc"}, u"\r\n"), std::nullopt);         // a lone CR
-  EXPECT_EQ(Direct({"b\r"}, u"\r\n"), std::nullopt);             // a CR at the end
-  // Any other separator: no line break anywhere, and none in the separator.
-  EXPECT_EQ(Direct({"pear, fig", "apple"}, u", "), ", ");
-  EXPECT_EQ(Direct({"pear, fig\napple"}, u", "), std::nullopt);
-  EXPECT_EQ(Direct({"pear;\r\nfig"}, u";\r\n"), std::nullopt);
-  // Only ASCII, in the pieces and in the separator.
-  EXPECT_EQ(Direct({"caf\xC3\xA9\nbar"}, u"\r\n"), std::nullopt);
-  EXPECT_EQ(Direct({"pear\u00B7fig"}, u"\u00B7"), std::nullopt);
-  EXPECT_EQ(Direct({"0123456789abcdef0123456789abcde\x80"}, u"\r\n"), std::nullopt);
+TEST(OrdwellSortPlanByteSort, SortsFromBytesWhereverSplittingThemGivesTheDecodedItems) {
+  // A line break splits at every LF, whatever the mix of line breaks, in any script.
+  EXPECT_EQ(Plan({"b\na\nc"}, u"\r\n"), "\r\n|\r\n");
+  EXPECT_EQ(Plan({"b\r\na", "c\nd\re"}, u"\r\n"), "\r\n|\r\n");
+  EXPECT_EQ(Plan({"caf\xC3\xA9\nbar\r"}, u"\r\n", true), "\r\n|");
+  // Any other separator without a line break in it, over text with or without line breaks.
+  EXPECT_EQ(Plan({"pear, fig", "apple"}, u", "), ", |, ");
+  EXPECT_EQ(Plan({"pear\u00B7fig\napple"}, u"\u00B7"), "\xC2\xB7|\xC2\xB7");
+  EXPECT_EQ(Plan({"pear, fig\r\napple"}, u", ", true), ", ||crlf");
+  EXPECT_EQ(Plan({"pear, fig\r\napple"}, u", ", false, true), "decode");  // equal keys need CR LF decoded
+  EXPECT_EQ(Plan({"pear;\r\nfig"}, u";\r\n"), "decode");
+  EXPECT_EQ(Plan({"pear\rfig"}, u"\r"), "decode");
+  // An empty separator makes every unit an item: only ASCII without line breaks.
+  EXPECT_EQ(Plan({"pear"}, u""), "|");
+  EXPECT_EQ(Plan({"p\xC3\xA9"
+                  "ar"},
+                 u""),
+            "decode");
+  EXPECT_EQ(Plan({"pe\nar"}, u""), "decode");
+  // Invalid UTF-8 anywhere is reported by the decoding path.
+  EXPECT_EQ(Plan({"ok", "0123456789abcdef0123456789abcde\x80"}, u"\r\n"), "decode");
+  EXPECT_EQ(Plan({"\xED\xA0\x80"}, u", "), "decode");
 }
 
 TEST(OrdwellSortByteWriter, WritesPiecesInOrderWhateverTheirSizeAgainstTheBuffer) {
