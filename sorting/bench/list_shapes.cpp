@@ -60,6 +60,54 @@ std::vector<std::string> OrganPipe(std::size_t count) {
   return items;
 }
 
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+// The letters of a script as lower- and upper-case pairs (equal for a script without case).
+using Letters = std::vector<std::pair<char32_t, char32_t>>;
+
+const std::vector<Letters>& Scripts() {
+  static const std::vector<Letters> scripts = [] {
+    Letters latin;
+    for (char32_t c = 'a'; c <= 'z'; ++c) latin.emplace_back(c, c - 32);
+    for (char32_t c = 0xE0; c <= 0xFE; ++c) {
+      if (c != 0xF7) latin.emplace_back(c, c - 32);
+    }
+    // Turkish: g and s with breve and cedilla, dotless i and dotted capital I.
+    latin.insert(latin.end(), {{0x11F, 0x11E}, {0x15F, 0x15E}, {0x131, 'I'}, {'i', 0x130}, {0x153, 0x152}});
+    Letters cyrillic;
+    for (char32_t c = 0x430; c <= 0x44F; ++c) cyrillic.emplace_back(c, c - 32);
+    Letters greek;
+    for (char32_t c = 0x3B1; c <= 0x3C9; ++c) {
+      if (c != 0x3C2) greek.emplace_back(c, c - 32);
+    }
+    Letters cjk;
+    for (char32_t c = 0x4E00; c < 0x4E00 + 3000; ++c) cjk.emplace_back(c, c);
+    return std::vector<Letters>{latin, cyrillic, greek, cjk};
+  }();
+  return scripts;
+}
+
+std::string IntlWord(std::mt19937_64& rng) {
+  const Letters& letters = Scripts()[Below(rng, Scripts().size())];
+  std::string word;
+  for (std::size_t n = 3 + Below(rng, 8); n > 0; --n) {
+    const auto& [lower, upper] = letters[Below(rng, letters.size())];
+    AppendUtf8(word, Below(rng, 2) == 0 ? lower : upper);
+  }
+  return word;
+}
+
 // McIlroy's adversary against the quicksort steps (two-index partition around the middle
 // element): values are decided lazily while the steps run, each pivot just above the values
 // already fixed, so that every partition splits off only a few items.
@@ -133,6 +181,9 @@ std::string_view ShapeName(Shape shape) {
     case Shape::kAdversary: return "adversary";
     case Shape::kSawtooth: return "sawtooth";
     case Shape::kFewKeys: return "fewkeys";
+    case Shape::kIntl: return "intl";
+    case Shape::kIntlLong: return "intllong";
+    case Shape::kOrganCase: return "organcase";
   }
   return "";
 }
@@ -199,6 +250,23 @@ std::vector<std::string> MakeItems(Shape shape, std::size_t count) {
       for (std::size_t i = 0; i < count; ++i) items.push_back(RandomCase(rng, kWords[Below(rng, 10)]));
       return items;
     }
+    case Shape::kIntl:
+      items.reserve(count);
+      for (std::size_t i = 0; i < count; ++i) items.push_back(IntlWord(rng));
+      return items;
+    case Shape::kIntlLong:
+      items.reserve(count);
+      for (std::size_t i = 0; i < count; ++i) {
+        std::string line = IntlWord(rng);
+        // About 100 characters: a word averages 6.5 letters and a space.
+        for (int words = 1; words < 13; ++words) line += ' ' + IntlWord(rng);
+        items.push_back(std::move(line));
+      }
+      return items;
+    case Shape::kOrganCase:
+      items = OrganPipe(count);
+      for (std::string& item : items) item = RandomCase(rng, std::move(item));
+      return items;
   }
   return items;
 }

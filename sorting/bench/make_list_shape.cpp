@@ -11,8 +11,8 @@
 int main(int argc, char** argv) {
   if (argc != 3) {
     std::fputs(
-        "usage: make_list_shape random|sorted|reversed|equal|variants|long|organ|adversary|sawtooth|fewkeys "
-        "COUNT\n",
+        "usage: make_list_shape random|sorted|reversed|equal|variants|long|organ|adversary|sawtooth|fewkeys|"
+        "intl|intllong|organcase COUNT\n",
         stderr);
     return 2;
   }
