@@ -1,5 +1,5 @@
 // SortListText on 10k, 100k and 1M items of each list shape, with a complexity fit per shape;
-// SortedUtf8List on the same lists as bytes (what ordwell-sort runs on ASCII input); and the
+// SortedUtf8List on the same lists as UTF-8 bytes (what ordwell-sort runs); and the
 // literal steps (keys lower-cased in every comparison) on random words as the peer.
 
 #include <benchmark/benchmark.h>
@@ -14,6 +14,7 @@
 #include "sorting/sort_list.h"
 #include "sorting/sorted_list.h"
 #include "sorting/tests/reference_sort.h"
+#include "sorting/tests/utf8_text.h"
 
 namespace {
 
@@ -26,14 +27,14 @@ const std::u16string& ListText(Shape shape, std::size_t count) {
   if (text.empty()) {
     for (const std::string& item : ordwell::bench::MakeItems(shape, count)) {
       if (!text.empty()) text += u"\r\n";
-      text.append(item.begin(), item.end());
+      text += ordwell::testing::Utf16Of(item);
     }
   }
   return text;
 }
 
-// The same list as bytes, one item per LF line.
-const std::string& AsciiListText(Shape shape, std::size_t count) {
+// The same list as UTF-8 bytes, one item per LF line.
+const std::string& Utf8ListText(Shape shape, std::size_t count) {
   static std::map<std::pair<Shape, std::size_t>, std::string> cache;
   std::string& text = cache[{shape, count}];
   if (text.empty()) {
@@ -56,9 +57,9 @@ void SortList(benchmark::State& state, Shape shape) {
   state.SetComplexityN(state.range(0));
 }
 
-void SortAsciiList(benchmark::State& state, Shape shape) {
+void SortUtf8List(benchmark::State& state, Shape shape) {
   const auto count = static_cast<std::size_t>(state.range(0));
-  const std::string& text = AsciiListText(shape, count);
+  const std::string& text = Utf8ListText(shape, count);
   for (auto _ : state) {
     std::optional<ordwell::SortedUtf8List> sorted = ordwell::SortedUtf8List::Sort(text, "\n");
     benchmark::DoNotOptimize(sorted->size());
@@ -83,19 +84,15 @@ void Sizes(benchmark::internal::Benchmark* b) {
   b->Complexity(benchmark::oNLogN);
 }
 
-// SortList/<shape>/<size> and SortAsciiList/<shape>/<size> for every shape.
+// SortList/<shape>/<size> and SortUtf8List/<shape>/<size> for every shape.
 const bool kRegistered = [] {
-  const std::pair<const char*, Shape> shapes[] = {
-      {"random", Shape::kRandom},   {"sorted", Shape::kSorted},         {"reversed", Shape::kReversed},
-      {"equal", Shape::kAllEqual},  {"variants", Shape::kCaseVariants}, {"long", Shape::kLongLines},
-      {"organ", Shape::kOrganPipe}, {"adversary", Shape::kAdversary},   {"sawtooth", Shape::kSawtooth},
-      {"fewkeys", Shape::kFewKeys}};
-  for (const auto& [name, shape] : shapes) {
-    benchmark::RegisterBenchmark((std::string("SortList/") + name).c_str(), SortList, shape)->Apply(Sizes);
+  for (const Shape shape : ordwell::bench::kAllShapes) {
+    const std::string name(ordwell::bench::ShapeName(shape));
+    benchmark::RegisterBenchmark(("SortList/" + name).c_str(), SortList, shape)->Apply(Sizes);
   }
-  for (const auto& [name, shape] : shapes) {
-    benchmark::RegisterBenchmark((std::string("SortAsciiList/") + name).c_str(), SortAsciiList, shape)
-        ->Apply(Sizes);
+  for (const Shape shape : ordwell::bench::kAllShapes) {
+    const std::string name(ordwell::bench::ShapeName(shape));
+    benchmark::RegisterBenchmark(("SortUtf8List/" + name).c_str(), SortUtf8List, shape)->Apply(Sizes);
   }
   return true;
 }();

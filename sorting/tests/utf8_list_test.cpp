@@ -219,21 +219,7 @@ TEST(Utf8List, SortsStreamTextsWithAnyLineBreaksAsTheirUtf16TextSorts) {
       }
     }
     const std::string text = LineFeedsAsCrLf(list);
-    std::u16string wide;
-    for (std::size_t i = 0; i < text.size();) {
-      // The test's text is valid UTF-8: decode it back through the pieces' own code points.
-      const auto byte = static_cast<unsigned char>(text[i]);
-      const int length = byte < 0x80 ? 1 : byte < 0xE0 ? 2 : byte < 0xF0 ? 3 : 4;
-      char32_t c = length == 1 ? byte : byte & (0x7F >> length);
-      for (int k = 1; k < length; ++k) c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-      if (c >= 0x10000) {
-        wide += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-        wide += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-      } else {
-        wide += static_cast<char16_t>(c);
-      }
-      i += static_cast<std::size_t>(length);
-    }
+    const std::u16string wide = testing::Utf16Of(text);
     const auto expected = Items(SortWith(wide, separator, {}));
     detail::SortOptions options;
     options.threads = 1 + static_cast<unsigned>(round % 2);

@@ -1,6 +1,7 @@
 #pragma once
 
-// UTF-16 to UTF-8 for the tests and the fuzzer, which compare the UTF-8 sort with the UTF-16 one.
+// UTF-16 to UTF-8 and back for the tests, the fuzzer and the benchmarks, which compare the UTF-8
+// sort with the UTF-16 one.
 
 #include <cstddef>
 #include <optional>
@@ -41,5 +42,24 @@ inline std::optional<std::string> Utf8Of(std::u16string_view text) {
 
 // Returns the UTF-8 form of `text`, which holds no lone surrogate half.
 inline std::string ToUtf8(std::u16string_view text) { return Utf8Of(text).value(); }
+
+// Returns the UTF-16 form of `bytes`, which must be valid UTF-8.
+inline std::u16string Utf16Of(std::string_view bytes) {
+  std::u16string text;
+  for (std::size_t i = 0; i < bytes.size();) {
+    const auto lead = static_cast<unsigned char>(bytes[i]);
+    const int length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    char32_t c = length == 1 ? lead : lead & (0x7Fu >> length);
+    for (int k = 1; k < length; ++k) c = (c << 6) | (static_cast<unsigned char>(bytes[i + k]) & 0x3Fu);
+    if (c >= 0x10000) {
+      text += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+      text += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+    } else {
+      text += static_cast<char16_t>(c);
+    }
+    i += static_cast<std::size_t>(length);
+  }
+  return text;
+}
 
 }  // namespace ordwell::testing

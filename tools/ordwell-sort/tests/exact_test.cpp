@@ -18,52 +18,13 @@
 #include <vector>
 
 #include "sorting/sort_list.h"
+#include "sorting/tests/utf8_text.h"
 
 namespace {
 
-// Encodes UTF-16 text (surrogates only in pairs) as UTF-8.
-std::string Utf8(std::u16string_view text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char32_t code = text[i];
-    if (code >= 0xD800 && code <= 0xDBFF) code = 0x10000 + ((code - 0xD800) << 10) + (text[++i] - 0xDC00u);
-    if (code < 0x80) {
-      out += static_cast<char>(code);
-    } else if (code < 0x800) {
-      out += static_cast<char>(0xC0 | (code >> 6));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-      out += static_cast<char>(0xE0 | (code >> 12));
-      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (code >> 18));
-      out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-  }
-  return out;
-}
+using ordwell::testing::Utf16Of;
 
-// Decodes valid UTF-8 into UTF-16.
-std::u16string Utf16(std::string_view bytes) {
-  std::u16string text;
-  for (std::size_t i = 0; i < bytes.size();) {
-    const auto lead = static_cast<unsigned char>(bytes[i]);
-    const int length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-    char32_t code = length == 1 ? lead : lead & (0x7Fu >> length);
-    for (int k = 1; k < length; ++k) code = (code << 6) | (static_cast<unsigned char>(bytes[i + k]) & 0x3Fu);
-    if (code >= 0x10000) {
-      text += static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10));
-      text += static_cast<char16_t>(0xDC00 + (code & 0x3FF));
-    } else {
-      text += static_cast<char16_t>(code);
-    }
-    i += static_cast<std::size_t>(length);
-  }
-  return text;
-}
+std::string Utf8(std::u16string_view text) { return ordwell::testing::ToUtf8(text); }
 
 // The tool writes each CR LF pair as a single LF.
 std::string WithLineFeeds(std::string text) {
@@ -194,7 +155,7 @@ std::string ExpectedStreamOutput(const std::string& input, std::u16string_view i
   if (body.ends_with('\n')) body.pop_back();
   if (body.ends_with('\r') && input.ends_with("\r\n")) body.pop_back();
   std::u16string list;
-  for (const char16_t c : Utf16(body)) {
+  for (const char16_t c : Utf16Of(body)) {
     if (c == u'\n' && (list.empty() || list.back() != u'\r')) list += u'\r';
     list += c;
   }
@@ -259,7 +220,7 @@ TEST(OrdwellSortExact, StreamsInAnyScriptSortAsSortListTextFromTheirBytes) {
     if (round % 4 == 0) {
       // The same input, --exact: no final line break is dropped or added.
       std::u16string list;
-      for (const char16_t c : Utf16(input)) {
+      for (const char16_t c : Utf16Of(input)) {
         if (c == u'\n' && (list.empty() || list.back() != u'\r')) list += u'\r';
         list += c;
       }
