@@ -88,23 +88,29 @@ class SortedRecords final : public detail::BasicSortedItems<Char> {
   detail::BigBuffer<Record> records_;
 };
 
-// Sets each of `records` to where an item of `text` lies, in list order. With `crBeforeSeparator`
-// a CR just before a separator belongs to the separator, not to the item.
+// Calls visit(offset, length) for each item of `text` in list order. With `crBeforeSeparator` a
+// CR just before a separator belongs to the separator, not to the item.
+template <class Char, class Visit>
+void ForEachItem(std::basic_string_view<Char> text, std::basic_string_view<Char> separator,
+                 bool crBeforeSeparator, Visit&& visit) {
+  std::size_t start = 0;
+  ForEachSeparator(text, separator, [&](std::size_t at) {
+    visit(start, (crBeforeSeparator && at > start && text[at - 1] == Char{'\r'} ? at - 1 : at) - start);
+    start = at + separator.size();
+  });
+  visit(start, text.size() - start);
+}
+
+// Sets each of `records` to where an item of `text` lies, in list order.
 template <class Record, class Char>
 void SplitInto(std::basic_string_view<Char> text, std::basic_string_view<Char> separator, Record* records,
                bool crBeforeSeparator = false) {
-  std::size_t start = 0;
-  std::size_t item = 0;
-  const auto add = [&](std::size_t end) {
-    Record& r = records[item++];
-    r.offset = static_cast<decltype(r.offset)>(start);
-    r.length = static_cast<decltype(r.length)>(end - start);
-  };
-  ForEachSeparator(text, separator, [&](std::size_t at) {
-    add(crBeforeSeparator && at > start && text[at - 1] == Char{'\r'} ? at - 1 : at);
-    start = at + separator.size();
+  Record* r = records;
+  ForEachItem(text, separator, crBeforeSeparator, [&r](std::size_t offset, std::size_t length) {
+    r->offset = static_cast<decltype(r->offset)>(offset);
+    r->length = static_cast<decltype(r->length)>(length);
+    ++r;
   });
-  add(text.size());
 }
 
 // Sorts split records by the keys `keys` reads, telling equal keys' texts apart in `text`, and
@@ -181,16 +187,20 @@ std::unique_ptr<detail::BasicSortedItems<char>> SortByteRecords(std::string_view
                                                                 LineBreaks breaks) {
   const auto* const bytes = reinterpret_cast<const std::uint8_t*>(text.data());
   detail::BigBuffer<Record> records(count);
-  detail::Utf8Scan scan;
+  detail::ShiftedItems shifted;
   {
-    // Scanning and splitting are independent; on a large list they share the cores.
-    const auto scanText = [&scan, bytes, &text, &breaks] {
-      scan = detail::ScanUtf8(bytes, text.size(), breaks.lineFeedsAsCrLf);
+    // Scanning the items for keys that are not aligned with their text and splitting are
+    // independent; on a large list they share the cores.
+    const auto scan = [&shifted, bytes, text, separator, breaks] {
+      ForEachItem(text, separator, breaks.crBeforeSeparator, [&](std::size_t offset, std::size_t length) {
+        shifted.Scan(bytes, offset, length, breaks.lineFeedsAsCrLf);
+      });
+      shifted.Seal();
     };
     std::jthread scanning;
     if (plan.threads > 1 && text.size() >= std::min(kMinParallelSplitUnits, 64 * plan.grain)) {
       try {
-        scanning = std::jthread(scanText);
+        scanning = std::jthread(scan);
       } catch (const std::system_error&) {
         // No thread to spare: scan after splitting instead.
       }
@@ -199,24 +209,13 @@ std::unique_ptr<detail::BasicSortedItems<char>> SortByteRecords(std::string_view
     if (scanning.joinable()) {
       scanning.join();
     } else {
-      scanText();
+      scan();
     }
   }
-  if (!scan.anyHigh && scan.firstShift == text.size()) {
+  if (!shifted.anyHigh() && shifted.empty()) {
     return SortSplitRecords(text, std::move(records), detail::AsciiTextKeys{bytes}, plan);
   }
-  std::vector<detail::ShiftedItem> shifted;
-  if (scan.firstShift < text.size()) {
-    for (std::size_t i = 0; i < count; ++i) {
-      const Record& r = records[i];
-      detail::ShiftedItem item{r.offset, 0, 0};
-      if (r.offset + r.length > scan.firstShift &&
-          detail::FindShift(bytes + r.offset, r.length, breaks.lineFeedsAsCrLf, item))
-        shifted.push_back(item);
-    }
-  }
-  const detail::Utf8TextKeys keys{bytes, LowerCaseTable(), shifted.data(), shifted.size(),
-                                  breaks.lineFeedsAsCrLf};
+  const detail::Utf8TextKeys keys{bytes, LowerCaseTable(), &shifted, breaks.lineFeedsAsCrLf};
   return SortSplitRecords(text, std::move(records), keys, plan);
 }
 

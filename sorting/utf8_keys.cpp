@@ -1,6 +1,8 @@
 #include "sorting/detail/utf8_keys.h"
 
+#include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 
 #include "sorting/detail/sort_key.h"
@@ -46,48 +48,45 @@ std::size_t FirstBareLineFeed(const std::uint8_t* text, std::size_t from, std::s
 
 }  // namespace
 
-Utf8Scan ScanUtf8(const std::uint8_t* text, std::size_t size, bool lineFeedsAsCrLf) noexcept {
+void ShiftedItems::Scan(const std::uint8_t* text, std::size_t offset, std::size_t length,
+                        bool lineFeedsAsCrLf) {
   const std::array<bool, 256>& leads = ShiftLeads();
   const char16_t* const lower = LowerCaseTable();
-  Utf8Scan scan;
-  scan.firstShift = lineFeedsAsCrLf ? FirstBareLineFeed(text, 0, size) : size;
+  const std::uint8_t* const item = text + offset;
+  const std::size_t bareLineFeed = lineFeedsAsCrLf ? FirstBareLineFeed(item, 0, length) : length;
   std::size_t i = 0;
-  while (i < size) {
-    if (size - i >= 8) {
+  while (i < bareLineFeed) {
+    if (bareLineFeed - i >= 8) {
       std::uint64_t word;
-      std::memcpy(&word, text + i, sizeof word);
+      std::memcpy(&word, item + i, sizeof word);
       if ((word & kHighBits) == 0) {
         i += 8;
         continue;
       }
     }
-    if (text[i] >= 0x80) {
-      scan.anyHigh = true;
-      if (leads[text[i]] && i < scan.firstShift && ShiftsAt(text + i, size - i, lower)) {
-        scan.firstShift = i;
-        return scan;
-      }
+    if (item[i] >= 0x80) {
+      anyHigh_ = true;
+      // A lead byte always starts a character, whatever the bytes before it.
+      if (leads[item[i]] && ShiftsAt(item + i, length - i, lower)) break;
     }
     ++i;
   }
-  return scan;
+  if (i >= length) return;
+  Utf8KeyStream stream(item, length, i, i, lower, lineFeedsAsCrLf);
+  while (!stream.Done()) stream.Next();
+  items_.push_back({offset, i, stream.Key()});
 }
 
-bool FindShift(const std::uint8_t* item, std::size_t length, bool lineFeedsAsCrLf,
-               ShiftedItem& shifted) noexcept {
-  const std::array<bool, 256>& leads = ShiftLeads();
-  const char16_t* const lower = LowerCaseTable();
-  const std::size_t bareLineFeed = lineFeedsAsCrLf ? FirstBareLineFeed(item, 0, length) : length;
-  for (std::size_t i = 0; i <= bareLineFeed && i < length; ++i) {
-    // A lead byte always starts a character, whatever the bytes before it.
-    if (i < bareLineFeed && (!leads[item[i]] || !ShiftsAt(item + i, length - i, lower))) continue;
-    Utf8KeyStream stream(item, length, i, i, lower, lineFeedsAsCrLf);
-    while (!stream.Done()) stream.Next();
-    shifted.first = i;
-    shifted.keyLength = stream.Key();
-    return true;
+void ShiftedItems::Seal() {
+  if (items_.empty()) return;
+  // About 16 bits per item: one in sixteen items that are not shifted needs a search.
+  const auto bits = static_cast<unsigned>(std::max<std::size_t>(6, std::bit_width(items_.size() * 16 - 1)));
+  filterShift_ = 64 - bits;
+  filter_.assign(std::size_t{1} << (bits - 6), 0);
+  for (const ShiftedItem& s : items_) {
+    const std::uint64_t bit = (s.offset * 0x9E3779B97F4A7C15ull) >> filterShift_;
+    filter_[bit >> 6] |= std::uint64_t{1} << (bit & 63);
   }
-  return false;
 }
 
 }  // namespace ordwell::detail

@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "sorting/detail/key_prefix.h"
 
@@ -31,7 +32,8 @@ struct KeyChar {
 
 // Reads the character at `p`, of which `available` bytes (at least one) are in the item;
 // `lower` is LowerCaseTable().
-inline KeyChar ReadKeyChar(const std::uint8_t* p, std::size_t available, const char16_t* lower) noexcept {
+[[gnu::always_inline]] inline KeyChar ReadKeyChar(const std::uint8_t* p, std::size_t available,
+                                                  const char16_t* lower) noexcept {
   const std::uint8_t b0 = p[0];
   if (b0 < 0x80) {
     const auto letter = static_cast<std::uint8_t>(b0 - 'A') < 26 ? 0x20 : 0;
@@ -76,6 +78,34 @@ inline std::size_t CharStart(const std::uint8_t* item, std::size_t length, std::
   while (start > 0 && at - start < 3 && (item[start] & 0xC0) == 0x80) --start;
   if ((item[start] & 0xC0) == 0x80) return at;
   return ReadKeyChar(item + start, length - start, lower).textBytes > at - start ? start : at;
+}
+
+// Returns KeyPrefix of key units [depth, depth + 8) of an item whose key is aligned with its text
+// up to byte `end` (the item's end, or its first character whose key has another length), where
+// depth + 8 <= end or `end` is the item's end.
+inline std::uint64_t AlignedPrefix(const std::uint8_t* item, std::size_t end, std::size_t depth,
+                                   const char16_t* lower) noexcept {
+  const std::size_t from = CharStart(item, end, depth, lower);
+  const std::size_t stop = std::min(end, depth + 8);
+  // Key bytes from `from` on; each character's are as many as its text bytes.
+  std::uint8_t key[24] = {};
+  std::size_t n = 0;
+  for (std::size_t p = from; p < stop;) {
+    const std::uint8_t b = item[p];
+    if (b < 0x80) {
+      key[n++] = static_cast<std::uint8_t>(b | (static_cast<std::uint8_t>(b - 'A') < 26 ? 0x20 : 0));
+      ++p;
+      continue;
+    }
+    const KeyChar c = ReadKeyChar(item + p, end - p, lower);
+    std::memcpy(key + n, c.key, sizeof c.key);
+    n += c.keyBytes;
+    p += c.textBytes;
+  }
+  std::uint64_t word = KeyPrefix(key + (depth - from), 8);
+  const std::size_t take = stop - depth;
+  if (take < 8) word &= ~std::uint64_t{0} << (64 - 8 * take);
+  return word;
 }
 
 // Reads an item's key bytes in order, eight at a time, from a character boundary on.
@@ -169,33 +199,43 @@ struct ShiftedItem {
   std::uint64_t keyLength;
 };
 
-// What a scan of a whole text found: whether any byte is 0x80 or above, and where the first
-// character whose key has another length starts (the text's size if none).
-struct Utf8Scan {
-  bool anyHigh = false;
-  std::size_t firstShift = 0;
+// The items of a text whose key is not aligned with their text, and whether any byte is 0x80 or
+// above: what a key source needs to know about the text besides its bytes.
+class ShiftedItems {
+ public:
+  // Looks at the item of `length` bytes at `offset` of `text` (items in ascending offsets);
+  // `lineFeedsAsCrLf` as for Utf8KeyStream.
+  void Scan(const std::uint8_t* text, std::size_t offset, std::size_t length, bool lineFeedsAsCrLf);
+
+  // Builds the filter Find reads; call once every item is scanned.
+  void Seal();
+
+  // Returns the shifted item at `offset`, or nullptr.
+  const ShiftedItem* Find(std::size_t offset) const noexcept {
+    if (items_.empty()) return nullptr;
+    const std::uint64_t bit = (offset * 0x9E3779B97F4A7C15ull) >> filterShift_;
+    if (((filter_[bit >> 6] >> (bit & 63)) & 1) == 0) return nullptr;
+    const auto it = std::lower_bound(items_.begin(), items_.end(), offset,
+                                     [](const ShiftedItem& s, std::size_t o) { return s.offset < o; });
+    return it != items_.end() && it->offset == offset ? &*it : nullptr;
+  }
+
+  bool empty() const noexcept { return items_.empty(); }
+  bool anyHigh() const noexcept { return anyHigh_; }
+
+ private:
+  std::vector<ShiftedItem> items_;
+  // A bit per hash of each shifted item's offset: most items are told apart without a search.
+  std::vector<std::uint64_t> filter_;
+  unsigned filterShift_ = 63;
+  bool anyHigh_ = false;
 };
 
-// Scans `text` for Utf8Scan; with `lineFeedsAsCrLf`, an LF that does not follow a CR counts as
-// such a character.
-Utf8Scan ScanUtf8(const std::uint8_t* text, std::size_t size, bool lineFeedsAsCrLf) noexcept;
-
-// Returns whether the item of `length` bytes at `item` is shifted, and if so sets `shifted`'s
-// first and keyLength; `lineFeedsAsCrLf` as for ScanUtf8 (an LF at the item's start follows no CR).
-bool FindShift(const std::uint8_t* item, std::size_t length, bool lineFeedsAsCrLf,
-               ShiftedItem& shifted) noexcept;
-
-// The key source for UTF-8 texts. `shifted` lists the shifted items by ascending offset.
+// The key source for UTF-8 texts.
 struct Utf8TextKeys {
   using Unit = std::uint8_t;
 
-  const ShiftedItem* Find(std::size_t offset) const noexcept {
-    if (shiftedCount == 0) return nullptr;
-    const ShiftedItem* const end = shifted + shiftedCount;
-    const ShiftedItem* const it = std::lower_bound(
-        shifted, end, offset, [](const ShiftedItem& s, std::size_t o) { return s.offset < o; });
-    return it != end && it->offset == offset ? it : nullptr;
-  }
+  const ShiftedItem* Find(std::size_t offset) const noexcept { return shifted->Find(offset); }
 
   std::size_t Length(std::size_t offset, std::size_t length) const noexcept {
     const ShiftedItem* const s = Find(offset);
@@ -222,14 +262,15 @@ struct Utf8TextKeys {
     if (s == nullptr || depth + 8 <= s->first) {
       const std::uint64_t word = KeyPrefix(text + offset + depth, length - depth);
       if ((word & 0x8080808080808080ull) == 0) return LowerAsciiLetters(word);
+      return AlignedPrefix(text + offset, s != nullptr ? static_cast<std::size_t>(s->first) : length, depth,
+                           lower);
     }
     return StreamAt(offset, length, depth, s).Next();
   }
 
   const std::uint8_t* text;
   const char16_t* lower;
-  const ShiftedItem* shifted = nullptr;
-  std::size_t shiftedCount = 0;
+  const ShiftedItems* shifted;
   // An LF that does not follow a CR reads as CR LF; every item holding one is listed in `shifted`.
   bool lineFeedsAsCrLf = false;
 };
