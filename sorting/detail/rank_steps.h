@@ -67,17 +67,17 @@ class RankSteps {
     }
     if (plan.threads <= 1 || count <= plan.grain) {
       std::uint64_t work = 0;
-      SortRange(lo, hi, nullptr, 0, nullptr, work);
+      SortRange({lo, hi, 0}, nullptr, 0, nullptr, work);
       AddWork(plan.workCount, work);
       return;
     }
     const std::size_t grain = std::max<std::size_t>(plan.grain, 1);
     TaskQueue queue(count / grain + 2);
-    queue.Push({lo, hi});
+    queue.Push({lo, hi, 0});
     DrainOnThreads(queue, plan.threads,
                    [this, &queue, grain, workCount = plan.workCount](const Range& range) {
                      std::uint64_t tally = 0;
-                     SortRange(range.lo, range.hi, &queue, grain, nullptr, tally);
+                     SortRange(range, &queue, grain, nullptr, tally);
                      AddWork(workCount, tally);
                    });
   }
@@ -86,17 +86,25 @@ class RankSteps {
   struct Range {
     std::int64_t lo = 0;
     std::int64_t hi = -1;
+    // How many lopsided partitions in a row led to this range.
+    int lopsided = 0;
+
+    std::int64_t Size() const noexcept { return hi - lo + 1; }
   };
+
+  static constexpr std::int64_t kMinLopsidedSize = 4096;
+  static constexpr int kMaxLopsided = 8;
 
   using TaskQueue = detail::TaskQueue<Range>;
 
   static constexpr unsigned kBlock = 16;
 
   // One pass of the partition steps over [lo, hi]; returns the final (tmpLow, tmpHi). Walks while
-  // the budget lasts, then goes on with `tree`, building one over [lo, hi] into `owned` when
-  // there is none yet.
-  std::pair<std::int64_t, std::int64_t> Partition(std::int64_t lo, std::int64_t hi, ScanTree*& tree,
-                                                  std::unique_ptr<ScanTree>& owned, std::uint64_t& work) {
+  // the budget lasts (not at all with `treeNow`), then goes on with `tree`, building one over
+  // [lo, hi] into `owned` when there is none yet.
+  std::pair<std::int64_t, std::int64_t> Partition(std::int64_t lo, std::int64_t hi, bool treeNow,
+                                                  ScanTree*& tree, std::unique_ptr<ScanTree>& owned,
+                                                  std::uint64_t& work) {
     std::int64_t tmpLow = lo;
     std::int64_t tmpHi = hi;
     // The middle of the array indexes inLow + inHi, halves rounded to the even neighbour.
@@ -111,7 +119,7 @@ class RankSteps {
       std::swap(items[a], items[b]);
     };
     if (tree == nullptr) {
-      const std::int64_t allowance = budget_.load(std::memory_order_relaxed);
+      const std::int64_t allowance = treeNow ? -1 : budget_.load(std::memory_order_relaxed);
       while (tmpLow <= tmpHi) {
         if ((tmpLow - lo) + (hi - tmpHi) > allowance) break;
         // Each scan first skips, sixteen at a time, items it would walk past anyway (a branch per
@@ -177,24 +185,26 @@ class RankSteps {
   // Recurses only into the smaller side and loops on the larger one, so the stack depth stays
   // logarithmic; with a queue, sides of at least `grain` items go to whichever worker is free.
   // The two sides never overlap, so the order in which they are sorted does not matter. A range
-  // scanned by a tree keeps both sides on this thread: the tree spans them both.
-  void SortRange(std::int64_t lo, std::int64_t hi, TaskQueue* queue, std::size_t grain, ScanTree* tree,
-                 std::uint64_t& work) {
+  // scanned by a tree keeps both sides on this thread: the tree spans them both. A large range
+  // reached by eight lopsided partitions in a row (an organ pipe, say) goes to the tree at once
+  // rather than when the budget runs out.
+  void SortRange(Range range, TaskQueue* queue, std::size_t grain, ScanTree* tree, std::uint64_t& work) {
     std::unique_ptr<ScanTree> owned;
-    while (lo < hi) {
-      const auto [tmpLow, tmpHi] = Partition(lo, hi, tree, owned, work);
-      Range small{lo, tmpHi};
-      Range large{tmpLow, hi};
-      if (small.hi - small.lo > large.hi - large.lo) std::swap(small, large);
-      if (tree == nullptr && queue != nullptr &&
-          large.hi - large.lo + 1 >= static_cast<std::int64_t>(grain)) {
+    while (range.lo < range.hi) {
+      const auto [tmpLow, tmpHi] =
+          Partition(range.lo, range.hi, range.lopsided >= kMaxLopsided, tree, owned, work);
+      Range small{range.lo, tmpHi};
+      Range large{tmpLow, range.hi};
+      if (small.Size() > large.Size()) std::swap(small, large);
+      const bool lopsided = range.Size() >= kMinLopsidedSize && small.Size() < range.Size() / 256;
+      large.lopsided = lopsided ? range.lopsided + 1 : 0;
+      if (tree == nullptr && queue != nullptr && large.Size() >= static_cast<std::int64_t>(grain)) {
         queue->Push(large);
       } else {
-        if (small.lo < small.hi) SortRange(small.lo, small.hi, queue, grain, tree, work);
+        if (small.lo < small.hi) SortRange(small, queue, grain, tree, work);
         small = large;
       }
-      lo = small.lo;
-      hi = small.hi;
+      range = small;
     }
   }
 
