@@ -23,6 +23,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
+static_assert(kMaxFileBytes == std::size_t{16} * 1024 * 1024,
+              "SettingsErrc::TooLarge's message names the limit");
+
 // The error of the system call that just failed, taken before anything else can change errno.
 std::error_code LastError() { return {errno, std::generic_category()}; }
 
