@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "sorting/detail/key_prefix.h"
+#include "sorting/detail/quicksort_driver.h"
 #include "sorting/detail/record_steps.h"
 #include "sorting/detail/sort_key.h"
 

@@ -18,6 +18,7 @@
 
 #include "sorting/detail/big_buffer.h"
 #include "sorting/detail/key_prefix.h"
+#include "sorting/detail/quicksort_driver.h"
 #include "sorting/detail/record_steps.h"
 #include "sorting/detail/separator_search.h"
 #include "sorting/detail/sort_key.h"

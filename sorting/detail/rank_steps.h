@@ -1,54 +1,30 @@
 #pragma once
 
-// The quicksort's partition steps over ranks, with the items moving alongside: comparing ranks is comparing
-// keys, so every comparison is an integer compare and the exchanges are exactly those the steps make on the
-// items themselves. Once the scanning done passes a budget (c * n * log2 n), the scans find their stops
-// through a ScanTree instead of walking to them; they stop where the walking ones would, so the result is the
-// same, and since a partition makes at most min(left side, right side) + 2 exchanges, the whole sort then
-// costs O(n log^2 n) on any input.
+// The quicksort of the order described in sorting/sort_list.h, run over ranks with the items
+// moving alongside: comparing ranks is comparing keys, so every comparison is an integer compare
+// and the exchanges are exactly those the quicksort makes on the items themselves. Once the
+// scanning done passes a budget (c * n * log2 n), or a range was reached by a run of lopsided
+// partitions, the scans find their stops through a ScanTree instead of walking to them; they stop
+// where the walking ones would, so the result is the same, and since a partition makes at most
+// min(left side, right side) + 2 exchanges, the whole sort then costs O(n log^2 n) on any input.
 
-#include <algorithm>
 #include <atomic>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <thread>
 #include <utility>
-#include <vector>
 
+#include "sorting/detail/quicksort_driver.h"
 #include "sorting/detail/scan_tree.h"
 #include "sorting/detail/task_queue.h"
 
 namespace ordwell::detail {
 
-// How the steps are run: on how many threads, the smallest range handed to another one, and
-// how much walking the scans may do before they switch to the tree.
-struct ParallelPlan {
-  unsigned threads = 1;
-  std::size_t grain = std::size_t{1} << 14;
-  // Items the scans may walk past in all before switching; negative picks c * n * log2 n.
-  std::int64_t scanBudget = -1;
-  // When set, receives the work done (see SortOptions::workCount).
-  std::atomic<std::uint64_t>* workCount = nullptr;
-};
-
-// Adds a worker's tally to `workCount`, if any.
-inline void AddWork(std::atomic<std::uint64_t>* workCount, std::uint64_t work) noexcept {
-  if (workCount != nullptr && work != 0) workCount->fetch_add(work, std::memory_order_relaxed);
-}
-
-// Returns the number of threads worth using for `count` items.
-inline unsigned AutoThreads(std::size_t count) noexcept {
-  constexpr std::size_t kMinParallelCount = std::size_t{1} << 16;
-  if (count < kMinParallelCount) return 1;
-  return std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
-}
-
 class RankSteps {
  public:
   // Sorts items by `ranks`, exchanging `ranks` and `items` alike; index 0 stands for array index
-  // `origin` (which decides how middle indexes round).
+  // `origin`, which decides where the middle of a range is.
   RankSteps(std::uint32_t* ranks, std::uint32_t* items, std::int64_t origin = 0) noexcept
       : ranks_(ranks), items_(items), origin_(origin) {}
 
@@ -65,21 +41,10 @@ class RankSteps {
           kBudgetFactor * static_cast<std::int64_t>(count) * static_cast<std::int64_t>(std::bit_width(count)),
           std::memory_order_relaxed);
     }
-    if (plan.threads <= 1 || count <= plan.grain) {
-      std::uint64_t work = 0;
-      SortRange({lo, hi, 0}, nullptr, 0, nullptr, work);
-      AddWork(plan.workCount, work);
-      return;
-    }
-    const std::size_t grain = std::max<std::size_t>(plan.grain, 1);
-    TaskQueue queue(count / grain + 2);
-    queue.Push({lo, hi, 0});
-    DrainOnThreads(queue, plan.threads,
-                   [this, &queue, grain, workCount = plan.workCount](const Range& range) {
-                     std::uint64_t tally = 0;
-                     SortRange(range, &queue, grain, nullptr, tally);
-                     AddWork(workCount, tally);
-                   });
+    RunOnWorkers(Range{lo, hi, 0}, count, plan,
+                 [this](const Range& range, TaskQueue* queue, std::size_t grain, std::uint64_t& work) {
+                   SortRange(range, queue, grain, nullptr, work);
+                 });
   }
 
  private:
@@ -92,14 +57,12 @@ class RankSteps {
     std::int64_t Size() const noexcept { return hi - lo + 1; }
   };
 
-  static constexpr std::int64_t kMinLopsidedSize = 4096;
-  static constexpr int kMaxLopsided = 8;
-
   using TaskQueue = detail::TaskQueue<Range>;
 
   static constexpr unsigned kBlock = 16;
 
-  // One pass of the partition steps over [lo, hi]; returns the final (tmpLow, tmpHi). Walks while
+  // Partitions [lo, hi] around the rank in its middle; returns where the two scans ended
+  // (tmpLow, tmpHi). Walks while
   // the budget lasts (not at all with `treeNow`), then goes on with `tree`, building one over
   // [lo, hi] into `owned` when there is none yet.
   std::pair<std::int64_t, std::int64_t> Partition(std::int64_t lo, std::int64_t hi, bool treeNow,
@@ -107,7 +70,8 @@ class RankSteps {
                                                   std::uint64_t& work) {
     std::int64_t tmpLow = lo;
     std::int64_t tmpHi = hi;
-    // The middle of the array indexes inLow + inHi, halves rounded to the even neighbour.
+    // The middle of the range in array indexes: half their sum, a half rounded to the even
+    // neighbour.
     const std::int64_t sum = lo + hi + 2 * origin_;
     std::int64_t middle = sum / 2;
     if ((sum & 1) != 0 && (middle & 1) != 0) ++middle;
@@ -123,7 +87,7 @@ class RankSteps {
       while (tmpLow <= tmpHi) {
         if ((tmpLow - lo) + (hi - tmpHi) > allowance) break;
         // Each scan first skips, sixteen at a time, items it would walk past anyway (a branch per
-        // block instead of one per item), then goes on one by one as the steps do.
+        // block instead of one per item), then goes on one item at a time.
         for (;;) {
           while (tmpLow + kBlock <= hi) {
             unsigned below = 0;
@@ -185,19 +149,15 @@ class RankSteps {
   // Recurses only into the smaller side and loops on the larger one, so the stack depth stays
   // logarithmic; with a queue, sides of at least `grain` items go to whichever worker is free.
   // The two sides never overlap, so the order in which they are sorted does not matter. A range
-  // scanned by a tree keeps both sides on this thread: the tree spans them both. A large range
-  // reached by eight lopsided partitions in a row (an organ pipe, say) goes to the tree at once
+  // scanned by a tree keeps both sides on this thread: the tree spans them both. A range reached
+  // by kMaxLopsided lopsided partitions in a row (an organ pipe, say) goes to the tree at once
   // rather than when the budget runs out.
   void SortRange(Range range, TaskQueue* queue, std::size_t grain, ScanTree* tree, std::uint64_t& work) {
     std::unique_ptr<ScanTree> owned;
     while (range.lo < range.hi) {
       const auto [tmpLow, tmpHi] =
           Partition(range.lo, range.hi, range.lopsided >= kMaxLopsided, tree, owned, work);
-      Range small{range.lo, tmpHi};
-      Range large{tmpLow, range.hi};
-      if (small.Size() > large.Size()) std::swap(small, large);
-      const bool lopsided = range.Size() >= kMinLopsidedSize && small.Size() < range.Size() / 256;
-      large.lopsided = lopsided ? range.lopsided + 1 : 0;
+      auto [small, large] = Sides(range, tmpLow, tmpHi);
       if (tree == nullptr && queue != nullptr && large.Size() >= static_cast<std::int64_t>(grain)) {
         queue->Push(large);
       } else {

@@ -1,15 +1,16 @@
 #pragma once
 
-// The quicksort's partition steps over compact records instead of strings: each record holds a
-// big-endian copy of 64 bits of its key (zero padded) plus where the key lies in one lower-cased
-// buffer. Records move exactly as the strings would, so the final order, ties included, is the
-// one the plain steps give; only the cost of a comparison changes.
+// The quicksort of the order described in sorting/sort_list.h, run over compact records instead
+// of strings: each record holds a big-endian copy of 64 bits of its key (zero padded) and where
+// the item lies in the text its keys are read from. Records move exactly as the strings would, so
+// the final order, ties included, is that order; only the cost of a comparison changes.
 //
-// The steps are quadratic on some orders (organ pipes, adversarial ones). Once the partitions
-// have covered n * log2 n records in all, each range still to sort is finished by its ranks
-// instead: its keys are sorted by a worst-case O(m log m) sort, whose order is the result when
-// no key has two different texts, and otherwise the same steps run over the ranks with scans
-// that find their stops through a tree (RankSteps), O(m log^2 m) at worst.
+// That quicksort is quadratic on some orders (organ pipes, adversarial ones). Once the
+// partitions have covered n * log2 n records in all, or a range was reached by a run of lopsided
+// partitions, each range still to sort is finished by its ranks instead: its keys are sorted by
+// a worst-case O(m log m) sort, whose order is the result when no key has two different texts;
+// otherwise the quicksort goes on over the ranks (RankSteps), with scans that find their stops
+// through a tree, O(m log^2 m) at worst.
 
 #include <algorithm>
 #include <atomic>
@@ -21,6 +22,7 @@
 #include "sorting/detail/big_buffer.h"
 #include "sorting/detail/key_prefix.h"
 #include "sorting/detail/key_ranks.h"
+#include "sorting/detail/quicksort_driver.h"
 #include "sorting/detail/rank_steps.h"
 #include "sorting/detail/task_queue.h"
 
@@ -29,8 +31,9 @@ namespace ordwell::detail {
 template <class Record, class Keys, class SameText>
 class RecordSteps {
  public:
-  // Sorts records whose keys `keys` reads at their offsets, exactly as the quicksort steps order them;
-  // records[0] stands for array index `origin`, which decides how middle indexes round. Every record's prefix
+  // Sorts records whose keys `keys` reads at their offsets into the order described in
+  // sorting/sort_list.h; records[0] stands for array index `origin`, which decides where the
+  // middle of a range is. Every record's prefix
   // must hold key units [0, kPrefixUnits). sameText(a, b) tells whether two records with equal keys have the
   // same text.
   RecordSteps(Record* records, Keys keys, SameText sameText, std::int64_t origin = 0) noexcept
@@ -49,20 +52,10 @@ class RecordSteps {
                                        : 2 * static_cast<std::int64_t>(count) *
                                              static_cast<std::int64_t>(std::bit_width(count)),
                   std::memory_order_relaxed);
-    if (plan.threads <= 1 || count <= plan.grain) {
-      std::uint64_t work = 0;
-      SortRange({lo, hi, 0, false}, nullptr, 0, work);
-      AddWork(workCount_, work);
-      return;
-    }
-    const std::size_t grain = std::max<std::size_t>(plan.grain, 1);
-    TaskQueue queue(count / grain + 2);
-    queue.Push({lo, hi, 0, false});
-    DrainOnThreads(queue, plan.threads, [this, &queue, grain](const Range& range) {
-      std::uint64_t tally = 0;
-      SortRange(range, &queue, grain, tally);
-      AddWork(workCount_, tally);
-    });
+    RunOnWorkers(Range{lo, hi, 0, false}, count, plan,
+                 [this](const Range& range, TaskQueue* queue, std::size_t grain, std::uint64_t& work) {
+                   SortRange(range, queue, grain, work);
+                 });
   }
 
  private:
@@ -83,8 +76,6 @@ class RecordSteps {
   using TaskQueue = detail::TaskQueue<Range>;
 
   static constexpr std::int64_t kMinRefreshSize = 16;
-  static constexpr std::int64_t kMinLopsidedSize = 4096;
-  static constexpr int kMaxLopsided = 8;
   static constexpr std::int64_t kMinAccounted = 32;
   static constexpr unsigned kBlock = 8;
 
@@ -112,14 +103,16 @@ class RecordSteps {
     range.depth = next;
   }
 
-  // One pass of the partition steps over the range; returns the final (tmpLow, tmpHi).
+  // Partitions the range around the record in its middle; returns where the two scans ended
+  // (tmpLow, tmpHi).
   std::pair<std::int64_t, std::int64_t> Partition(const Range& range) noexcept {
     const std::int64_t lo = range.lo;
     const std::int64_t hi = range.hi;
     const std::size_t depth = range.depth;
     std::int64_t tmpLow = lo;
     std::int64_t tmpHi = hi;
-    // The middle of the array indexes inLow + inHi, halves rounded to the even neighbour.
+    // The middle of the range in array indexes: half their sum, a half rounded to the even
+    // neighbour.
     const std::int64_t sum = lo + hi + 2 * origin_;
     std::int64_t middle = sum / 2;
     if ((sum & 1) != 0 && (middle & 1) != 0) ++middle;
@@ -136,7 +129,7 @@ class RecordSteps {
     const std::uint64_t pivotPrefix = pivot.prefix;
     while (tmpLow <= tmpHi) {
       // Each scan first skips, eight at a time, records whose prefix alone decides the comparison
-      // (a branch per block instead of one per record), then compares one by one as the steps do.
+      // (a branch per block instead of one per record), then compares one record at a time.
       for (;;) {
         while (tmpLow + kBlock <= hi) {
           unsigned below = 0;
@@ -178,11 +171,11 @@ class RecordSteps {
   // The two sides never overlap, so the order in which they are sorted does not matter.
   void SortRange(Range range, TaskQueue* queue, std::size_t grain, std::uint64_t& work) {
     while (range.lo < range.hi) {
-      // A large range reached by eight lopsided partitions in a row is likely to stay
+      // A range reached by kMaxLopsided lopsided partitions in a row is likely to stay
       // quadratic (an organ pipe, say): it goes to its ranks at once rather than when the budget
       // runs out.
       // Ranges below kMinAccounted are not counted (the shared counter would bounce between
-      // cores on every small partition); plain steps cost under kMinAccounted per record there.
+      // cores on every small partition); partitions cost under kMinAccounted per record there.
       if ((range.Size() >= kMinAccounted &&
            budget_.fetch_sub(range.Size(), std::memory_order_relaxed) <= 0) ||
           range.lopsided >= kMaxLopsided) {
@@ -192,11 +185,7 @@ class RecordSteps {
       RefreshPrefixes(range);
       const auto [tmpLow, tmpHi] = Partition(range);
       work += static_cast<std::uint64_t>((tmpLow - range.lo) + (range.hi - tmpHi));
-      Range small{range.lo, tmpHi, range.depth, range.settled};
-      Range large{tmpLow, range.hi, range.depth, range.settled};
-      if (small.Size() > large.Size()) std::swap(small, large);
-      const bool lopsided = range.Size() >= kMinLopsidedSize && small.Size() < range.Size() / 256;
-      large.lopsided = lopsided ? range.lopsided + 1 : 0;
+      auto [small, large] = Sides(range, tmpLow, tmpHi);
       if (queue != nullptr && large.Size() >= static_cast<std::int64_t>(grain)) {
         queue->Push(large);
       } else {
@@ -208,7 +197,7 @@ class RecordSteps {
   }
 
   // Finishes [lo, hi] in O(m log^2 m) at worst: ranks its keys, and takes their order as it is
-  // when no rank holds two different texts, else runs the steps over the ranks.
+  // when no rank holds two different texts, else runs the quicksort on over the ranks.
   void SortByRanks(std::int64_t lo, std::int64_t hi) {
     Record* const r = records_ + lo;
     const auto count = static_cast<std::size_t>(hi - lo + 1);

@@ -163,7 +163,7 @@ TEST(Utf8List, SortsRandomListsAsTheUtf16SortDoesWhateverTheWorkSplit) {
 
 TEST(Utf8List, SortsCaseVariantsOfEveryLengthOnHardOrdersAsTheUtf16SortDoes) {
   // An organ pipe whose keys are spelled with letters that take one, two or three bytes in either
-  // case, so ranking and the steps over ranks meet items whose key is not aligned with their text.
+  // case, so ranking and the quicksort over ranks meet items whose key is not aligned with their text.
   std::mt19937 rng(17);
   const std::u16string upper[] = {u"I", u"\u0130", u"K", u"\u212A", u"\u023A", u"\u03A9", u"\u2126"};
   const std::u16string lower[] = {u"i", u"i", u"k", u"k", u"\u2C65", u"\u03C9", u"\u03C9"};
