@@ -288,7 +288,8 @@ inline bool TailLess(const Utf8TextKeys& keys, std::size_t aOffset, std::size_t 
   Utf8KeyStream a = keys.StreamAt(aOffset, aLength, i, aShift);
   Utf8KeyStream b = keys.StreamAt(bOffset, bLength, i, bShift);
   const std::size_t common = std::min(aKey, bKey);
-  while (a.Key() < common) {
+  // Done() ends the loop too, so a stream can never spin, whatever it was told of the lengths.
+  while (a.Key() < common && !a.Done() && !b.Done()) {
     const std::uint64_t x = a.Next();
     const std::uint64_t y = b.Next();
     if (x != y) return x < y;
