@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <system_error>
+#include <thread>
 
 #include "tools/ordwell-sort/output.h"
 #include "tools/ordwell-sort/stream_decode.h"
@@ -24,6 +26,32 @@ bool IsAscii(std::string_view bytes) noexcept {
   return (any & 0x8080808080808080ull) == 0;
 }
 
+// Whether every piece is valid UTF-8; a large piece is checked in two halves side by side.
+bool AllValidUtf8(std::span<const std::string_view> pieces) {
+  constexpr std::size_t kMinSplit = std::size_t{1} << 22;
+  for (const std::string_view piece : pieces) {
+    if (piece.size() < kMinSplit || std::thread::hardware_concurrency() < 2) {
+      if (!IsValidUtf8(piece)) return false;
+      continue;
+    }
+    // Valid UTF-8 splits into two valid halves before any byte that is not a continuation
+    // byte, and two valid halves make valid UTF-8.
+    std::size_t middle = piece.size() / 2;
+    for (int k = 0; k < 3 && (static_cast<unsigned char>(piece[middle]) & 0xC0) == 0x80; ++k) ++middle;
+    bool secondValid = false;
+    std::jthread second;
+    try {
+      second = std::jthread([&secondValid, rest = piece.substr(middle)] { secondValid = IsValidUtf8(rest); });
+    } catch (const std::system_error&) {
+      secondValid = IsValidUtf8(piece.substr(middle));
+    }
+    const bool firstValid = IsValidUtf8(piece.substr(0, middle));
+    if (second.joinable()) second.join();
+    if (!firstValid || !secondValid) return false;
+  }
+  return true;
+}
+
 bool Contains(std::string_view bytes, char c) noexcept {
   return std::memchr(bytes.data(), c, bytes.size()) != nullptr;
 }
@@ -32,7 +60,7 @@ bool Contains(std::string_view bytes, char c) noexcept {
 
 std::optional<ByteSort> PlanByteSort(std::span<const std::string_view> pieces,
                                      std::u16string_view inputSeparator, bool exact, bool unique) {
-  if (!std::all_of(pieces.begin(), pieces.end(), IsValidUtf8)) return std::nullopt;
+  if (!AllValidUtf8(pieces)) return std::nullopt;
   const auto any = [pieces](char c) {
     return std::any_of(pieces.begin(), pieces.end(), [c](std::string_view p) { return Contains(p, c); });
   };

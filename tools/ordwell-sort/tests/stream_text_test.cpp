@@ -100,6 +100,15 @@ TEST(OrdwellSortPlanByteSort, SortsFromBytesWhereverSplittingThemGivesTheDecoded
   // Invalid UTF-8 anywhere is reported by the decoding path.
   EXPECT_EQ(Plan({"ok", "0123456789abcdef0123456789abcde\x80"}, u"\r\n"), "decode");
   EXPECT_EQ(Plan({"\xED\xA0\x80"}, u", "), "decode");
+  // A large input is checked in two halves that meet between two characters.
+  std::string large;
+  while (large.size() < (std::size_t{5} << 20)) large += "\xC3\xA9\xE4\xB8\xAD\n";
+  EXPECT_EQ(Plan({large}, u"\r\n"), "\r\n|\r\n");
+  for (const std::size_t at : {large.size() / 2, large.size() - 2}) {
+    std::string broken = large;
+    broken[at] = '\xFF';
+    EXPECT_EQ(Plan({broken}, u"\r\n"), "decode") << at;
+  }
 }
 
 TEST(OrdwellSortByteWriter, WritesPiecesInOrderWhateverTheirSizeAgainstTheBuffer) {
