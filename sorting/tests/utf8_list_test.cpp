@@ -161,37 +161,6 @@ TEST(Utf8List, SortsRandomListsAsTheUtf16SortDoesWhateverTheWorkSplit) {
   }
 }
 
-TEST(Utf8List, SortsCaseVariantsOfEveryLengthOnHardOrdersAsTheUtf16SortDoes) {
-  // An organ pipe whose keys are spelled with letters that take one, two or three bytes in either
-  // case, so ranking and the quicksort over ranks meet items whose key is not aligned with their text.
-  std::mt19937 rng(17);
-  const std::u16string upper[] = {u"I", u"\u0130", u"K", u"\u212A", u"\u023A", u"\u03A9", u"\u2126"};
-  const std::u16string lower[] = {u"i", u"i", u"k", u"k", u"\u2C65", u"\u03C9", u"\u03C9"};
-  constexpr int kCount = 20000;
-  std::u16string list;
-  for (int i = 0; i < kCount; ++i) {
-    int value = i < kCount / 2 ? i : kCount - i;
-    std::u16string item;
-    for (int digit = 0; digit < 6; ++digit, value /= 7) {
-      const auto letter = static_cast<std::size_t>(value % 7);
-      item += rng() % 2 == 0 ? upper[letter] : lower[letter];
-    }
-    if (i != 0) list += u'\n';
-    list += item;
-  }
-  const auto expected = Items(SortWith(list, u"\n", {}));
-  const std::string bytes = ToUtf8(list);
-  for (const unsigned threads : {1u, 2u}) {
-    for (const std::int64_t scanBudget : {std::int64_t{-1}, std::int64_t{0}}) {
-      detail::SortOptions options;
-      options.threads = threads;
-      options.grain = 256;
-      options.scanBudget = scanBudget;
-      ASSERT_EQ(Items(SortWith(bytes, "\n", options)), expected) << threads << " threads";
-    }
-  }
-}
-
 // Returns `bytes` with each LF that does not follow a CR made a CR LF, as a stream's text reads.
 std::string LineFeedsAsCrLf(std::string_view bytes) {
   std::string text;
