@@ -12,8 +12,12 @@ void Complain(std::string_view message) {
 
 std::string DescribeFile(std::string_view name) {
   if (name == "-") return "standard input";
+  return QuoteText(name);
+}
+
+std::string QuoteText(std::string_view text) {
   std::string described = "'";
-  for (const char c : name) {
+  for (const char c : text) {
     const auto byte = static_cast<unsigned char>(c);
     if (c == '\n') {
       described += "\\n";

@@ -6,6 +6,9 @@
 #include <string_view>
 #include <vector>
 
+namespace ordwell {
+class Collator;
+}
 namespace ordwell::io {
 class OwnedBytes;
 }
@@ -16,15 +19,16 @@ namespace ordwell::cli {
 struct Options;
 
 // Sorts the list straight from the bytes of `pieces`, joined by `separator`, which
-// DirectSeparator found: the items are slices of the input, written as they are. Returns the
-// exit status.
+// DirectSeparator found: the items are slices of the input, written as they are. With --check,
+// only checks their order. Returns the exit status.
 int SortAndWriteBytes(std::span<const std::string_view> pieces, const std::string& separator,
                       const Options& options);
 
 // Decodes the list, sorts it and writes it; the path for any input, and for --exact. The inputs,
-// which `pieces` view (piece k from file pieceFile[k]), are released once decoded. Returns the
-// exit status.
+// which `pieces` view (piece k from file pieceFile[k]), are released once decoded. With a
+// `collator` the order is alphabetical by its rules. Returns the exit status.
 int DecodeSortAndWrite(std::span<const std::string_view> pieces, std::span<const std::size_t> pieceFile,
-                       std::vector<io::OwnedBytes> inputs, const Options& options);
+                       std::vector<io::OwnedBytes> inputs, const Options& options,
+                       const Collator* collator = nullptr);
 
 }  // namespace ordwell::cli

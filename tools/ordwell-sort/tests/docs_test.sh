@@ -11,12 +11,12 @@ fail() {
 }
 
 # The options of the help text's option list, one per line, sorted.
-help_options="$("$sorter" --help | grep -E '^  +-' | grep -oE -- '(^|[ ,])--?[a-z][a-z-]*' | tr -d ' ,' | sort -u)"
+help_options="$("$sorter" --help | grep -E '^  +-' | grep -oE -- '(^|[ ,])--?[a-zA-Z][a-z-]*' | tr -d ' ,' | sort -u)"
 [ -n "$help_options" ] || fail "no options found in --help"
 
 # In the man page every option is written with escaped hyphens (\-); the synopsis and the
 # description may not add or lose any.
-man_options="$(grep -oE -- '\\fB(\\-){1,2}[a-z]([a-z]|\\-[a-z])*' "$man_page" | sed 's/\\fB//; s/\\-/-/g' | sort -u)"
+man_options="$(grep -oE -- '\\fB(\\-){1,2}[a-zA-Z]([a-z]|\\-[a-z])*' "$man_page" | sed 's/\\fB//; s/\\-/-/g' | sort -u)"
 [ "$help_options" = "$man_options" ] ||
   fail "man page options differ from --help: $(diff <(echo "$help_options") <(echo "$man_options") | grep '^[<>]' | tr '\n' ' ')"
 "$sorter" --help | grep -q '^Exit status:' || fail "--help lacks the exit statuses"
@@ -39,7 +39,7 @@ completion_options="$(complete_words - | sed 's/=$//' | sort -u)"
 [ "$help_options" = "$completion_options" ] ||
   fail "completion options differ from --help: $(diff <(echo "$help_options") <(echo "$completion_options") | grep '^[<>]' | tr '\n' ' ')"
 [ "$(complete_words --rev)" = "--reverse" ] || fail "--rev does not complete to --reverse"
-[ -z "$(complete_words -i '')" ] || fail "a separator text is completed"
+[ -z "$(complete_words -t '')" ] || fail "a separator text is completed"
 [ -z "$(complete_words --output-separator=)" ] || fail "a separator text after = is completed"
 
 work="$(mktemp -d)"
@@ -47,6 +47,8 @@ trap 'rm -rf "$work"' EXIT
 touch "$work/list.txt" "$work/-dash.txt"
 cd "$work" || exit 1
 [ "$(complete_words -u li)" = "list.txt" ] || fail "a FILE name is not completed"
+[ "$(complete_words -o li)" = "list.txt" ] || fail "an output FILE name is not completed"
+[ "$(complete_words --output=li)" = "list.txt" ] || fail "an output FILE name after = is not completed"
 [ "$(complete_words -- -da)" = "-dash.txt" ] || fail "after --, a FILE name starting with - is not completed"
 
 if [ "$failures" -ne 0 ]; then
