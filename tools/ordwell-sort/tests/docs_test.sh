@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Checks that the man page and the bash completion offer exactly the options --help lists, and
-# that the completion completes them and leaves file names and separator texts alone.
-# Usage: docs_test.sh path/to/ordwell-sort path/to/ordwell-sort.1 path/to/completion.bash
+# Checks that the man page and the bash completion offer exactly the options --help lists, that
+# the README's examples use only those, and that the completion completes them and leaves file
+# names and separator texts alone.
+# Usage: docs_test.sh path/to/ordwell-sort path/to/ordwell-sort.1 path/to/completion.bash README.md
 set -uo pipefail
-sorter="$1" man_page="$2" completion="$3"
+sorter="$1" man_page="$2" completion="$3" readme="$4"
 failures=0
 fail() {
   echo "FAIL: $*"
@@ -23,6 +24,14 @@ man_options="$(grep -oE -- '\\fB(\\-){1,2}[a-zA-Z]([a-z]|\\-[a-z])*' "$man_page"
 grep -q 'Exit status' "$man_page" || fail "man page lacks the exit statuses"
 for status in 0 1 2 3; do
   grep -qE "^ $status  " <("$sorter" --help) || fail "--help does not explain exit status $status"
+done
+
+# The README's examples: the options on each ordwell-sort command line of its code blocks.
+readme_options="$(sed -n '/^```sh/,/^```/p' "$readme" | grep -o 'ordwell-sort[^#|<]*' |
+  grep -oE -- '(^| )--?[a-zA-Z][a-z-]*' | tr -d ' ' | sort -u)"
+[ -n "$readme_options" ] || fail "no ordwell-sort examples found in the README"
+for option in $readme_options; do
+  grep -qxF -- "$option" <<<"$help_options" || fail "the README uses $option, which --help does not list"
 done
 
 # complete_words WORD...: the completions bash offers for the last word of the command line.
