@@ -14,6 +14,7 @@
 #include <system_error>
 #include <thread>
 
+#include "sorting/detail/big_buffer.h"
 #include "sorting/detail/key_prefix.h"
 #include "sorting/detail/key_ranks.h"
 
@@ -41,10 +42,34 @@ std::string IcuName(std::string_view locale) {
   return name;
 }
 
-// Where a key lies in the key bytes. The ranking reads offset and length only.
-struct KeyRecord {
-  std::size_t offset;
-  std::size_t length;
+// Where a key lies in the key bytes; the ranking reads offset and length only. Compact records
+// serve while the key bytes stay under 4 GiB.
+struct CompactKey {
+  std::uint32_t offset;
+  std::uint32_t length;
+};
+
+struct WideKey {
+  std::uint64_t offset;
+  std::uint64_t length;
+};
+
+// Thrown when the key bytes outgrow compact records.
+struct KeysTooLarge {};
+
+// Keys in two buffers, one made by each thread: offsets from `firstSize` on lie in the second.
+struct TwoPartKeys {
+  using Unit = std::uint8_t;
+
+  // Returns KeyPrefix of the `length` key bytes at `offset`.
+  std::uint64_t Prefix(std::size_t offset, std::size_t length) const noexcept {
+    return offset < firstSize ? detail::KeyPrefix(first + offset, length)
+                              : detail::KeyPrefix(second + (offset - firstSize), length);
+  }
+
+  const std::uint8_t* first;
+  std::size_t firstSize;
+  const std::uint8_t* second;
 };
 
 // Items as UTF-16 for ICU: the items themselves, or UTF-8 items converted into a scratch buffer.
@@ -65,57 +90,76 @@ const UChar* Units(std::string_view item, std::vector<UChar>& scratch, int32_t& 
 // Appends the sort keys of items [from, to) to `bytes` (which starts empty) and fills their
 // records, offsets counted from the start of `bytes`. Each key loses ICU's closing zero byte,
 // which no key holds elsewhere, so keys still order byte by byte with a prefix first.
-template <class Item>
-void MakeKeys(const UCollator* collator, std::span<const Item> items, std::size_t from, std::size_t to,
-              std::vector<std::uint8_t>& bytes, KeyRecord* records) {
-  std::vector<UChar> scratch;
+// Key bytes, grown as keys are added; the room not yet written is never touched, so it costs no
+// memory.
+struct KeyBytes {
+  detail::BigBuffer<std::uint8_t> buffer;
   std::size_t used = 0;
+
+  // Makes room for `bytes` in all, keeping what was written.
+  void Reserve(std::size_t bytes) {
+    if (bytes <= buffer.size()) return;
+    detail::BigBuffer<std::uint8_t> larger(bytes);
+    if (used != 0) std::memcpy(larger.data(), buffer.data(), used);
+    buffer = std::move(larger);
+  }
+};
+
+// The keys' room at first: about what the keys of words take in most scripts, so that growing,
+// which copies, is rare.
+std::size_t FirstRoom(std::size_t units, std::size_t count) { return 2 * units + 8 * count + 64; }
+
+template <class Record, class Items>
+void MakeKeys(const UCollator* collator, const Items& items, std::size_t from, std::size_t to,
+              KeyBytes& bytes, Record* records) {
+  std::vector<UChar> scratch;
   std::size_t units = 0;
-  for (std::size_t i = from; i < to; ++i) units += items[i].size();
-  bytes.resize(std::max<std::size_t>(2 * units + 8 * (to - from), 64));
+  for (std::size_t i = from; i < to; ++i) {
+    const std::size_t size = items(i).size();
+    if (size > static_cast<std::size_t>(std::numeric_limits<int32_t>::max()) / 2)
+      throw std::length_error("an item too long to collate");
+    units += size;
+  }
+  bytes.Reserve(FirstRoom(units, to - from));
+  std::size_t& used = bytes.used;
   for (std::size_t i = from; i < to; ++i) {
     int32_t length = 0;
-    const UChar* const text = Units(items[i], scratch, length);
+    const UChar* const text = Units(items(i), scratch, length);
     for (;;) {
       const std::size_t room =
-          std::min<std::size_t>(bytes.size() - used, std::numeric_limits<int32_t>::max());
+          std::min<std::size_t>(bytes.buffer.size() - used, std::numeric_limits<int32_t>::max());
       const auto written = static_cast<std::size_t>(
-          ucol_getSortKey(collator, text, length, bytes.data() + used, static_cast<int32_t>(room)));
+          ucol_getSortKey(collator, text, length, bytes.buffer.data() + used, static_cast<int32_t>(room)));
       if (written <= room) {
-        records[i] = {used, written == 0 ? 0 : written - 1};
-        used += records[i].length;
+        const std::size_t keyLength = written == 0 ? 0 : written - 1;
+        if (used + keyLength > std::numeric_limits<decltype(Record::offset)>::max()) throw KeysTooLarge();
+        records[i] = {static_cast<decltype(Record::offset)>(used),
+                      static_cast<decltype(Record::length)>(keyLength)};
+        used += keyLength;
         break;
       }
-      bytes.resize(std::max(bytes.size() + bytes.size() / 2, used + written));
+      bytes.Reserve(std::max(bytes.buffer.size() + bytes.buffer.size() / 2, used + written));
     }
   }
-  bytes.resize(used);
 }
 
-template <class Item>
-CollatedOrder Collate(std::span<const Item> items, const UCollator* collator) {
-  const std::size_t count = items.size();
-  if (count >= std::numeric_limits<std::uint32_t>::max())
-    throw std::length_error("too many items to collate");
-  for (const Item& item : items) {
-    if (item.size() > static_cast<std::size_t>(std::numeric_limits<int32_t>::max()) / 2)
-      throw std::length_error("an item too long to collate");
-  }
+template <class Record, class Items>
+CollatedOrder Collate(std::size_t count, const Items& items, const UCollator* collator) {
   CollatedOrder result;
   if (count == 0) return result;
 
   // Making the keys is most of the work: a large list's second half gets its own collator and
-  // thread.
+  // thread, and its own key buffer.
   constexpr std::size_t kMinItemsToSplit = 20'000;
   const unsigned threads = count >= kMinItemsToSplit && std::thread::hardware_concurrency() > 1 ? 2 : 1;
-  std::vector<KeyRecord> records(count);
-  std::vector<std::uint8_t> bytes;
+  std::vector<Record> records(count);
+  KeyBytes bytes;
+  KeyBytes secondBytes;
   std::size_t half = count;
   if (threads > 1) {
     UErrorCode status = U_ZERO_ERROR;
     std::unique_ptr<UCollator, decltype(&ucol_close)> clone(ucol_clone(collator, &status), &ucol_close);
     if (U_SUCCESS(status) && clone != nullptr) {
-      std::vector<std::uint8_t> secondBytes;
       std::exception_ptr failure;
       try {
         half = count / 2;
@@ -131,22 +175,27 @@ CollatedOrder Collate(std::span<const Item> items, const UCollator* collator) {
         half = count;  // no thread to spare: the second half is done below
       }
       if (failure) std::rethrow_exception(failure);
-      if (half < count) {
-        const std::size_t shift = bytes.size();
-        bytes.insert(bytes.end(), secondBytes.begin(), secondBytes.end());
-        for (std::size_t i = half; i < count; ++i) records[i].offset += shift;
-      }
+      if (half < count &&
+          bytes.used + secondBytes.used > std::numeric_limits<decltype(Record::offset)>::max())
+        throw KeysTooLarge();
+      for (std::size_t i = half; i < count && half < count; ++i)
+        records[i].offset += static_cast<decltype(Record::offset)>(bytes.used);
     } else {
       half = count;
     }
   }
-  if (half == count) MakeKeys(collator, items, 0, count, bytes, records.data());
+  if (half == count) {
+    secondBytes = KeyBytes();
+    bytes.used = 0;
+    MakeKeys(collator, items, 0, count, bytes, records.data());
+  }
 
   detail::KeyOrder sorted = detail::SortKeys(
-      records.data(), count, detail::StoredKeys<std::uint8_t>{bytes.data()},
+      records.data(), count, TwoPartKeys{bytes.buffer.data(), bytes.used, secondBytes.buffer.data()},
       [](std::size_t, std::size_t) { return true; }, threads);
-  std::vector<KeyRecord>().swap(records);
-  std::vector<std::uint8_t>().swap(bytes);
+  std::vector<Record>().swap(records);
+  bytes = KeyBytes();
+  secondBytes = KeyBytes();
 
   // The ranking leaves equal keys in no particular order: each run of them goes back to input
   // order.
@@ -229,12 +278,34 @@ class CollatedOrderMaker {
   static const UCollator* Handle(const Collator& collator) noexcept { return collator.collator_.get(); }
 };
 
+namespace {
+
+template <class Items>
+CollatedOrder CollateAny(std::size_t count, const Items& items, const Collator& collator) {
+  if (count >= std::numeric_limits<std::uint32_t>::max())
+    throw std::length_error("too many items to collate");
+  try {
+    return Collate<CompactKey>(count, items, CollatedOrderMaker::Handle(collator));
+  } catch (const KeysTooLarge&) {
+    return Collate<WideKey>(count, items, CollatedOrderMaker::Handle(collator));
+  }
+}
+
+}  // namespace
+
+CollatedOrder CollateItems(std::size_t count, const std::function<std::u16string_view(std::size_t)>& item,
+                           const Collator& collator) {
+  return CollateAny(count, item, collator);
+}
+
 CollatedOrder CollateItems(std::span<const std::u16string_view> items, const Collator& collator) {
-  return Collate(items, CollatedOrderMaker::Handle(collator));
+  return CollateAny(
+      items.size(), [items](std::size_t i) { return items[i]; }, collator);
 }
 
 CollatedOrder CollateItems(std::span<const std::string_view> items, const Collator& collator) {
-  return Collate(items, CollatedOrderMaker::Handle(collator));
+  return CollateAny(
+      items.size(), [items](std::size_t i) { return items[i]; }, collator);
 }
 
 }  // namespace ordwell

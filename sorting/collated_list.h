@@ -5,6 +5,7 @@
 // compare base letters first, then accents, and stop there.
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -60,6 +61,11 @@ struct CollatedOrder {
   // sameAsPrevious[i]: whether item order[i] collates equal to item order[i - 1].
   std::vector<bool> sameAsPrevious;
 };
+
+// Returns the order of `count` items under `collator`; item(i) gives item i, from any thread, for
+// callers that keep their items more compactly than as views. Throws std::bad_alloc.
+CollatedOrder CollateItems(std::size_t count, const std::function<std::u16string_view(std::size_t)>& item,
+                           const Collator& collator);
 
 // Returns the order of `items` under `collator`. Throws std::bad_alloc.
 CollatedOrder CollateItems(std::span<const std::u16string_view> items, const Collator& collator);

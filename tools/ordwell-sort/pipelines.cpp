@@ -65,16 +65,24 @@ int CheckOrder(const Items& items, Compare&& compare, const Options& options) {
 // status.
 int CollateAndWrite(std::u16string_view text, const Collator& collator, const Options& options) {
   const std::u16string_view ending = EndingOf(options);
-  std::vector<std::u16string_view> items = SplitItems<char16_t>(text, options.inputSeparator);
-  if (items.size() == 1 && !options.inputSeparator.empty()) {
-    WarnOneItem(options);
-    return WriteStatus(WriteText(text, ending), options.output);
+  std::vector<std::u16string_view> sorted;
+  std::vector<bool> sameAsPrevious;
+  {
+    // The split list and the order go before the writing, which needs neither.
+    const SplitList<char16_t> items(text, options.inputSeparator);
+    if (items.size() == 1 && !options.inputSeparator.empty()) {
+      WarnOneItem(options);
+      return WriteStatus(WriteText(text, ending), options.output);
+    }
+    CollatedOrder collated = CollateItems(
+        items.size(), [&items](std::size_t i) { return items[i]; }, collator);
+    // The sorted views are gathered in one pass, whose independent reads overlap their cache
+    // misses, before the writing, which would wait on each in turn.
+    sorted.resize(items.size());
+    for (std::size_t i = 0; i < sorted.size(); ++i) sorted[i] = items[collated.order[i]];
+    sameAsPrevious = std::move(collated.sameAsPrevious);
   }
-  const CollatedOrder collated = CollateItems(items, collator);
-  std::vector<std::u16string_view> sorted(items.size());
-  for (std::size_t i = 0; i < items.size(); ++i) sorted[i] = items[collated.order[i]];
-  std::vector<std::u16string_view>().swap(items);
-  const auto sameKey = [&](std::size_t i) { return static_cast<bool>(collated.sameAsPrevious[i]); };
+  const auto sameKey = [&](std::size_t i) { return static_cast<bool>(sameAsPrevious[i]); };
   const auto arranged = Arrange(sorted, sameKey, ArrangementOf(options));
   const std::u16string_view separator = OutputSeparatorOf(options);
   return WriteStatus(
@@ -97,7 +105,7 @@ int SortAndWriteBytes(std::span<const std::string_view> pieces, const std::strin
   }
   if (options.check) {
     const auto compare = [](std::string_view a, std::string_view b) { return CompareKeys(a, b); };
-    return CheckOrder(SplitItems<char>(text, separator), compare, options);
+    return CheckOrder(SplitList<char>(text, separator), compare, options);
   }
   const std::optional<ordwell::SortedAsciiList> sorted = ordwell::SortedAsciiList::Sort(text, separator);
   const std::string outputSeparator = OutputBytes(OutputSeparatorOf(options));
@@ -142,7 +150,7 @@ int DecodeSortAndWrite(std::span<const std::string_view> pieces, std::span<const
   const std::u16string_view separator = OutputSeparatorOf(options);
 
   if (options.check) {
-    const auto items = SplitItems<char16_t>(list.Text(), options.inputSeparator);
+    const SplitList<char16_t> items(list.Text(), options.inputSeparator);
     if (collator != nullptr) {
       const auto compare = [collator](std::u16string_view a, std::u16string_view b) {
         return collator->Compare(a, b);
