@@ -2,9 +2,10 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string_view>
-#include <type_traits>
+#include <utility>
 #include <vector>
 
 // Arranging sorted items for output (ties, --unique, --reverse) and checking an input's order.
@@ -20,52 +21,74 @@ struct Arrangement {
   bool reverse = false;
 };
 
+// Sorted items in an arranged order: position i holds item order[i] of the sorted list. An index
+// takes a quarter of the memory of a view.
+template <typename List>
+struct ArrangedItems {
+  const List& items;
+  std::vector<std::uint32_t> order;
+
+  std::size_t size() const noexcept { return order.size(); }
+  auto operator[](std::size_t i) const noexcept { return items[order[i]]; }
+};
+
 // Returns `items`, sorted, arranged as `how` says; nullopt when they are arranged so already.
 // sameKey(i) tells whether item i has the key of item i - 1. The items are views into one list
-// text, so where they start there tells their input order.
+// text, so where they start there tells their input order. Lists hold fewer than 2^32 items.
 template <typename List, typename SameKey>
-auto Arrange(const List& items, SameKey&& sameKey, const Arrangement& how)
-    -> std::optional<std::vector<std::remove_cvref_t<decltype(items[0])>>> {
-  using View = std::remove_cvref_t<decltype(items[0])>;
+std::optional<ArrangedItems<List>> Arrange(const List& items, SameKey&& sameKey, const Arrangement& how) {
   const std::size_t count = items.size();
-  const auto inputLess = [](const View& a, const View& b) { return a.data() < b.data(); };
+  const auto inputLess = [&items](std::uint32_t a, std::uint32_t b) {
+    return items[a].data() < items[b].data();
+  };
   if (!how.unique && !how.reverse) {
     if (!how.inputOrderTies) return std::nullopt;
     bool inOrder = true;
     for (std::size_t i = 1; i < count && inOrder; ++i) {
-      inOrder = !(sameKey(i) && inputLess(items[i], items[i - 1]));
+      inOrder = !(sameKey(i) && items[i].data() < items[i - 1].data());
     }
     if (inOrder) return std::nullopt;
   }
-  std::vector<std::size_t> runStarts;
-  for (std::size_t i = 0; i < count; ++i) {
-    if (i == 0 || !sameKey(i)) runStarts.push_back(i);
-  }
-  runStarts.push_back(count);
-  std::vector<View> order;
-  order.reserve(how.unique ? runStarts.size() - 1 : count);
-  const auto addRun = [&](std::size_t run) {
-    const std::size_t from = runStarts[run];
-    const std::size_t to = runStarts[run + 1];
+  ArrangedItems<List> arranged{items, {}};
+  std::vector<std::uint32_t>& order = arranged.order;
+  if (!how.unique) order.reserve(count);
+  std::vector<std::pair<const void*, std::uint32_t>> run;
+  // Adds the run of equal keys [from, to).
+  const auto addRun = [&](std::size_t from, std::size_t to) {
     if (how.unique) {
-      View first = items[from];
-      for (std::size_t i = from + 1; i < to; ++i) first = std::min(first, items[i], inputLess);
+      auto first = static_cast<std::uint32_t>(from);
+      for (std::size_t i = from + 1; i < to; ++i)
+        first = std::min(first, static_cast<std::uint32_t>(i), inputLess);
       order.push_back(first);
       return;
     }
-    const std::size_t start = order.size();
-    for (std::size_t i = from; i < to; ++i) order.push_back(items[i]);
-    if (how.inputOrderTies)
-      std::sort(order.begin() + static_cast<std::ptrdiff_t>(start), order.end(), inputLess);
+    if (!how.inputOrderTies || to - from == 1) {
+      for (std::size_t i = from; i < to; ++i) order.push_back(static_cast<std::uint32_t>(i));
+      return;
+    }
+    // Each item is asked for where it starts once, not at every comparison.
+    run.clear();
+    for (std::size_t i = from; i < to; ++i) run.emplace_back(items[i].data(), static_cast<std::uint32_t>(i));
+    std::sort(run.begin(), run.end());
+    for (const auto& [start, index] : run) order.push_back(index);
   };
-  const std::size_t runs = runStarts.size() - 1;
   if (how.reverse && how.inputOrderTies) {
-    for (std::size_t run = runs; run-- > 0;) addRun(run);
+    for (std::size_t to = count; to > 0;) {
+      std::size_t from = to - 1;
+      while (from > 0 && sameKey(from)) --from;
+      addRun(from, to);
+      to = from;
+    }
   } else {
-    for (std::size_t run = 0; run < runs; ++run) addRun(run);
+    for (std::size_t from = 0; from < count;) {
+      std::size_t to = from + 1;
+      while (to < count && sameKey(to)) ++to;
+      addRun(from, to);
+      from = to;
+    }
     if (how.reverse) std::reverse(order.begin(), order.end());
   }
-  return order;
+  return arranged;
 }
 
 // The items of a list text split on a separator (non-overlapping occurrences from the left; an

@@ -1,7 +1,9 @@
 #include "tools/ordwell-sort/pipelines.h"
 
+#include <cstddef>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
