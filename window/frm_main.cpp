@@ -296,7 +296,10 @@ void FrmMain::AddSortShortcuts() {
 
 FrmMain::~FrmMain() = default;
 
-std::filesystem::path FrmMain::PrefsPath() const { return app_.Path / services::kSettingsFileName; }
+std::filesystem::path FrmMain::PrefsPath() const {
+  // No folder means no home folder to keep the settings in: nothing is read, and the save says so.
+  return app_.Path.empty() ? std::filesystem::path() : app_.Path / services::kSettingsFileName;
+}
 
 void FrmMain::Form_Initialize() { services::InitCommonControls(); }
 
@@ -368,19 +371,16 @@ void FrmMain::txtListOut_KeyDown(std::int16_t KeyCode, std::int16_t Shift) {
 }
 
 void FrmMain::Form_Unload(std::int16_t& /*Cancel*/) {
-  // The user's configuration folder may not exist yet; a save that fails anyway is reported once.
-  services::MakeSettingsFolder(PrefsPath());
-  std::string whyNot;
-  bool saved =
-      modStandard::WriteIniValue(u"Prefs", u"DelimiterIn", c_->txtDelimiterIn.Text(), PrefsPath(), whyNot);
-  saved = modStandard::WriteIniValue(u"Prefs", u"DelimiterOut", c_->txtDelimiterOut.Text(), PrefsPath(),
-                                     whyNot) &&
-          saved;
+  // The three settings go in one write, so that another instance closing at the same moment
+  // cannot mix its settings with these; failures are reported on standard error.
+  const std::u16string delimiterIn = c_->txtDelimiterIn.Text();
+  const std::u16string delimiterOut = c_->txtDelimiterOut.Text();
   const bool closed = c_->cmdOptions.Caption() == kOptionsClosed;
-  saved = modStandard::WriteIniValue(u"Prefs", u"OptionsOpen", closed ? u"False" : u"True", PrefsPath(),
-                                     whyNot) &&
-          saved;
-  if (!saved) services::ReportSaveFailure(PrefsPath(), whyNot);
+  const std::array<modStandard::IniValue, 3> values = {
+      modStandard::IniValue{u"DelimiterIn", delimiterIn},
+      modStandard::IniValue{u"DelimiterOut", delimiterOut},
+      modStandard::IniValue{u"OptionsOpen", closed ? u"False" : u"True"}};
+  services::SaveSettings(u"Prefs", values, PrefsPath());
 }
 
 void FrmMain::UnloadOnce() {

@@ -89,7 +89,9 @@ std::u16string ExpectedRead(std::string_view bytes, std::u16string_view section,
   const std::string k = prefs::ToUtf8(key);
   if (prefs::TrimBlanks(s).empty() || prefs::TrimBlanks(k).empty()) return std::u16string(fallback);
   const auto stored = prefs::FindValue(bytes, prefs::TrimBlanks(s), prefs::TrimBlanks(k));
-  if (!stored || stored->empty()) return std::u16string(fallback);
+  if (!stored || stored->empty() || stored->find('\0') != std::string_view::npos) {
+    return std::u16string(fallback);
+  }
   return prefs::UnescapeValue(prefs::FromUtf8(*stored));
 }
 

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include "prefs/settings_error.h"
 #include "prefs/tests/temp_dir.h"
 
 namespace ordwell::modStandard {
@@ -262,24 +263,45 @@ TEST(ModStandard, RefusesFilesTheCallerMayNotWrite) {
   EXPECT_EQ(ReadBytes(file), bytes);
 }
 
-TEST(ModStandard, WriteSweepsTemporariesOfWritersThatAreGone) {
+// The tag a writer puts into its temporaries' names: this boot's id and this PID namespace.
+std::string WriterTag() {
+  std::string boot;
+  for (const char c : ReadBytes("/proc/sys/kernel/random/boot_id")) {
+    if (c != '-' && c != '\n') boot.push_back(c);
+  }
+  struct stat ns {};
+  EXPECT_EQ(::stat("/proc/self/ns/pid", &ns), 0);
+  return boot + "-" + std::to_string(ns.st_ino);
+}
+
+TEST(ModStandard, WriteSweepsOnlyTemporariesOfWritersProvablyGone) {
   const TempDir dir;
   const fs::path file = dir / "Prefs.ini";
   const pid_t gone = ::fork();
   ASSERT_GE(gone, 0);
   if (gone == 0) ::_exit(0);
   ASSERT_EQ(::waitpid(gone, nullptr, 0), gone);
+  const std::string tag = WriterTag();
+  ASSERT_EQ(tag.find('-'), 32u) << tag;
+  std::string otherBoot = tag;
+  otherBoot[0] = otherBoot[0] == '0' ? '1' : '0';
+  const std::string otherNamespace = tag + "7";
   const std::string dead = std::to_string(gone);
   const std::string live = std::to_string(::getppid());
-  const std::vector<std::string> stale = {".Prefs.ini." + dead + "-0.tmp", ".Prefs.ini." + dead + "-17.tmp"};
-  const std::vector<std::string> kept = {".Prefs.ini." + live + "-0.tmp",  // its writer may be at work
-                                         ".Prefs.ini." + std::to_string(::getpid()) + "-99.tmp",
-                                         ".Other.ini." + dead + "-0.tmp",      // another file's
-                                         ".Prefs.ini." + dead + "-0.tmp.bak",  // not this writer's pattern
-                                         ".Prefs.ini." + dead + "-.tmp",
-                                         ".Prefs.ini.-" + dead + "-0.tmp",
-                                         ".Prefs.ini.0-0.tmp",
-                                         "Prefs.ini." + dead + "-0.tmp"};
+  const std::vector<std::string> stale = {".Prefs.ini." + tag + "-" + dead + "-0.tmp",
+                                          ".Prefs.ini." + tag + "-" + dead + "-17.tmp"};
+  const std::vector<std::string> kept = {
+      ".Prefs.ini." + tag + "-" + live + "-0.tmp",  // its writer may be at work
+      ".Prefs.ini." + tag + "-" + std::to_string(::getpid()) + "-99.tmp",
+      ".Prefs.ini." + otherBoot + "-" + dead + "-0.tmp",       // that id may be running after a reboot
+      ".Prefs.ini." + otherNamespace + "-" + dead + "-0.tmp",  // or in another PID namespace
+      ".Prefs.ini." + dead + "-0.tmp",                         // nothing says where it ran
+      ".Prefs.ini.x-x-" + dead + "-0.tmp",
+      ".Other.ini." + tag + "-" + dead + "-0.tmp",      // another file's
+      ".Prefs.ini." + tag + "-" + dead + "-0.tmp.bak",  // not this writer's pattern
+      ".Prefs.ini." + tag + "-" + dead + "-.tmp",
+      ".Prefs.ini." + tag + "-0-0.tmp",
+      "Prefs.ini." + tag + "-" + dead + "-0.tmp"};
   for (const std::string& name : stale) WriteBytes(dir / name, "[Prefs]\n");
   for (const std::string& name : kept) WriteBytes(dir / name, "[Prefs]\n");
   ASSERT_TRUE(WriteIniValue(u"Prefs", u"DelimiterIn", u"x", file));
@@ -316,7 +338,7 @@ TEST(ModStandard, FailedWriteSaysWhyAndSuccessLeavesTheReasonAlone) {
   errno = EACCES;
   WriteBytes(dir / "utf16.ini", std::string("\xFF\xFE[\0P\0]\0", 8));
   EXPECT_FALSE(WriteIniValue(u"Prefs", u"DelimiterIn", u"x", dir / "utf16.ini", whyNot));
-  EXPECT_EQ(whyNot, "not a settings file this program can change safely");
+  EXPECT_EQ(whyNot, make_error_code(prefs::SettingsErrc::NotText).message());
 }
 
 }  // namespace

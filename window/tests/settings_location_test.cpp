@@ -14,10 +14,12 @@
 #include <system_error>
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "prefs/mod_standard.h"
 #include "window/frm_main.h"
 #include "window/settings_location.h"
 #include "window/tests/window_test_support.h"
@@ -99,10 +101,26 @@ class SettingsLocationTest : public QObject {
   void installedCopyCreatesTheConfigFolderOnSave();
   void settingsRoundTripInAFolderNamedWithALatin1Byte();
   void failedSavePrintsOneLineNamingTheFileAndTheReason();
+  void homeIsUsedOnlyWhenAbsolute_data();
+  void homeIsUsedOnlyWhenAbsolute();
+  void folderThatCannotBeMadeReportsWhy();
+  void separatorWithANulKeepsItsStoredValueAndSaysSo();
+  void noHomeFolderSavesNothingAndSaysSo();
+  void cleanup();
 
  private:
   std::unique_ptr<ScratchDir> root_;
+  QByteArray home_ = qgetenv("HOME");
+  bool hadHome_ = qEnvironmentVariableIsSet("HOME");
 };
+
+void SettingsLocationTest::cleanup() {
+  if (hadHome_) {
+    qputenv("HOME", home_);
+  } else {
+    qunsetenv("HOME");
+  }
+}
 
 void SettingsLocationTest::init() {
   root_ = std::make_unique<ScratchDir>();
@@ -207,6 +225,94 @@ void SettingsLocationTest::failedSavePrintsOneLineNamingTheFileAndTheReason() {
   QCOMPARE(printed, "ordwell: could not save the settings to " + (notAFolder / "Prefs.ini").native() + ": " +
                         std::generic_category().message(ENOTDIR) + "\n");
   QCOMPARE(ReadFile(notAFolder), std::string("x"));
+}
+
+void SettingsLocationTest::homeIsUsedOnlyWhenAbsolute_data() {
+  QTest::addColumn<bool>("set");
+  QTest::addColumn<QByteArray>("home");
+  QTest::addColumn<bool>("fromEnvironment");
+  QTest::newRow("absolute") << true << QByteArray("/srv/caf\xE9") << true;
+  QTest::newRow("relative") << true << QByteArray("rel/home") << false;
+  QTest::newRow("dot") << true << QByteArray(".") << false;
+  QTest::newRow("empty") << true << QByteArray() << false;
+  QTest::newRow("unset") << false << QByteArray() << false;
+}
+
+void SettingsLocationTest::homeIsUsedOnlyWhenAbsolute() {
+  QFETCH(bool, set);
+  QFETCH(QByteArray, home);
+  QFETCH(bool, fromEnvironment);
+  qunsetenv("XDG_CONFIG_HOME");
+  if (set) {
+    qputenv("HOME", home);
+  } else {
+    qunsetenv("HOME");
+  }
+  const struct passwd* const entry = ::getpwuid(::getuid());
+  QVERIFY(entry != nullptr);
+  const fs::path expected = fromEnvironment ? fs::path(home.toStdString()) : fs::path(entry->pw_dir);
+  QCOMPARE(ordwell::services::HomeFolder(), expected);
+  QCOMPARE(ordwell::services::UserConfigFolder(), expected / ".config" / "Ordwell");
+}
+
+void SettingsLocationTest::folderThatCannotBeMadeReportsWhy() {
+  // A folder inside a read-only one; root may write anywhere, so the save runs in a child that
+  // has given up root when the test runs as root.
+  const fs::path readOnly = PathOf(*root_) / "ro";
+  fs::create_directories(readOnly);
+  fs::permissions(readOnly, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+  fs::permissions(PathOf(*root_), fs::perms::others_exec, fs::perm_options::add);
+  const fs::path file = readOnly / "Ordwell" / "Prefs.ini";
+  const fs::path printedTo = PathOf(*root_) / "stderr.txt";
+  const pid_t child = ::fork();
+  if (child == 0) {
+    bool dropped = false;
+    const ordwell::modStandard::IniValue value{u"OptionsOpen", u"True"};
+    CaptureStderr(printedTo, [&] {
+      dropped = ::geteuid() != 0 || (::setgid(65534) == 0 && ::setuid(65534) == 0);
+      ordwell::services::SaveSettings(u"Prefs", {&value, 1}, file);
+    });
+    ::_exit(dropped ? 0 : 2);
+  }
+  int status = 0;
+  QCOMPARE(::waitpid(child, &status, 0), child);
+  QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  QCOMPARE(ReadFile(printedTo), "ordwell: could not save the settings to " + file.native() + ": " +
+                                    std::generic_category().message(EACCES) + "\n");
+  fs::permissions(readOnly, fs::perms::owner_write, fs::perm_options::add);  // so it can be removed
+}
+
+void SettingsLocationTest::separatorWithANulKeepsItsStoredValueAndSaysSo() {
+  const fs::path app = PathOf(*root_) / "app";
+  fs::create_directories(app);
+  WriteFile(app / "Prefs.ini", "[Prefs]\nDelimiterIn=;\n");
+  std::string printed;
+  {
+    FrmMain form(AppFacts::WithPath(app));
+    ordwell::testing::SetTextOf(ordwell::testing::Control(form, "txtDelimiterIn"),
+                                QString::fromUtf16(u"a\0b", 3));
+    ordwell::testing::SetTextOf(ordwell::testing::Control(form, "txtDelimiterOut"), " - ");
+    printed = CaptureStderr(PathOf(*root_) / "stderr.txt", [&] { form.close(); });
+  }
+  QCOMPARE(printed, "ordwell: could not save the settings to " + (app / "Prefs.ini").native() +
+                        ": DelimiterIn: the value holds a NUL character; its stored value is kept\n");
+  QCOMPARE(ReadFile(app / "Prefs.ini"),
+           std::string("[Prefs]\nDelimiterIn=;\nDelimiterOut=lsSpc-lsSpc\nOptionsOpen=False\n"));
+}
+
+void SettingsLocationTest::noHomeFolderSavesNothingAndSaysSo() {
+  const fs::path cwd = fs::current_path();
+  fs::current_path(PathOf(*root_));
+  std::string printed;
+  {
+    FrmMain form(AppFacts::WithPath({}));
+    printed = CaptureStderr(PathOf(*root_) / "stderr.txt", [&] { form.close(); });
+  }
+  fs::current_path(cwd);
+  QCOMPARE(printed,
+           std::string("ordwell: could not save the settings: no home folder is known for this user\n"));
+  QVERIFY(!fs::exists(PathOf(*root_) / "Prefs.ini"));
 }
 
 int main(int argc, char** argv) {
