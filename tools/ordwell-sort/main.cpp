@@ -57,6 +57,13 @@ int Run(int argc, char** argv) {
     const std::string_view bytes = inputs.back().view();
     if (options.zeroTerminated) {
       if (bytes.empty()) continue;
+      // The list text holds every line break as CR LF and gives LF back, so a CR LF inside an
+      // item would come out as LF: refused rather than changed.
+      if (bytes.find("\r\n") != std::string_view::npos) {
+        Complain(DescribeFile(options.files[k]) + " has an item with CR LF in it, which -z cannot keep; " +
+                 "nothing was sorted");
+        return kExitBadInput;
+      }
       pieces.push_back(ZeroTerminatedBody(bytes));
     } else {
       if (!options.exact && !StreamHasItems(bytes)) continue;

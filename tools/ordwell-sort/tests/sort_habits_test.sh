@@ -100,6 +100,8 @@ PY
 "$sorter" --zero-terminated <ascii.z >out && cmp -s out ascii.want || fail "-z ASCII round trip: $(od -c out | head -3)"
 "$sorter" -z -c names.want || fail "-z -c on a sorted list"
 [ "$(printf 'b,a' | "$sorter" -t , -j '\0' | od -An -c | tr -s ' ')" = " a \0 b \n" ] || fail "\\0 escape in -j"
+printf 'b\r\nx\0a\0' | "$sorter" -z >out 2>err
+[ $? -eq 2 ] && [ ! -s out ] && grep -qF 'CR LF' err || fail "-z with CR LF in an item is not refused: $(od -c out)"
 
 # --- -c and -C: STATUS ARGS INPUT [MESSAGE].
 while IFS='|' read -r want args input message; do
