@@ -82,6 +82,10 @@ done
 # With --exact the window's order stays; -s puts ties in input order there too.
 [ "$(printf 'b, B, a' | "$sorter" --exact -t ', ' -j ' ')" = "a B b" ] || fail "--exact order changed"
 [ "$(printf 'b, B, a' | "$sorter" --exact -s -t ', ' -j ' ')" = "a b B" ] || fail "--exact -s is not stable"
+# -u keeps the first spelling in the input in every order.
+[ "$(printf 'Ab, ab, aB, AB' | "$sorter" --exact -u -t ', ' -j ' ')" = "Ab" ] || fail "--exact -u"
+[ "$(printf 'Éa\néa\nea\nEA\n' | "$sorter" --locale=fr -u | tr '\n' ' ')" = "ea Éa " ] || fail "--locale -u"
+[ "$(printf 'éa\nÉa\nb\n' | "$sorter" --locale=fr -r | tr '\n' ' ')" = "éa Éa b " ] || fail "--locale -r"
 
 # --- -z: names with newlines, spaces and non-ASCII letters come back whole.
 python3 - <<'PY'
