@@ -12,7 +12,9 @@
 #include <string_view>
 #include <vector>
 
-#include "tools/ordwell-sort/stream_text.h"
+#include "tools/ordwell-sort/byte_path.h"
+#include "tools/ordwell-sort/stream_decode.h"
+#include "tools/ordwell-sort/stream_writers.h"
 
 namespace {
 

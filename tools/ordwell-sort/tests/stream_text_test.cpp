@@ -1,4 +1,6 @@
-#include "tools/ordwell-sort/stream_text.h"
+#include "tools/ordwell-sort/byte_path.h"
+#include "tools/ordwell-sort/stream_decode.h"
+#include "tools/ordwell-sort/stream_writers.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,94 @@
+#include "io/posix_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace ordwell::io {
+
+UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = std::exchange(other.fd_, -1);
+  }
+  return *this;
+}
+
+UniqueFd::~UniqueFd() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+bool UniqueFd::Close() noexcept {
+  const int fd = std::exchange(fd_, -1);
+  return fd < 0 || ::close(fd) == 0;
+}
+
+UniqueFd Open(const char* path, int flags, mode_t mode) noexcept {
+  for (;;) {
+    const int fd = ::open(path, flags | O_CLOEXEC, mode);
+    if (fd >= 0 || errno != EINTR) return UniqueFd(fd);
+  }
+}
+
+ssize_t ReadSome(int fd, void* data, std::size_t size) noexcept {
+  for (;;) {
+    const ssize_t n = ::read(fd, data, size);
+    if (n >= 0 || errno != EINTR) return n;
+  }
+}
+
+bool WriteAll(int fd, std::string_view data) noexcept {
+  while (!data.empty()) {
+    const ssize_t n = ::write(fd, data.data(), data.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+void OwnedBytes::clear() noexcept {
+  data_.reset();
+  size_ = 0;
+  capacity_ = 0;
+}
+
+int ReadAll(int fd, std::size_t limit, OwnedBytes& out) {
+  out.clear();
+  // A regular file's size is only a first guess: another process may grow or shrink it while it
+  // is read, so the read loop below trusts nothing but what read() returns.
+  std::size_t capacity = std::size_t{1} << 16;
+  struct stat info {};
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+    const off_t offset = ::lseek(fd, 0, SEEK_CUR);
+    const auto rest = static_cast<std::size_t>(info.st_size - std::max<off_t>(offset, 0));
+    capacity = std::max<std::size_t>(rest + 1, 1);  // +1 so the end is seen without growing
+  }
+  capacity = std::min(capacity, limit + 1);
+  out.data_ = std::make_unique_for_overwrite<char[]>(capacity);
+  out.capacity_ = capacity;
+  for (;;) {
+    if (out.size_ == out.capacity_) {
+      if (out.size_ > limit) break;
+      const std::size_t grown = std::min(out.capacity_ + out.capacity_ / 2 + 1, limit + 1);
+      auto larger = std::make_unique_for_overwrite<char[]>(grown);
+      std::memcpy(larger.get(), out.data_.get(), out.size_);
+      out.data_ = std::move(larger);
+      out.capacity_ = grown;
+    }
+    const ssize_t got = ReadSome(fd, out.data_.get() + out.size_, out.capacity_ - out.size_);
+    if (got < 0) return errno;
+    if (got == 0) return 0;
+    out.size_ += static_cast<std::size_t>(got);
+  }
+  out.size_ = limit;
+  return EFBIG;
+}
+
+}  // namespace ordwell::io

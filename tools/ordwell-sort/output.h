@@ -1,0 +1,114 @@
+#pragma once
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <new>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <thread>
+#include <type_traits>
+#include <vector>
+
+#include "io/posix_file.h"
+#include "sorting/sorted_list.h"
+#include "tools/ordwell-sort/stream_writers.h"
+
+// Arranging the sorted items and writing them on standard output.
+namespace ordwell::cli {
+
+// Returns the sorted items to write with --unique (the first of each run of equal keys) and
+// --reverse applied.
+template <typename List>
+auto Arrange(const List& items, bool unique, bool reverse) {
+  std::vector<std::remove_cvref_t<decltype(items[0])>> order;
+  order.reserve(items.size());
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (!unique || order.empty() || !ordwell::EqualSortKeys(order.back(), items[i]))
+      order.push_back(items[i]);
+  }
+  if (reverse) std::reverse(order.begin(), order.end());
+  return order;
+}
+
+// Encodes items [from, to) with separators before all but item 0 into `out`, and `ending` after
+// the last item of the list.
+template <typename Items, typename Text, typename Writer>
+void EncodeItems(const Items& items, Text separator, Text ending, std::size_t from, std::size_t to,
+                 Writer& out) {
+  // The items lie scattered over the list text; ask for each one a little ahead of its turn.
+  constexpr std::size_t kAhead = 16;
+  for (std::size_t i = from; i < to; ++i) {
+    if (i + kAhead < to) __builtin_prefetch(items[i + kAhead].data());
+    if (i != 0) out.Write(separator);
+    out.Write(items[i]);
+  }
+  if (to == items.size()) out.Write(ending);
+}
+
+// Returns the first unit written from item `from` on (its separator first), or 0 when none is.
+template <typename Items>
+char16_t FirstUnitFrom(const Items& items, std::u16string_view separator, std::u16string_view ending,
+                       std::size_t from) {
+  if (from != 0 && !separator.empty()) return separator.front();
+  for (std::size_t i = from; i < items.size(); ++i) {
+    if (!items[i].empty()) return items[i].front();
+    if (!separator.empty()) return separator.front();
+  }
+  return ending.empty() ? 0 : ending.front();
+}
+
+// Writes the items joined by `separator` (what SortListText gives), then `ending`, straight from
+// the list text, so the joined text never exists as a whole. A large list's second half is
+// encoded into memory on another core meanwhile.
+template <typename Items>
+bool WriteSorted(const Items& items, std::u16string_view separator, std::u16string_view ending) {
+  constexpr std::size_t kMinItemsToSplit = 100'000;
+  const std::size_t count = items.size();
+  std::size_t half = count;
+  std::string secondHalf;
+  bool secondHalfDone = false;
+  std::jthread helper;
+  if (count >= kMinItemsToSplit && std::thread::hardware_concurrency() > 1) {
+    try {
+      helper = std::jthread([&] {
+        try {
+          StreamWriter memory(&secondHalf);
+          EncodeItems(items, separator, ending, count / 2, count, memory);
+          secondHalfDone = memory.Finish();
+        } catch (const std::bad_alloc&) {
+          secondHalf.clear();  // this thread's work is redone below
+        }
+      });
+      half = count / 2;
+    } catch (const std::system_error&) {
+      // No thread to spare: everything is written from here.
+    }
+  }
+  StreamWriter out(STDOUT_FILENO);
+  EncodeItems(items, separator, ending, 0, half, out);
+  if (!out.Finish(half < count ? FirstUnitFrom(items, separator, ending, half) : 0)) return false;
+  if (half == count) return true;
+  helper.join();
+  if (secondHalfDone) return io::WriteAll(STDOUT_FILENO, secondHalf);
+  StreamWriter rest(STDOUT_FILENO);
+  EncodeItems(items, separator, ending, half, count, rest);
+  return rest.Finish();
+}
+
+// Writes `text` and then `ending` on standard output.
+bool WriteText(std::u16string_view text, std::u16string_view ending);
+
+// Returns `text` as it is written on standard output: UTF-8, each CR LF as LF.
+std::string OutputBytes(std::u16string_view text);
+
+// Returns a separator as the user would write it on the command line.
+std::string DescribeSeparator(std::u16string_view separator);
+
+// Returns the exit status after writing standard output; says why when `written` is false,
+// before anything else can change errno.
+int WriteStatus(bool written);
+
+}  // namespace ordwell::cli

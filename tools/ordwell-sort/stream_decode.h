@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <span>
+#include <string_view>
+
+// Decoding the command's UTF-8 input streams into the UTF-16 list text the window sorts.
+namespace ordwell::cli {
+
+// Frees memory from std::aligned_alloc.
+struct FreeUnits {
+  void operator()(char16_t* units) const noexcept;
+};
+
+// The outcome of decoding: the text, or the piece and the byte offset in it where the UTF-8 stops
+// being valid.
+struct DecodedText {
+  std::unique_ptr<char16_t[], FreeUnits> units;
+  std::size_t length = 0;
+  bool valid = true;
+  std::size_t errorPiece = 0;
+  std::size_t errorOffset = 0;
+
+  std::u16string_view Text() const noexcept { return {units.get(), length}; }
+};
+
+// Decodes UTF-8 into UTF-16, turning each LF that is not already preceded by CR into CR LF.
+// Throws std::bad_alloc.
+DecodedText DecodeStreamText(std::string_view bytes);
+
+// Decodes the UTF-8 `pieces` as DecodeStreamText does into one text, with `joint` between each two
+// of them; an LF that follows a CR across a piece's start stays one LF, as in the pieces' bytes one
+// after the other. Throws std::bad_alloc.
+DecodedText DecodeStreamTexts(std::span<const std::string_view> pieces, std::u16string_view joint);
+
+// Returns the items' text of a text stream: `bytes` without a leading UTF-8 byte-order mark and
+// without one final line break (LF or CR LF), which ends the last item rather than starting one.
+std::string_view StreamBody(std::string_view bytes) noexcept;
+
+// Returns whether a stream holds any item at all: anything besides a byte-order mark.
+bool StreamHasItems(std::string_view bytes) noexcept;
+
+}  // namespace ordwell::cli

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+// Buffered writers for the command's output: bytes as they are, and UTF-16 text as UTF-8.
+namespace ordwell::cli {
+
+// Writes bytes onto a file descriptor through a buffer.
+class ByteWriter {
+ public:
+  // Writes to the file descriptor `fd`.
+  explicit ByteWriter(int fd, std::size_t bufferBytes = std::size_t{1} << 20);
+  ByteWriter(const ByteWriter&) = delete;
+  ByteWriter& operator=(const ByteWriter&) = delete;
+
+  // Appends `bytes`; after a failed write it does nothing.
+  void Write(std::string_view bytes);
+
+  // Writes out everything still buffered; returns false when any write failed (errno tells why).
+  bool Finish();
+
+ private:
+  void Flush();
+  void WriteOut(std::string_view data);
+
+  int fd_;
+  std::string buffer_;
+  std::size_t used_ = 0;
+  bool failed_ = false;
+};
+
+// Encodes UTF-16 text as UTF-8 onto a file descriptor through a buffer, turning each CR LF pair
+// back into LF (also when the pair is split between two writes); a lone surrogate half becomes
+// U+FFFD.
+class StreamWriter {
+ public:
+  // Writes to the file descriptor `fd`.
+  explicit StreamWriter(int fd, std::size_t bufferBytes = std::size_t{1} << 20);
+  // Appends to `memory` instead.
+  explicit StreamWriter(std::string* memory, std::size_t bufferBytes = std::size_t{1} << 20);
+  StreamWriter(const StreamWriter&) = delete;
+  StreamWriter& operator=(const StreamWriter&) = delete;
+
+  // Encodes `text` after what was written before; after a failed write it does nothing.
+  void Write(std::u16string_view text);
+
+  // Writes out everything still buffered; `next` is the unit that will follow in the stream, if
+  // any (a CR at the end is dropped when an LF follows). Returns false when any write failed
+  // (errno tells why).
+  bool Finish(char16_t next = 0);
+
+ private:
+  void Flush();
+
+  int fd_ = -1;
+  std::string* memory_ = nullptr;
+  std::string buffer_;
+  std::size_t used_ = 0;
+  bool pendingCr_ = false;
+  bool failed_ = false;
+};
+
+}  // namespace ordwell::cli
