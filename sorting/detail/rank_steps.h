@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -31,6 +32,8 @@ struct ParallelPlan {
   std::int64_t scanBudget = -1;
   // When set, receives the work done (see SortOptions::workCount).
   std::atomic<std::uint64_t>* workCount = nullptr;
+  // The threads to run on; without one, a parallel sort starts a pool of its own.
+  WorkerPool* pool = nullptr;
 };
 
 // Adds a worker's tally to `workCount`, if any.
@@ -52,8 +55,9 @@ class RankSteps {
   RankSteps(std::uint32_t* ranks, std::uint32_t* items, std::int64_t origin = 0) noexcept
       : ranks_(ranks), items_(items), origin_(origin) {}
 
-  // Sorts the inclusive range [lo, hi] following `plan`; falls back to fewer threads when the
-  // system refuses to start one.
+  // Sorts the inclusive range [lo, hi] following `plan`, on its pool or, without one, on a pool
+  // of its own; falls back to fewer threads when the system refuses to start one. A failure on
+  // any thread is rethrown here once every thread has stopped working on the range.
   void Sort(std::int64_t lo, std::int64_t hi, const ParallelPlan& plan) {
     if (lo >= hi) return;
     const auto count = static_cast<std::size_t>(hi - lo + 1);
@@ -72,14 +76,15 @@ class RankSteps {
       return;
     }
     const std::size_t grain = std::max<std::size_t>(plan.grain, 1);
+    std::optional<WorkerPool> ownPool;
+    WorkerPool& pool = plan.pool != nullptr ? *plan.pool : ownPool.emplace(plan.threads);
     TaskQueue queue(count / grain + 2);
     queue.Push({lo, hi});
-    DrainOnThreads(queue, plan.threads,
-                   [this, &queue, grain, workCount = plan.workCount](const Range& range) {
-                     std::uint64_t tally = 0;
-                     SortRange(range.lo, range.hi, &queue, grain, nullptr, tally);
-                     AddWork(workCount, tally);
-                   });
+    pool.Drain(queue, [this, &queue, grain, workCount = plan.workCount](const Range& range) {
+      std::uint64_t tally = 0;
+      SortRange(range.lo, range.hi, &queue, grain, nullptr, tally);
+      AddWork(workCount, tally);
+    });
   }
 
  private:

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstddef>
+#include <exception>
 #include <new>
 #include <span>
 #include <string>
@@ -59,6 +60,8 @@ bool WriteSorted(const Items& items, std::u16string_view separator, std::u16stri
   std::size_t half = count;
   std::string secondHalf;
   bool secondHalfDone = false;
+  std::exception_ptr secondHalfFailure;
+  // Declared after what it uses, so it is joined before they go, however this function ends.
   std::jthread helper;
   if (count >= kMinItemsToSplit && std::thread::hardware_concurrency() > 1) {
     try {
@@ -67,13 +70,16 @@ bool WriteSorted(const Items& items, std::u16string_view separator, std::u16stri
           StreamWriter memory(&secondHalf);
           EncodeItems(items, separator, ending, count / 2, count, memory);
           secondHalfDone = memory.Finish();
-        } catch (const std::bad_alloc&) {
-          secondHalf.clear();  // this thread's work is redone below
+        } catch (...) {
+          secondHalfFailure = std::current_exception();
+          secondHalf = {};
         }
       });
       half = count / 2;
     } catch (const std::system_error&) {
       // No thread to spare: everything is written from here.
+    } catch (const std::bad_alloc&) {
+      // No memory for a thread: likewise.
     }
   }
   StreamWriter out(STDOUT_FILENO);
@@ -81,6 +87,14 @@ bool WriteSorted(const Items& items, std::u16string_view separator, std::u16stri
   if (!out.Finish(half < count ? FirstUnitFrom(items, separator, ending, half) : 0)) return false;
   if (half == count) return true;
   helper.join();
+  if (secondHalfFailure) {
+    // Memory for the second half's copy ran out: it is written straight out below, which needs
+    // none. Any other failure is the caller's.
+    try {
+      std::rethrow_exception(secondHalfFailure);
+    } catch (const std::bad_alloc&) {
+    }
+  }
   if (secondHalfDone) return io::WriteAll(STDOUT_FILENO, secondHalf);
   StreamWriter rest(STDOUT_FILENO);
   EncodeItems(items, separator, ending, half, count, rest);
