@@ -44,7 +44,7 @@ export PYTHONUTF8=1
 tools=(ordwell sort sort-p1 python)
 run_tool() {  # run_tool TOOL INPUT OUTPUT
   case "$1" in
-    ordwell) "$sorter" -i '\n' -o '\n' <"$2" >"$3" ;;
+    ordwell) "$sorter" --input-separator='\n' --output-separator='\n' <"$2" >"$3" ;;
     sort) LC_ALL=C sort -f <"$2" >"$3" ;;
     sort-p1) LC_ALL=C sort -f --parallel=1 <"$2" >"$3" ;;
     python) python3 -c 'import sys; sys.stdout.write("\n".join(sorted(sys.stdin.read().split("\n"), key=str.lower)) + "\n")' <"$2" >"$3" ;;

@@ -10,11 +10,8 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
-#include <system_error>
-#include <thread>
 #include <type_traits>
 #include <utility>
-#include <vector>
 
 #include "sorting/detail/big_buffer.h"
 #include "sorting/detail/key_prefix.h"
@@ -24,6 +21,7 @@
 #include "sorting/detail/sort_key.h"
 #include "sorting/detail/sort_list_detail.h"
 #include "sorting/detail/sorted_items.h"
+#include "sorting/detail/task_queue.h"
 #include "sorting/detail/utf8_keys.h"
 #include "sorting/sorted_list.h"
 
@@ -150,23 +148,10 @@ std::unique_ptr<detail::SortedItems> SortRecords(std::u16string_view text, std::
     }
   };
   detail::BigBuffer<Record> records(count);
-  {
-    // Lower-casing and splitting are independent; on a large list they share the cores.
-    std::jthread lowering;
-    if (plan.threads > 1 && text.size() >= std::min(kMinParallelSplitUnits, 64 * plan.grain)) {
-      try {
-        lowering = std::jthread(lower);
-      } catch (const std::system_error&) {
-        // No thread to spare: lower-case after splitting instead.
-      }
-    }
-    SplitInto(text, separator, records.data());
-    if (lowering.joinable()) {
-      lowering.join();
-    } else {
-      lower();
-    }
-  }
+  // Lower-casing and splitting are independent; on a large list they share the cores.
+  const bool large = text.size() >= std::min(kMinParallelSplitUnits, 64 * plan.grain);
+  detail::RunBoth(
+      large ? plan.pool : nullptr, [&] { SplitInto(text, separator, records.data()); }, lower);
   return SortSplitRecords(text, std::move(records), detail::StoredKeys<Unit>{keys.data()}, plan);
 }
 
@@ -192,26 +177,16 @@ std::unique_ptr<detail::BasicSortedItems<char>> SortByteRecords(std::string_view
   {
     // Scanning the items for keys that are not aligned with their text and splitting are
     // independent; on a large list they share the cores.
-    const auto scan = [&shifted, bytes, text, separator, breaks] {
-      ForEachItem(text, separator, breaks.crBeforeSeparator, [&](std::size_t offset, std::size_t length) {
-        shifted.Scan(bytes, offset, length, breaks.lineFeedsAsCrLf);
-      });
-      shifted.Seal();
-    };
-    std::jthread scanning;
-    if (plan.threads > 1 && text.size() >= std::min(kMinParallelSplitUnits, 64 * plan.grain)) {
-      try {
-        scanning = std::jthread(scan);
-      } catch (const std::system_error&) {
-        // No thread to spare: scan after splitting instead.
-      }
-    }
-    SplitInto(text, separator, records.data(), breaks.crBeforeSeparator);
-    if (scanning.joinable()) {
-      scanning.join();
-    } else {
-      scan();
-    }
+    const bool large = text.size() >= std::min(kMinParallelSplitUnits, 64 * plan.grain);
+    detail::RunBoth(
+        large ? plan.pool : nullptr,
+        [&] { SplitInto(text, separator, records.data(), breaks.crBeforeSeparator); },
+        [&shifted, bytes, text, separator, breaks] {
+          ForEachItem(text, separator, breaks.crBeforeSeparator, [&](std::size_t offset, std::size_t length) {
+            shifted.Scan(bytes, offset, length, breaks.lineFeedsAsCrLf);
+          });
+          shifted.Seal();
+        });
   }
   if (!shifted.anyHigh() && shifted.empty()) {
     return SortSplitRecords(text, std::move(records), detail::AsciiTextKeys{bytes}, plan);
@@ -239,6 +214,12 @@ std::unique_ptr<detail::BasicSortedItems<Char>> SortItems(std::basic_string_view
   plan.grain = options.grain;
   plan.scanBudget = options.scanBudget;
   plan.workCount = options.workCount;
+  // One pool of threads for every parallel step of this sort, joined when it returns or throws.
+  std::optional<detail::WorkerPool> pool;
+  if (plan.threads > 1) {
+    plan.pool = &pool.emplace(plan.threads);
+    plan.threads = plan.pool->Threads();
+  }
   const bool compact = !options.wideRecords && listText.size() <= std::numeric_limits<std::uint32_t>::max();
   if constexpr (std::is_same_v<Char, char>) {
     return compact ? SortByteRecords<detail::CompactRecord>(listText, separator, count, plan, breaks)

@@ -318,16 +318,21 @@ void FrmMain::cmdGo_Click() {
     // Sorting and showing a long list hold the window for a moment; the wait cursor is gone
     // again before any message appears.
     const listbox::WaitCursor wait;
-    SortResult result;
+    // Memory may run out anywhere from reading the boxes to showing the result, on any of the
+    // sort's threads; every way ends in the message, not in the end of the program.
     try {
-      result = SortListText(c_->txtListIn.Text(), c_->txtDelimiterIn.Text(), c_->txtDelimiterOut.Text());
+      const SortResult result =
+          SortListText(c_->txtListIn.Text(), c_->txtDelimiterIn.Text(), c_->txtDelimiterOut.Text());
+      if (result.refused) {
+        failure = kRefusalMessage;
+      } else {
+        c_->txtListOut.SetText(result.text);
+      }
     } catch (const std::length_error&) {
       failure = kTooManyItems;
     } catch (const std::bad_alloc&) {
       failure = kOutOfMemory;
     }
-    if (failure.empty() && result.refused) failure = kRefusalMessage;
-    if (failure.empty()) c_->txtListOut.SetText(result.text);
   }
   if (!failure.empty()) services::MsgBox(this, failure, services::vbExclamation);
 }

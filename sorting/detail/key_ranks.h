@@ -11,11 +11,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
-#include <thread>
 #include <vector>
 
 #include "sorting/detail/big_buffer.h"
 #include "sorting/detail/key_prefix.h"
+#include "sorting/detail/task_queue.h"
 
 namespace ordwell::detail {
 
@@ -95,11 +95,11 @@ struct KeyOrder {
 };
 
 // Sorts `count` items whose keys `keys` reads at their records' offsets. sameText(a, b) tells
-// whether items a and b, whose keys are equal, have the same text. With `threads` > 1 two
-// threads share the work, which each adds to `workCount` when it is set.
+// whether items a and b, whose keys are equal, have the same text. Two threads of `pool`, when
+// there is one, share the work, which each adds to `workCount` when it is set.
 template <class Record, class Keys, class SameText>
 KeyOrder SortKeys(const Record* records, std::size_t count, const Keys& keys, SameText&& sameText,
-                  unsigned threads, std::atomic<std::uint64_t>* workCount = nullptr) {
+                  WorkerPool* pool, std::atomic<std::uint64_t>* workCount = nullptr) {
   using key_ranks::Entry;
   KeyOrder result;
   if (count == 0) return result;
@@ -159,17 +159,9 @@ KeyOrder SortKeys(const Record* records, std::size_t count, const Keys& keys, Sa
     // The first bucket that starts past the middle of the entries: the two threads' shares.
     const std::size_t split = static_cast<std::size_t>(
         std::upper_bound(bounds.begin(), bounds.end() - 1, count / 2) - bounds.begin());
-    std::thread helper;
-    if (threads > 1 && split > 0 && split < buckets) {
-      try {
-        helper = std::thread(sortBuckets, split, buckets);
-      } catch (...) {
-        // No thread to spare: this thread sorts every bucket.
-      }
-    }
-    if (helper.joinable()) {
-      sortBuckets(0, split);
-      helper.join();
+    if (split > 0 && split < buckets) {
+      RunBoth(
+          pool, [&] { sortBuckets(0, split); }, [&] { sortBuckets(split, buckets); });
     } else {
       sortBuckets(0, buckets);
     }

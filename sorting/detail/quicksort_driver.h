@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <thread>
 #include <utility>
 
@@ -26,6 +27,8 @@ struct ParallelPlan {
   std::int64_t scanBudget = -1;
   // When set, receives the work done (see SortOptions::workCount).
   std::atomic<std::uint64_t>* workCount = nullptr;
+  // The threads to run on; without one, a parallel sort starts a pool of its own.
+  WorkerPool* pool = nullptr;
 };
 
 // Adds a worker's tally to `workCount`, if any.
@@ -63,10 +66,13 @@ std::pair<Range, Range> Sides(const Range& range, std::int64_t tmpLow, std::int6
 
 // Sorts `whole`, of `count` items, by calling sortRange(range, queue, grain, work) on it: on this
 // thread alone (queue null) when `plan` asks for one thread or the range is below its grain,
-// else on up to plan.threads workers sharing a queue into which sortRange may push ranges of at
-// least `grain` items. Each worker's tally of work goes to plan.workCount.
+// else on the threads of `pool` sharing a queue into which sortRange may push ranges of at least
+// `grain` items. Without a pool, a pool of plan.threads is started and `pool` points to it while
+// the ranges are sorted. Each worker's tally of work goes to plan.workCount; a failure on any
+// thread is rethrown here once every thread has stopped working on the ranges.
 template <class Range, class SortRange>
-void RunOnWorkers(const Range& whole, std::size_t count, const ParallelPlan& plan, SortRange&& sortRange) {
+void RunOnWorkers(const Range& whole, std::size_t count, const ParallelPlan& plan, WorkerPool*& pool,
+                  SortRange&& sortRange) {
   if (plan.threads <= 1 || count <= plan.grain) {
     std::uint64_t work = 0;
     sortRange(whole, static_cast<TaskQueue<Range>*>(nullptr), std::size_t{0}, work);
@@ -74,13 +80,22 @@ void RunOnWorkers(const Range& whole, std::size_t count, const ParallelPlan& pla
     return;
   }
   const std::size_t grain = std::max<std::size_t>(plan.grain, 1);
+  WorkerPool* const given = pool;
+  std::optional<WorkerPool> ownPool;
+  if (pool == nullptr) pool = &ownPool.emplace(plan.threads);
   TaskQueue<Range> queue(count / grain + 2);
   queue.Push(whole);
-  DrainOnThreads(queue, plan.threads, [&queue, grain, &sortRange, &plan](const Range& range) {
-    std::uint64_t tally = 0;
-    sortRange(range, &queue, grain, tally);
-    AddWork(plan.workCount, tally);
-  });
+  try {
+    pool->Drain(queue, [&queue, grain, &sortRange, &plan](const Range& range) {
+      std::uint64_t tally = 0;
+      sortRange(range, &queue, grain, tally);
+      AddWork(plan.workCount, tally);
+    });
+  } catch (...) {
+    pool = given;
+    throw;
+  }
+  pool = given;
 }
 
 }  // namespace ordwell::detail

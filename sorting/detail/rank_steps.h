@@ -28,8 +28,9 @@ class RankSteps {
   RankSteps(std::uint32_t* ranks, std::uint32_t* items, std::int64_t origin = 0) noexcept
       : ranks_(ranks), items_(items), origin_(origin) {}
 
-  // Sorts the inclusive range [lo, hi] following `plan`; falls back to fewer threads when the
-  // system refuses to start one.
+  // Sorts the inclusive range [lo, hi] following `plan`, on its pool or, without one, on a pool
+  // of its own; falls back to fewer threads when the system refuses to start one. A failure on
+  // any thread is rethrown here once every thread has stopped working on the range.
   void Sort(std::int64_t lo, std::int64_t hi, const ParallelPlan& plan) {
     if (lo >= hi) return;
     const auto count = static_cast<std::size_t>(hi - lo + 1);
@@ -41,7 +42,8 @@ class RankSteps {
           kBudgetFactor * static_cast<std::int64_t>(count) * static_cast<std::int64_t>(std::bit_width(count)),
           std::memory_order_relaxed);
     }
-    RunOnWorkers(Range{lo, hi, 0}, count, plan,
+    WorkerPool* pool = plan.pool;
+    RunOnWorkers(Range{lo, hi, 0}, count, plan, pool,
                  [this](const Range& range, TaskQueue* queue, std::size_t grain, std::uint64_t& work) {
                    SortRange(range, queue, grain, nullptr, work);
                  });

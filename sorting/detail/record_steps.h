@@ -17,6 +17,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <utility>
 
 #include "sorting/detail/big_buffer.h"
@@ -39,8 +40,9 @@ class RecordSteps {
   RecordSteps(Record* records, Keys keys, SameText sameText, std::int64_t origin = 0) noexcept
       : records_(records), keys_(keys), sameText_(std::move(sameText)), origin_(origin) {}
 
-  // Sorts the inclusive range [lo, hi] following `plan`; falls back to fewer threads when the
-  // system refuses to start one.
+  // Sorts the inclusive range [lo, hi] following `plan`, on its pool or, without one, on a pool
+  // of its own; falls back to fewer threads when the system refuses to start one. A failure on
+  // any thread is rethrown here once every thread has stopped working on the range.
   void Sort(std::int64_t lo, std::int64_t hi, const ParallelPlan& plan) {
     if (lo >= hi) return;
     const auto count = static_cast<std::size_t>(hi - lo + 1);
@@ -48,11 +50,12 @@ class RecordSteps {
     threads_ = plan.threads;
     grain_ = plan.grain;
     workCount_ = plan.workCount;
+    pool_ = plan.pool;
     budget_.store(plan.scanBudget >= 0 ? plan.scanBudget
                                        : 2 * static_cast<std::int64_t>(count) *
                                              static_cast<std::int64_t>(std::bit_width(count)),
                   std::memory_order_relaxed);
-    RunOnWorkers(Range{lo, hi, 0, false}, count, plan,
+    RunOnWorkers(Range{lo, hi, 0, false}, count, plan, pool_,
                  [this](const Range& range, TaskQueue* queue, std::size_t grain, std::uint64_t& work) {
                    SortRange(range, queue, grain, work);
                  });
@@ -202,8 +205,8 @@ class RecordSteps {
     Record* const r = records_ + lo;
     const auto count = static_cast<std::size_t>(hi - lo + 1);
     KeyOrder sorted = SortKeys(
-        r, count, keys_, [this, r](std::uint32_t a, std::uint32_t b) { return sameText_(r[a], r[b]); },
-        threads_, workCount_);
+        r, count, keys_, [this, r](std::uint32_t a, std::uint32_t b) { return sameText_(r[a], r[b]); }, pool_,
+        workCount_);
     // A second buffer rather than an in-place permutation: following the permutation's cycles
     // costs a cache miss per record, one after the other.
     BigBuffer<Record> moved;
@@ -227,6 +230,7 @@ class RecordSteps {
       plan.grain = grain_;
       plan.scanBudget = scanBudget_;
       plan.workCount = workCount_;
+      plan.pool = pool_;
       RankSteps(ranks.data(), items.data(), origin_ + lo).Sort(0, static_cast<std::int64_t>(count) - 1, plan);
       ranks.Release();
       moved = BigBuffer<Record>(count);
@@ -243,6 +247,8 @@ class RecordSteps {
   unsigned threads_ = 1;
   std::size_t grain_ = 1;
   std::atomic<std::uint64_t>* workCount_ = nullptr;
+  // The threads of the sort under way, shared with the rank sorts it starts; none when serial.
+  WorkerPool* pool_ = nullptr;
   // Items the partitions may still cover before the ranges left are finished by their ranks.
   std::atomic<std::int64_t> budget_{0};
 };

@@ -77,7 +77,7 @@ std::optional<ByteSort> PlanByteSort(std::span<const std::string_view> pieces,
   }
   // Items may hold line breaks: an LF after no CR reads as the CR LF it decodes to.
   const bool anyCr = any('\r');
-  if (unique && anyCr) return std::nullopt;
+  if (equalKeysNeeded && anyCr) return std::nullopt;
   const std::string separator = OutputBytes(inputSeparator);
   return ByteSort{separator, exact ? "" : separator, anyCr};
 }

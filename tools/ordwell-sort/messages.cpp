@@ -5,15 +5,29 @@
 namespace ordwell::cli {
 
 void Complain(std::string_view message) {
-  std::string line = "ordwell-sort: ";
-  line.append(message).append("\n");
-  (void)!std::fwrite(line.data(), 1, line.size(), stderr);
+  // Written without allocating: the message may be that memory ran out.
+  constexpr std::string_view kPrefix = "ordwell-sort: ";
+  char line[512];
+  if (kPrefix.size() + message.size() + 1 <= sizeof line) {
+    kPrefix.copy(line, kPrefix.size());
+    message.copy(line + kPrefix.size(), message.size());
+    line[kPrefix.size() + message.size()] = '\n';
+    (void)!std::fwrite(line, 1, kPrefix.size() + message.size() + 1, stderr);
+    return;
+  }
+  (void)!std::fwrite(kPrefix.data(), 1, kPrefix.size(), stderr);
+  (void)!std::fwrite(message.data(), 1, message.size(), stderr);
+  (void)!std::fwrite("\n", 1, 1, stderr);
 }
 
 std::string DescribeFile(std::string_view name) {
   if (name == "-") return "standard input";
+  return QuoteText(name);
+}
+
+std::string QuoteText(std::string_view text) {
   std::string described = "'";
-  for (const char c : name) {
+  for (const char c : text) {
     const auto byte = static_cast<unsigned char>(c);
     if (c == '\n') {
       described += "\\n";

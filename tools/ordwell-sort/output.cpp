@@ -1,5 +1,6 @@
 #include "tools/ordwell-sort/output.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -29,6 +30,8 @@ std::string DescribeSeparator(std::u16string_view separator) {
       described += "\\n";
     } else if (c == '\t') {
       described += "\\t";
+    } else if (c == '\0') {
+      described += "\\0";
     } else if (c == '\\') {
       described += "\\\\";
     } else {
@@ -38,10 +41,30 @@ std::string DescribeSeparator(std::u16string_view separator) {
   return described;
 }
 
-int WriteStatus(bool written) {
+int WriteStatus(bool written, const std::string& output) {
   if (written) return 0;
-  Complain(std::string("cannot write standard output: ") + std::strerror(errno));
+  const int error = errno;
+  Complain("cannot write " + (output.empty() ? std::string("standard output") : DescribeFile(output)) + ": " +
+           std::strerror(error));
   return kExitFailure;
+}
+
+bool LineBreaksAllCrLf(std::span<const std::string_view> streams) noexcept {
+  // Most lists have no CR at all: one fast search settles them.
+  const auto hasCr = [](std::string_view bytes) {
+    return std::memchr(bytes.data(), '\r', bytes.size()) != nullptr;
+  };
+  if (std::none_of(streams.begin(), streams.end(), hasCr)) return false;
+  bool any = false;
+  for (const std::string_view bytes : streams) {
+    for (std::size_t i = bytes.find_first_of("\r\n"); i != std::string_view::npos;
+         i = bytes.find_first_of("\r\n", i + 1)) {
+      if (bytes[i] == '\n' || i + 1 == bytes.size() || bytes[i + 1] != '\n') return false;
+      any = true;
+      ++i;  // past the LF of the pair
+    }
+  }
+  return any;
 }
 
 }  // namespace ordwell::cli

@@ -2,36 +2,26 @@
 
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstddef>
+#include <exception>
 #include <new>
+#include <span>
 #include <string>
 #include <string_view>
 #include <system_error>
 #include <thread>
-#include <type_traits>
 #include <vector>
 
 #include "io/posix_file.h"
 #include "sorting/sorted_list.h"
 #include "tools/ordwell-sort/stream_writers.h"
 
-// Arranging the sorted items and writing them on standard output.
+// Writing the sorted items on standard output.
 namespace ordwell::cli {
 
-// Returns the sorted items to write with --unique (the first of each run of equal keys) and
-// --reverse applied.
-template <typename List>
-auto Arrange(const List& items, bool unique, bool reverse) {
-  std::vector<std::remove_cvref_t<decltype(items[0])>> order;
-  order.reserve(items.size());
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    if (!unique || order.empty() || !ordwell::EqualSortKeys(order.back(), items[i]))
-      order.push_back(items[i]);
-  }
-  if (reverse) std::reverse(order.begin(), order.end());
-  return order;
-}
+// The output separator and ending for a list whose line breaks are CR LF: the writers turn a CR LF
+// pair into LF, and the CR before the pair survives, so this is written as CR LF.
+inline constexpr std::u16string_view kCrLfOutput = u"\r\r\n";
 
 // Encodes items [from, to) with separators before all but item 0 into `out`, and `ending` after
 // the last item of the list.
@@ -70,6 +60,8 @@ bool WriteSorted(const Items& items, std::u16string_view separator, std::u16stri
   std::size_t half = count;
   std::string secondHalf;
   bool secondHalfDone = false;
+  std::exception_ptr secondHalfFailure;
+  // Declared after what it uses, so it is joined before they go, however this function ends.
   std::jthread helper;
   if (count >= kMinItemsToSplit && std::thread::hardware_concurrency() > 1) {
     try {
@@ -78,13 +70,16 @@ bool WriteSorted(const Items& items, std::u16string_view separator, std::u16stri
           StreamWriter memory(&secondHalf);
           EncodeItems(items, separator, ending, count / 2, count, memory);
           secondHalfDone = memory.Finish();
-        } catch (const std::bad_alloc&) {
-          secondHalf.clear();  // this thread's work is redone below
+        } catch (...) {
+          secondHalfFailure = std::current_exception();
+          secondHalf = {};
         }
       });
       half = count / 2;
     } catch (const std::system_error&) {
       // No thread to spare: everything is written from here.
+    } catch (const std::bad_alloc&) {
+      // No memory for a thread: likewise.
     }
   }
   StreamWriter out(STDOUT_FILENO);
@@ -92,6 +87,14 @@ bool WriteSorted(const Items& items, std::u16string_view separator, std::u16stri
   if (!out.Finish(half < count ? FirstUnitFrom(items, separator, ending, half) : 0)) return false;
   if (half == count) return true;
   helper.join();
+  if (secondHalfFailure) {
+    // Memory for the second half's copy ran out: it is written straight out below, which needs
+    // none. Any other failure is the caller's.
+    try {
+      std::rethrow_exception(secondHalfFailure);
+    } catch (const std::bad_alloc&) {
+    }
+  }
   if (secondHalfDone) return io::WriteAll(STDOUT_FILENO, secondHalf);
   StreamWriter rest(STDOUT_FILENO);
   EncodeItems(items, separator, ending, half, count, rest);
@@ -107,8 +110,11 @@ std::string OutputBytes(std::u16string_view text);
 // Returns a separator as the user would write it on the command line.
 std::string DescribeSeparator(std::u16string_view separator);
 
-// Returns the exit status after writing standard output; says why when `written` is false,
-// before anything else can change errno.
-int WriteStatus(bool written);
+// Returns the exit status after writing standard output, which goes to the FILE `output` when it
+// is not empty; says why when `written` is false, before anything else can change errno.
+int WriteStatus(bool written, const std::string& output);
+
+// Returns whether the streams hold a line break and every one is CR LF (no lone CR or LF).
+bool LineBreaksAllCrLf(std::span<const std::string_view> streams) noexcept;
 
 }  // namespace ordwell::cli

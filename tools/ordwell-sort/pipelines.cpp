@@ -1,11 +1,17 @@
 #include "tools/ordwell-sort/pipelines.h"
 
+#include <cstddef>
 #include <optional>
+#include <string>
+#include <type_traits>
 #include <utility>
+#include <vector>
 
 #include "io/posix_file.h"
+#include "sorting/collated_list.h"
 #include "sorting/sort_list.h"
 #include "sorting/sorted_list.h"
+#include "tools/ordwell-sort/arrange.h"
 #include "tools/ordwell-sort/byte_path.h"
 #include "tools/ordwell-sort/messages.h"
 #include "tools/ordwell-sort/options.h"
@@ -23,6 +29,70 @@ void WarnOneItem(const Options& options) {
   }
 }
 
+// The output separator as written: CR LF stays CR LF for a CR LF list.
+std::u16string_view OutputSeparatorOf(const Options& options) {
+  return options.crLfLineBreaks ? kCrLfOutput : std::u16string_view(options.outputSeparator);
+}
+
+// What follows the last item: nothing with --exact, NUL with -z, else a line break.
+std::u16string_view EndingOf(const Options& options) {
+  if (options.exact) return {};
+  if (options.zeroTerminated) return {u"\0", 1};
+  return options.crLfLineBreaks ? kCrLfOutput : kLineBreak;
+}
+
+Arrangement ArrangementOf(const Options& options) {
+  return {.inputOrderTies = !options.exact || options.stable,
+          .unique = options.unique,
+          .reverse = options.reverse};
+}
+
+// Checks the order of `items`, in input order, under `compare`; returns the exit status.
+template <typename Items, typename Compare>
+int CheckOrder(const Items& items, Compare&& compare, const Options& options) {
+  const std::optional<std::size_t> disorder = FirstDisorder(items, compare, options.reverse, options.unique);
+  if (!disorder) return 0;
+  if (!options.checkQuietly) {
+    std::string item;
+    if constexpr (std::is_same_v<std::remove_cvref_t<decltype(items[0])>, std::string_view>) {
+      item = items[*disorder];
+    } else {
+      item = OutputBytes(items[*disorder]);
+    }
+    Complain("item " + std::to_string(*disorder + 1) + " is out of order: " + QuoteText(item));
+  }
+  return kExitRefused;
+}
+
+// Puts the items of `text` in alphabetical order by `collator` and writes them; returns the exit
+// status.
+int CollateAndWrite(std::u16string_view text, const Collator& collator, const Options& options) {
+  const std::u16string_view ending = EndingOf(options);
+  std::vector<std::u16string_view> sorted;
+  std::vector<bool> sameAsPrevious;
+  {
+    // The split list and the order go before the writing, which needs neither.
+    const SplitList<char16_t> items(text, options.inputSeparator);
+    if (items.size() == 1 && !options.inputSeparator.empty()) {
+      WarnOneItem(options);
+      return WriteStatus(WriteText(text, ending), options.output);
+    }
+    CollatedOrder collated = CollateItems(
+        items.size(), [&items](std::size_t i) { return items[i]; }, collator);
+    // The sorted views are gathered in one pass, whose independent reads overlap their cache
+    // misses, before the writing, which would wait on each in turn.
+    sorted.resize(items.size());
+    for (std::size_t i = 0; i < sorted.size(); ++i) sorted[i] = items[collated.order[i]];
+    sameAsPrevious = std::move(collated.sameAsPrevious);
+  }
+  const auto sameKey = [&](std::size_t i) { return static_cast<bool>(sameAsPrevious[i]); };
+  const auto arranged = Arrange(sorted, sameKey, ArrangementOf(options));
+  const std::u16string_view separator = OutputSeparatorOf(options);
+  return WriteStatus(
+      arranged ? WriteSorted(*arranged, separator, ending) : WriteSorted(sorted, separator, ending),
+      options.output);
+}
+
 }  // namespace
 
 int SortAndWriteBytes(std::span<const std::string_view> pieces, const ByteSort& plan,
@@ -37,7 +107,8 @@ int SortAndWriteBytes(std::span<const std::string_view> pieces, const ByteSort& 
     text = joined;
   }
   const std::optional<ordwell::SortedUtf8List> sorted = ordwell::SortStreamText(text, plan.separator);
-  const std::string_view ending = options.exact ? "" : "\n";
+  const std::string outputSeparator = OutputBytes(OutputSeparatorOf(options));
+  const std::string ending = OutputBytes(EndingOf(options));
   ByteWriter out(STDOUT_FILENO);
   const auto writeItem = [&out, &plan](std::string_view item) {
     if (plan.crLfInItems) {
@@ -54,12 +125,11 @@ int SortAndWriteBytes(std::span<const std::string_view> pieces, const ByteSort& 
     WarnOneItem(options);
     writeItem(text);
     out.Write(ending);
-    return WriteStatus(out.Finish());
+    return WriteStatus(out.Finish(), options.output);
   }
-  const std::string outputSeparator = OutputBytes(options.outputSeparator);
   const auto writeAll = [&](const auto& items) {
     if (!plan.crLfInItems) {
-      EncodeItems(items, std::string_view(outputSeparator), ending, 0, items.size(), out);
+      EncodeItems(items, std::string_view(outputSeparator), std::string_view(ending), 0, items.size(), out);
       return;
     }
     for (std::size_t i = 0; i < items.size(); ++i) {
@@ -68,16 +138,18 @@ int SortAndWriteBytes(std::span<const std::string_view> pieces, const ByteSort& 
     }
     out.Write(ending);
   };
-  if (options.unique || options.reverse) {
-    writeAll(Arrange(*sorted, options.unique, options.reverse));
+  const auto sameKey = [&](std::size_t i) { return ordwell::EqualSortKeys((*sorted)[i - 1], (*sorted)[i]); };
+  const auto arranged = Arrange(*sorted, sameKey, ArrangementOf(options));
+  if (arranged) {
+    writeAll(*arranged);
   } else {
     writeAll(*sorted);
   }
-  return WriteStatus(out.Finish());
+  return WriteStatus(out.Finish(), options.output);
 }
 
 int DecodeSortAndWrite(std::span<const std::string_view> pieces, std::span<const std::size_t> pieceFile,
-                       std::vector<io::OwnedBytes> inputs, const Options& options) {
+                       std::vector<io::OwnedBytes> inputs, const Options& options, const Collator* collator) {
   // The list: the streams' texts joined by the input separator (with --exact, the bytes of the
   // inputs one after the other).
   const DecodedText list = DecodeStreamTexts(
@@ -91,7 +163,21 @@ int DecodeSortAndWrite(std::span<const std::string_view> pieces, std::span<const
     return kExitBadInput;
   }
   inputs.clear();
-  const std::u16string_view ending = options.exact ? std::u16string_view() : kLineBreak;
+  const std::u16string_view ending = EndingOf(options);
+  const std::u16string_view separator = OutputSeparatorOf(options);
+
+  if (options.check) {
+    const SplitList<char16_t> items(list.Text(), options.inputSeparator);
+    if (collator != nullptr) {
+      const auto compare = [collator](std::u16string_view a, std::u16string_view b) {
+        return collator->Compare(a, b);
+      };
+      return CheckOrder(items, compare, options);
+    }
+    const auto compare = [](std::u16string_view a, std::u16string_view b) { return CompareKeys(a, b); };
+    return CheckOrder(items, compare, options);
+  }
+  if (collator != nullptr) return CollateAndWrite(list.Text(), *collator, options);
 
   const std::optional<ordwell::SortedList> sorted =
       ordwell::SortedList::Sort(list.Text(), options.inputSeparator);
@@ -105,12 +191,14 @@ int DecodeSortAndWrite(std::span<const std::string_view> pieces, std::span<const
     // The separator does not occur: the list is one item, sorted already.
     WarnOneItem(options);
     written = WriteText(list.Text(), ending);
-  } else if (options.unique || options.reverse) {
-    written = WriteSorted(Arrange(*sorted, options.unique, options.reverse), options.outputSeparator, ending);
   } else {
-    written = WriteSorted(*sorted, options.outputSeparator, ending);
+    const auto sameKey = [&](std::size_t i) {
+      return ordwell::EqualSortKeys((*sorted)[i - 1], (*sorted)[i]);
+    };
+    const auto arranged = Arrange(*sorted, sameKey, ArrangementOf(options));
+    written = arranged ? WriteSorted(*arranged, separator, ending) : WriteSorted(*sorted, separator, ending);
   }
-  return WriteStatus(written);
+  return WriteStatus(written, options.output);
 }
 
 }  // namespace ordwell::cli

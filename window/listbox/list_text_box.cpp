@@ -47,6 +47,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <new>
 #include <optional>
 #include <utility>
 
@@ -102,16 +103,34 @@ ListTextBox::~ListTextBox() = default;
 // Public interface
 
 void ListTextBox::setPlainText(const QString& text) {
-  const QString old = std::exchange(text_, text);
+  QString old = std::exchange(text_, text);
   const qsizetype oldAnchor = anchor_;
   const qsizetype oldCaret = caret_;
-  history_.clear();
-  preedit_.clear();
+  const int oldTop = verticalScrollBar()->value();
+  const Qt::ScrollBarPolicy oldPolicy = verticalScrollBarPolicy();
   anchor_ = 0;
   caret_ = 0;
-  goalX_ = -1.0;
   verticalScrollBar()->setValue(0);
-  layoutRows(true);
+  try {
+    layoutRows(true);
+  } catch (const std::bad_alloc&) {
+    // No memory to lay the new text out: the box keeps its old text, caret and place.
+    text_ = std::move(old);
+    anchor_ = oldAnchor;
+    caret_ = oldCaret;
+    setVerticalScrollBarPolicy(oldPolicy);
+    rowsValid_ = false;
+    try {
+      layoutRows(true);
+    } catch (const std::bad_alloc&) {
+      // Laid out when next shown.
+    }
+    verticalScrollBar()->setValue(oldTop);
+    throw;
+  }
+  history_.clear();
+  preedit_.clear();
+  goalX_ = -1.0;
   restartBlink();
   listbox::notifyTextReplaced(this, 0, old, text_);
   listbox::notifyCaretMoved(this, oldAnchor, oldCaret, anchor_, caret_);

@@ -6,6 +6,8 @@
 #include <QString>
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 namespace ordwell::listbox {
 
@@ -51,21 +53,23 @@ qsizetype clusterBreak(const char16_t* d, qsizetype n, qsizetype start, qsizetyp
 }  // namespace
 
 void RowIndex::rebuild(const QString& text, float width, AdvanceCache& advances) {
-  starts_.clear();
+  // Built aside, so the rows stay as they were when memory runs out.
+  std::vector<qsizetype> starts;
   // A guess on the low side; the vector grows from there and is trimmed if it overshoots.
-  starts_.reserve(static_cast<std::size_t>(text.size() / 32 + 1));
+  starts.reserve(static_cast<std::size_t>(text.size() / 32 + 1));
   qsizetype start = 0;
   for (;;) {
-    starts_.push_back(start);
+    starts.push_back(start);
     const qsizetype next = nextRowStart(text, start, width, advances);
     if (next < 0) {
       break;
     }
     start = next;
   }
-  if (starts_.capacity() > starts_.size() + starts_.size() / 4) {
-    starts_.shrink_to_fit();
+  if (starts.capacity() > starts.size() + starts.size() / 4) {
+    starts.shrink_to_fit();
   }
+  starts_ = std::move(starts);
 }
 
 void RowIndex::update(const QString& text, qsizetype pos, qsizetype removed, qsizetype inserted, float width,

@@ -1,16 +1,23 @@
-# Bash completion for ordwell-sort: its options, and file names for the FILE arguments.
+# Bash completion for ordwell-sort: its options, and file names for the FILE arguments and the
+# output FILE.
 
 _ordwell_sort() {
   local cur="${COMP_WORDS[COMP_CWORD]}"
   local prev="${COMP_WORDS[COMP_CWORD - 1]}"
   COMPREPLY=()
 
-  # A separator is free text: nothing to offer.
+  # A separator is free text, a locale name is the user's to know: nothing to offer.
   case "$prev" in
-    -i | --input-separator | -o | --output-separator) return 0 ;;
+    -t | --input-separator | -j | --output-separator) return 0 ;;
   esac
   case "$cur" in
-    --input-separator=* | --output-separator=*) return 0 ;;
+    --input-separator=* | --output-separator=* | --locale=*) return 0 ;;
+    --output=*)
+      cur="${cur#--output=}"
+      compopt -o filenames 2>/dev/null
+      mapfile -t COMPREPLY < <(compgen -f -- "$cur")
+      return 0
+      ;;
   esac
 
   # Options, unless an earlier "--" ended them.
@@ -20,8 +27,9 @@ _ordwell_sort() {
     [[ "${COMP_WORDS[i]}" == "--" ]] && options_ended=1
   done
   if [[ $options_ended -eq 0 && "$cur" == -* ]]; then
-    local options="-i --input-separator= -o --output-separator= -u --unique -r --reverse --exact
-                   -h --help --version"
+    local options="-o --output= -t --input-separator= -j --output-separator= -z --zero-terminated
+                   -u --unique -r --reverse -s --stable -f --ignore-case --locale --locale=
+                   -c --check -C --exact -h --help --version"
     mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")
     if [[ ${#COMPREPLY[@]} -eq 1 && "${COMPREPLY[0]}" == *= ]]; then
       compopt -o nospace 2>/dev/null

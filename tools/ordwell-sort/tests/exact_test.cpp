@@ -17,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "sorting/detail/sort_key.h"
 #include "sorting/sort_list.h"
 #include "sorting/tests/utf8_text.h"
 
@@ -128,9 +129,9 @@ TEST(OrdwellSortExact, MatchesSortListTextOnRandomLists) {
     const std::u16string list = RandomList(rng, in);
     const ordwell::SortResult want = ordwell::SortListText(list, in, out);
     const Outcome got =
-        RunSorter(dir, Utf8(list), {"--exact", "-i", SeparatorArgument(in), "-o", SeparatorArgument(out)});
-    SCOPED_TRACE("round " + std::to_string(round) + ", list '" + Utf8(list) + "', -i '" +
-                 SeparatorArgument(in) + "', -o '" + SeparatorArgument(out) + "'");
+        RunSorter(dir, Utf8(list), {"--exact", "-t", SeparatorArgument(in), "-j", SeparatorArgument(out)});
+    SCOPED_TRACE("round " + std::to_string(round) + ", list '" + Utf8(list) + "', -t '" +
+                 SeparatorArgument(in) + "', -j '" + SeparatorArgument(out) + "'");
     if (want.refused) {
       ++refusals;
       EXPECT_EQ(got.status, 1);
@@ -147,8 +148,10 @@ TEST(OrdwellSortExact, MatchesSortListTextOnRandomLists) {
   EXPECT_LT(refusals, 200);
 }
 
-// What the tool writes for a stream without --exact, from SortListText: one final line break
-// ends the last item, every LF is a line break (CR LF) to the sort, and the output ends with one.
+// What the tool writes for a stream without --exact: SortListText's split and key order
+// with equal keys in input order. One final line break ends the last item, every LF is a line
+// break (CR LF) to the sort, and the output ends with one; line breaks come out as LF, or as CR LF
+// when both separators are line breaks and every line break of the input is CR LF.
 std::string ExpectedStreamOutput(const std::string& input, std::u16string_view in, std::u16string_view out) {
   if (input.empty()) return "";
   std::string body = input;
@@ -159,13 +162,43 @@ std::string ExpectedStreamOutput(const std::string& input, std::u16string_view i
     if (c == u'\n' && (list.empty() || list.back() != u'\r')) list += u'\r';
     list += c;
   }
-  const ordwell::SortResult sorted = ordwell::SortListText(list, in, out);
-  return WithLineFeeds(Utf8((sorted.refused ? list : sorted.text) + u"\r\n"));
+  std::u16string text = list;
+  if (!ordwell::SortListText(list, in, out).refused) {
+    std::vector<std::u16string> items;
+    for (std::size_t start = 0;;) {
+      const std::size_t found = list.find(in, start);
+      items.push_back(list.substr(start, found - start));
+      if (found == std::u16string::npos) break;
+      start = found + in.size();
+    }
+    const auto key = [](std::u16string item) {
+      ordwell::LowerCaseUnits(item.data(), item.data(), item.size());
+      return item;
+    };
+    std::stable_sort(items.begin(), items.end(),
+                     [&](const auto& a, const auto& b) { return key(a) < key(b); });
+    text.clear();
+    for (std::size_t i = 0; i < items.size(); ++i) text += (i == 0 ? u"" : std::u16string(out)) + items[i];
+  }
+  std::string written = WithLineFeeds(Utf8(text + u"\r\n"));
+  bool allCrLf = input.find("\r\n") != std::string::npos;
+  for (std::size_t i = 0; i < input.size(); ++i) {
+    if ((input[i] == '\r') != (i + 1 < input.size() && input[i + 1] == '\n' && input[i] == '\r') ||
+        (input[i] == '\n' && (i == 0 || input[i - 1] != '\r')))
+      allCrLf = false;
+  }
+  if (allCrLf && in == u"\r\n" && out == u"\r\n") {
+    std::string crLf;
+    for (const char c : written) crLf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    written = crLf;
+  }
+  return written;
 }
 
-TEST(OrdwellSortExact, StreamsInAnyScriptSortAsSortListTextFromTheirBytes) {
+TEST(OrdwellSortExact, StreamsInAnyScriptSortAsSortListTextWithTiesInInputOrder) {
   // Streams of valid UTF-8, with LF only, CR LF only or any mix of line breaks and lone CRs, sort
-  // from their bytes and must give SortListText's order. The words come from many scripts, and
+  // from their bytes and must give SortListText's order, ties in input order. The words come from
+  // many scripts, and
   // include letters whose lower case has another UTF-8 length, U+E000-U+FFFF and characters
   // beyond U+FFFF, whose UTF-8 and UTF-16 orders differ.
   static const std::string words[] = {"a",          "A",
@@ -212,9 +245,9 @@ TEST(OrdwellSortExact, StreamsInAnyScriptSortAsSortListTextFromTheirBytes) {
       for (int n = static_cast<int>(rng() % 3); n > 0; --n) input += words[rng() % std::size(words)];
     }
     if (rng() % 2 == 0) input += round % 3 == 1 ? "\r\n" : "\n";
-    SCOPED_TRACE("round " + std::to_string(round) + ", input '" + input + "', -i '" + SeparatorArgument(in) +
-                 "', -o '" + SeparatorArgument(out) + "'");
-    const Outcome got = RunSorter(dir, input, {"-i", SeparatorArgument(in), "-o", SeparatorArgument(out)});
+    SCOPED_TRACE("round " + std::to_string(round) + ", input '" + input + "', -t '" + SeparatorArgument(in) +
+                 "', -j '" + SeparatorArgument(out) + "'");
+    const Outcome got = RunSorter(dir, input, {"-t", SeparatorArgument(in), "-j", SeparatorArgument(out)});
     EXPECT_EQ(got.status, 0) << got.err;
     EXPECT_EQ(got.out, ExpectedStreamOutput(input, in, out));
     if (round % 4 == 0) {
@@ -226,7 +259,7 @@ TEST(OrdwellSortExact, StreamsInAnyScriptSortAsSortListTextFromTheirBytes) {
       }
       const ordwell::SortResult want = ordwell::SortListText(list, in, out);
       const Outcome exact =
-          RunSorter(dir, input, {"--exact", "-i", SeparatorArgument(in), "-o", SeparatorArgument(out)});
+          RunSorter(dir, input, {"--exact", "-t", SeparatorArgument(in), "-j", SeparatorArgument(out)});
       EXPECT_EQ(exact.status, want.refused ? 1 : 0);
       EXPECT_EQ(exact.out, want.refused ? "" : WithLineFeeds(Utf8(want.text)));
     }
@@ -262,13 +295,20 @@ TEST(OrdwellSortExact, ReverseAndUniqueFollowThePlainOrder) {
     std::vector<std::string> lines = Lines(plain.out);
     ASSERT_EQ(lines.size(), static_cast<std::size_t>(items));
 
-    std::vector<std::string> unique;
+    // Runs of equal keys: --unique keeps each run's first, --reverse reverses the runs' order
+    // and keeps each run as it is.
+    std::vector<std::vector<std::string>> runs;
     for (const std::string& line : lines) {
-      if (unique.empty() || Lower(unique.back()) != Lower(line)) unique.push_back(line);
+      if (runs.empty() || Lower(runs.back().front()) != Lower(line)) runs.emplace_back();
+      runs.back().push_back(line);
     }
+    std::vector<std::string> unique;
+    for (const auto& run : runs) unique.push_back(run.front());
     EXPECT_EQ(Lines(RunSorter(dir, input, {"-u"}).out), unique);
-    std::reverse(lines.begin(), lines.end());
-    EXPECT_EQ(Lines(RunSorter(dir, input, {"-r"}).out), lines);
+    std::vector<std::string> reversed;
+    for (auto run = runs.rbegin(); run != runs.rend(); ++run)
+      reversed.insert(reversed.end(), run->begin(), run->end());
+    EXPECT_EQ(Lines(RunSorter(dir, input, {"-r"}).out), reversed);
     std::reverse(unique.begin(), unique.end());
     EXPECT_EQ(Lines(RunSorter(dir, input, {"--unique", "--reverse"}).out), unique);
   }
