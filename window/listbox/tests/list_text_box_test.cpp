@@ -1,7 +1,5 @@
-#include "window/listbox/tests/tests.h"
-
-#include "window/listbox/key_table.h"
 #include "window/listbox/list_text_box.h"
+#include "window/listbox/key_table.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -898,9 +896,5 @@ void ListTextBoxTest::oneHugeWrappedLineScrollsAndPaints() {
   QVERIFY(!box->grab().isNull());
 }
 
-int runListTextBoxTests(int argc, char** argv) {
-  ListTextBoxTest test;
-  return QTest::qExec(&test, argc, argv);
-}
-
+QTEST_MAIN(ListTextBoxTest)
 #include "list_text_box_test.moc"

@@ -1,5 +1,3 @@
-#include "window/listbox/tests/tests.h"
-
 #include "window/listbox/text_cursor.h"
 #include "window/listbox/undo_history.h"
 
@@ -179,9 +177,5 @@ void TextCursorTest::undoHistoryKeepsTheNewestStepsWithinItsBound() {
   QCOMPARE(history.heldUnits(), qsizetype{0});
 }
 
-int runTextCursorTests(int argc, char** argv) {
-  TextCursorTest test;
-  return QTest::qExec(&test, argc, argv);
-}
-
+QTEST_MAIN(TextCursorTest)
 #include "text_cursor_test.moc"
