@@ -254,7 +254,8 @@ void ListTextBox::userEdit(qsizetype pos, qsizetype length, const QString& with,
   if (length == 0 && with.isEmpty()) {
     return;
   }
-  history_.record({pos, text_.mid(pos, length), with, anchor_, caret_, kind});
+  history_.record({pos, text_.mid(pos, length), with, anchor_, caret_, kind},
+                  text_.size() - length + with.size());
   replaceText(pos, length, with);
   const qsizetype caret = pos + with.size();
   setAnchorAndCaret(caret, caret);
