@@ -21,6 +21,7 @@
 #include <QTimerEvent>
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 
 namespace ordwell {
@@ -92,6 +93,25 @@ void ListTextBox::paintEvent(QPaintEvent* event) {
   }
 }
 
+namespace {
+
+// Draws `mark` at `baseline` with its ink inside [left, right], narrowed where it is wider (a
+// tab's arrow in a short tab), so that a mark never touches the characters beside it.
+void drawMarkGlyph(QPainter& painter, QChar mark, qreal left, qreal right, qreal baseline) {
+  const QRectF ink = QFontMetricsF(painter.font()).boundingRect(mark);
+  // Half a pixel of room each side keeps the anti-aliased edge off the neighbours.
+  const qreal from = left + std::max<qreal>(ink.left(), 0.5);
+  const qreal to = std::min(left + ink.right(), right - 0.5);
+  const qreal scale = ink.width() > 0 ? std::clamp((to - from) / ink.width(), 0.1, 1.0) : 1.0;
+  painter.save();
+  painter.translate(from - ink.left() * scale, baseline);
+  painter.scale(scale, 1.0);
+  painter.drawText(QPointF(0, 0), QString(mark));
+  painter.restore();
+}
+
+}  // namespace
+
 void ListTextBox::drawWhitespaceMarks(QPainter& painter, const QTextLayout& layout, qsizetype row,
                                       QPointF origin, qsizetype selStart, qsizetype selEnd) {
   const qsizetype start = rows_.rowStart(row);
@@ -111,10 +131,12 @@ void ListTextBox::drawWhitespaceMarks(QPainter& painter, const QTextLayout& layo
   const QColor plain = faint(QPalette::Text, QPalette::Base);
   const QColor selected = faint(QPalette::HighlightedText, QPalette::Highlight);
   const auto colourAt = [&](qsizetype pos) { return pos >= selStart && pos < selEnd ? selected : plain; };
-  // A space's mark is a dot in the middle of the space at half the height of a small letter,
-  // drawn as a shape because a middle-dot glyph is too thin to see in a narrow space.
-  const qreal dot = std::max<qreal>(2.0, metrics.height() / 7.0);
-  const qreal dotY = baseline - metrics.xHeight() / 2 - dot / 2;
+  // A space's mark is a dot in the middle of the space at half the height of a small letter, a
+  // fifth of the line high but no wider than the space. It is drawn as a shape set on whole
+  // pixels, so that it takes the full mark colour (a middle-dot glyph, or a dot between pixels,
+  // comes out as a faint speck).
+  const qreal dotSize = std::max<qreal>(2.0, std::round(metrics.height() / 5.0));
+  const qreal dotMiddle = baseline - metrics.xHeight() / 2;
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing);
   for (qsizetype pos = start; pos < end; ++pos) {
@@ -125,17 +147,24 @@ void ListTextBox::drawWhitespaceMarks(QPainter& painter, const QTextLayout& layo
     const qreal left = origin.x() + line.cursorToX(toInt(pos - start));
     const qreal right = origin.x() + line.cursorToX(toInt(pos + 1 - start));
     if (c == QLatin1Char(' ')) {
+      const qreal size = std::min(dotSize, std::max<qreal>(2.0, std::floor(right - left)));
       painter.setPen(Qt::NoPen);
       painter.setBrush(colourAt(pos));
-      painter.drawEllipse(QRectF((left + right - dot) / 2, dotY, dot, dot));
+      // Corners rounded by a third: round at any size, yet the few pixels of a small dot are filled.
+      painter.drawRoundedRect(
+          QRectF(std::round((left + right - size) / 2), std::round(dotMiddle - size / 2), size, size),
+          size / 3, size / 3);
     } else {
       painter.setPen(colourAt(pos));
-      painter.drawText(QPointF(left, baseline), QString(QChar(0x2192)));
+      drawMarkGlyph(painter, QChar(0x2192), left, right, baseline);
     }
   }
   if (rows_.endsWithLineBreak(text_, row)) {
     painter.setPen(colourAt(end));
-    painter.drawText(QPointF(origin.x() + line.naturalTextWidth(), baseline), QString(QChar(0x00B6)));
+    const QChar pilcrow(0x00B6);
+    const qreal left = origin.x() + line.naturalTextWidth();
+    drawMarkGlyph(painter, pilcrow, left, left + metrics.horizontalAdvance(pilcrow) + metrics.height(),
+                  baseline);
   }
   painter.restore();
 }

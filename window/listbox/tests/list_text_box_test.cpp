@@ -8,6 +8,10 @@
 #include <QDir>
 #include <QDropEvent>
 #include <QFile>
+#include <QFont>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QImage>
 #include <QInputMethodEvent>
@@ -20,6 +24,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <algorithm>
 #include <map>
 #include <vector>
 
@@ -78,6 +83,18 @@ QUrl fileWith(const QTemporaryDir& dir, const QString& name, const QByteArray& b
     qFatal("cannot write %s", qPrintable(file.fileName()));
   }
   return QUrl::fromLocalFile(file.fileName());
+}
+
+// The font of the pixel checks, bundled so that they see the same glyphs on every machine; no
+// other font stands in for a missing glyph.
+QFont testFont() {
+  static const int id =
+      QFontDatabase::addApplicationFont(QStringLiteral(ORDWELL_LISTBOX_TEST_DATA "/test-sans.ttf"));
+  QFont font(QFontDatabase::applicationFontFamilies(id).value(0, QStringLiteral("missing test font")));
+  font.setPixelSize(13);
+  font.setHintingPreference(QFont::PreferNoHinting);
+  font.setStyleStrategy(QFont::StyleStrategy(QFont::NoFontMerging | QFont::NoSubpixelAntialias));
+  return font;
 }
 
 QString numberedLines(int count, const QString& separator) {
@@ -762,6 +779,8 @@ void ListTextBoxTest::whitespaceMarksChangeNeitherTextNorPositions() {
   Harness h({160, 120});
   QVERIFY(h.ready());
   ListTextBox* box = h.first;
+  box->setFont(testFont());
+  QCOMPARE(QFontInfo(box->font()).family(), QStringLiteral("Ordwell Test Sans"));
   const QString text = "a, b\tc\n\n  d e";
   box->setPlainText(text);
   QVERIFY(!box->isWhitespaceShown());
@@ -787,24 +806,68 @@ void ListTextBoxTest::whitespaceMarksChangeNeitherTextNorPositions() {
   QTest::keyClick(box, Qt::Key_C, Qt::ControlModifier);
   QCOMPARE(QGuiApplication::clipboard()->text(), text);
 
-  // The marks are drawn, faintly: new pixels, none as dark as the text.
+  // The marks are drawn faintly, each in the cell of its own character (a line break's after its
+  // row's text), on the background only: the glyphs are left alone, nothing changes elsewhere.
+  struct Mark {
+    QChar c;
+    QRect cell;
+    int pixels = 0;
+    int darkest = 255;
+  };
+  std::vector<Mark> marks;
+  const QFontMetrics metrics(box->font());
+  const QPoint offset = box->viewport()->pos();
+  for (qsizetype pos = 0; pos < text.size(); ++pos) {
+    const QChar c = text.at(pos);
+    if (c == u' ' || c == u'\t' || c == u'\n') {
+      const QRect caret = caretsWithout[pos].translated(-offset);
+      const int right = c == u'\n' ? caret.x() + metrics.horizontalAdvance(QChar(0x00B6))
+                                   : caretsWithout[pos + 1].translated(-offset).x();
+      marks.push_back(
+          {c, QRect(QPoint(caret.x(), caret.top()), QPoint(right, caret.bottom())).adjusted(-1, 0, 1, 0)});
+    }
+  }
   box->setSelection(0, 0);
   box->clearFocus();
   h.second->setFocus();
   const QImage with = box->viewport()->grab().toImage();
   box->setWhitespaceShown(false);
   const QImage plain = box->viewport()->grab().toImage();
-  int marked = 0;
+  const QRgb base = box->palette().color(QPalette::Base).rgb();
   const int textGray = qGray(box->palette().color(QPalette::Text).rgb());
   for (int y = 0; y < with.height(); ++y) {
     for (int x = 0; x < with.width(); ++x) {
-      if (with.pixel(x, y) != plain.pixel(x, y)) {
-        ++marked;
-        QVERIFY2(qGray(with.pixel(x, y)) > textGray + 40, "a mark is fainter than the text");
+      if (with.pixel(x, y) == plain.pixel(x, y)) {
+        continue;
       }
+      const QString where = QStringLiteral(" at %1,%2").arg(x).arg(y);
+      const auto mark =
+          std::find_if(marks.begin(), marks.end(), [&](const Mark& m) { return m.cell.contains(x, y); });
+      QVERIFY2(mark != marks.end(), qPrintable("a mark outside its cell" + where));
+      QVERIFY2(plain.pixel(x, y) == base, qPrintable("a mark over a glyph" + where));
+      QVERIFY2(qGray(with.pixel(x, y)) > textGray + 40, qPrintable("a mark as dark as the text" + where));
+      ++mark->pixels;
+      mark->darkest = std::min(mark->darkest, qGray(with.pixel(x, y)));
     }
   }
-  QVERIFY2(marked > 10, "the marks were drawn");
+  // Every mark shows; a space's is as plain to see as a line break's: as dark, and a dot of a few
+  // whole pixels rather than a speck.
+  const int pilcrowDarkest =
+      std::find_if(marks.begin(), marks.end(), [](const Mark& m) { return m.c == u'\n'; })->darkest;
+  for (const Mark& mark : marks) {
+    const QString which = QStringLiteral("mark of U+%1 at %2,%3")
+                              .arg(mark.c.unicode(), 4, 16, QLatin1Char('0'))
+                              .arg(mark.cell.x())
+                              .arg(mark.cell.y());
+    QVERIFY2(mark.pixels > 0, qPrintable(which + " drawn"));
+    if (mark.c == u' ') {
+      QVERIFY2(mark.darkest <= pilcrowDarkest + 4,
+               qPrintable(which + QStringLiteral(" as dark as the line break's: %1 against %2")
+                                      .arg(mark.darkest)
+                                      .arg(pilcrowDarkest)));
+      QVERIFY2(mark.pixels >= 6, qPrintable(which + QStringLiteral(" covers %1 pixels").arg(mark.pixels)));
+    }
+  }
 }
 
 void ListTextBoxTest::boxWithoutScrollBarStillScrollsToTheCaret() {
