@@ -61,8 +61,8 @@ void ListTextBox::setPlainText(const QString& text) {
   verticalScrollBar()->setValue(0);
   layoutRows(true);
   restartBlink();
-  listbox::notifyTextReplaced(this, 0, old, text_);
-  listbox::notifyCaretMoved(this, oldAnchor, oldCaret, anchor_, caret_);
+  accessibility_.textReplaced(this, 0, old, text_);
+  accessibility_.caretMoved(this, oldAnchor, oldCaret, anchor_, caret_);
   emit textChanged();
 }
 
@@ -74,7 +74,7 @@ void ListTextBox::setReadOnly(bool readOnly) {
   viewport()->setAcceptDrops(!readOnly);
   preedit_.clear();
   viewport()->update();
-  listbox::notifyReadOnlyChanged(this);
+  accessibility_.readOnlyChanged(this);
 }
 
 bool ListTextBox::isReadOnly() const { return readOnly_; }
@@ -93,6 +93,10 @@ void ListTextBox::setWhitespaceShown(bool shown) {
 }
 
 bool ListTextBox::isWhitespaceShown() const { return whitespaceShown_; }
+
+void ListTextBox::setAccessibilityEventReceiver(listbox::AccessibilityEvents::Receiver receiver) {
+  accessibility_.setReceiver(std::move(receiver));
+}
 
 void ListTextBox::setSelection(qsizetype start, qsizetype length) {
   const qsizetype n = text_.size();
@@ -184,7 +188,7 @@ void ListTextBox::setAnchorAndCaret(qsizetype anchor, qsizetype caret) {
   }
   const qsizetype oldAnchor = std::exchange(anchor_, anchor);
   const qsizetype oldCaret = std::exchange(caret_, caret);
-  listbox::notifyCaretMoved(this, oldAnchor, oldCaret, anchor_, caret_);
+  accessibility_.caretMoved(this, oldAnchor, oldCaret, anchor_, caret_);
   viewport()->update();
   restartBlink();
   if (hasFocus()) {
@@ -234,7 +238,7 @@ void ListTextBox::updateSelectionClipboard() {
 
 void ListTextBox::replaceText(qsizetype pos, qsizetype length, const QString& with) {
   // Only a listening screen reader needs the removed text.
-  const QString removed = listbox::accessibilityListening() ? text_.mid(pos, length) : QString();
+  const QString removed = accessibility_.listening() ? text_.mid(pos, length) : QString();
   text_.replace(pos, length, with);
   if (rowsValid_) {
     rows_.update(text_, pos, length, with.size(), rowsWidth_, *advances_);
@@ -246,7 +250,7 @@ void ListTextBox::replaceText(qsizetype pos, qsizetype length, const QString& wi
     updateScrollRange();
     viewport()->update();
   }
-  listbox::notifyTextReplaced(this, pos, removed, with);
+  accessibility_.textReplaced(this, pos, removed, with);
   emit textChanged();
 }
 
