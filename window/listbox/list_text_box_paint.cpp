@@ -147,7 +147,7 @@ void ListTextBox::drawWhitespaceMarks(QPainter& painter, const QTextLayout& layo
     const qreal left = origin.x() + line.cursorToX(toInt(pos - start));
     const qreal right = origin.x() + line.cursorToX(toInt(pos + 1 - start));
     if (c == QLatin1Char(' ')) {
-      const qreal size = std::min(dotSize, std::max<qreal>(2.0, std::floor(right - left)));
+      const qreal size = std::min(dotSize, std::max<qreal>(2.0, std::floor(std::abs(right - left))));
       painter.setPen(Qt::NoPen);
       painter.setBrush(colourAt(pos));
       // Corners rounded by a third: round at any size, yet the few pixels of a small dot are filled.
@@ -156,7 +156,7 @@ void ListTextBox::drawWhitespaceMarks(QPainter& painter, const QTextLayout& layo
           size / 3, size / 3);
     } else {
       painter.setPen(colourAt(pos));
-      drawMarkGlyph(painter, QChar(0x2192), left, right, baseline);
+      drawMarkGlyph(painter, QChar(0x2192), std::min(left, right), std::max(left, right), baseline);
     }
   }
   if (rows_.endsWithLineBreak(text_, row)) {
