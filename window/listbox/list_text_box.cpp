@@ -147,9 +147,15 @@ void ListTextBox::paste() {
   if (readOnly_) {
     return;
   }
-  const QString text = withLineFeeds(QGuiApplication::clipboard()->text());
+  // Another program's clipboard comes over the display connection, which takes a while when it
+  // is large, so the wait cursor shows while it is fetched; this program's own is at hand, and
+  // only a large one waits for its line breaks and its insertion.
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  const listbox::WaitCursor fetching(!clipboard->ownsClipboard());
+  const QString fetched = clipboard->text();
+  const listbox::WaitCursor large(clipboard->ownsClipboard() && fetched.size() >= kLargeInsert);
+  const QString text = withLineFeeds(fetched);
   if (!text.isEmpty()) {
-    const listbox::WaitCursor wait(text.size() >= kLargeInsert);
     userEdit(selectionStart(), selectionLength(), text, EditKind::Other);
   }
 }
@@ -159,6 +165,7 @@ void ListTextBox::undo() {
     return;
   }
   if (const auto step = history_.takeUndo()) {
+    const listbox::WaitCursor wait(step->removed.size() + step->inserted.size() >= kLargeInsert);
     replaceText(step->pos, step->inserted.size(), step->removed);
     setAnchorAndCaret(step->anchorBefore, step->caretBefore);
     goalX_ = -1.0;
@@ -171,6 +178,7 @@ void ListTextBox::redo() {
     return;
   }
   if (const auto step = history_.takeRedo()) {
+    const listbox::WaitCursor wait(step->removed.size() + step->inserted.size() >= kLargeInsert);
     replaceText(step->pos, step->removed.size(), step->inserted);
     const qsizetype caret = step->pos + step->inserted.size();
     setAnchorAndCaret(caret, caret);

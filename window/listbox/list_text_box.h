@@ -187,6 +187,10 @@ class ListTextBox : public QAbstractScrollArea {
   QPoint caretMenuPos() const;
   bool canDrop(const QMimeData* mime) const;
   void setDropCaret(qsizetype pos);
+  bool pointOnSelection(QPoint viewportPos);
+  void startTextDrag();
+  bool isOwnSelectionDrag(const QMimeData* mime) const;
+  void moveSelectionTo(qsizetype pos);
 
   // Painting.
   void drawWhitespaceMarks(QPainter& painter, const QTextLayout& layout, qsizetype row, QPointF origin,
@@ -216,6 +220,8 @@ class ListTextBox : public QAbstractScrollArea {
   QBasicTimer dragScrollTimer_;
   QPoint lastDragPos_;
   bool dragging_ = false;
+  bool textDragPending_ = false;  // pressed on the selection: a drag of it starts if the mouse moves
+  QPoint textDragStart_;
   QBasicTimer tripleClickTimer_;
   QPoint tripleClickPos_;
 };

@@ -63,6 +63,13 @@ void ListTextBox::mousePressEvent(QMouseEvent* event) {
     event->accept();
     return;
   }
+  if ((event->modifiers() & Qt::ShiftModifier) == 0 && pointOnSelection(at)) {
+    // On the selection a press may start dragging it; a release without moving puts the caret.
+    textDragPending_ = true;
+    textDragStart_ = at;
+    event->accept();
+    return;
+  }
   moveCaret(pos, (event->modifiers() & Qt::ShiftModifier) != 0);
   dragging_ = true;
   lastDragPos_ = at;
@@ -70,6 +77,12 @@ void ListTextBox::mousePressEvent(QMouseEvent* event) {
 }
 
 void ListTextBox::mouseMoveEvent(QMouseEvent* event) {
+  if (textDragPending_ && (event->buttons() & Qt::LeftButton) != 0 &&
+      (event->position().toPoint() - textDragStart_).manhattanLength() >= QApplication::startDragDistance()) {
+    textDragPending_ = false;
+    startTextDrag();
+    return;
+  }
   if (!dragging_ || (event->buttons() & Qt::LeftButton) == 0) {
     return;
   }
@@ -84,6 +97,10 @@ void ListTextBox::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void ListTextBox::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton && textDragPending_) {
+    textDragPending_ = false;
+    moveCaret(positionAt(event->position().toPoint()), false);
+  }
   if (event->button() == Qt::LeftButton && dragging_) {
     dragging_ = false;
     dragScrollTimer_.stop();
@@ -116,6 +133,7 @@ void ListTextBox::focusOutEvent(QFocusEvent* event) {
   QAbstractScrollArea::focusOutEvent(event);
   blinkTimer_.stop();
   dragging_ = false;
+  textDragPending_ = false;
   dragScrollTimer_.stop();
   viewport()->update();
 }

@@ -6,6 +6,7 @@
 #include <QContextMenuEvent>
 #include <QCursor>
 #include <QDir>
+#include <QDrag>
 #include <QDropEvent>
 #include <QFile>
 #include <QFont>
@@ -26,6 +27,7 @@
 
 #include <algorithm>
 #include <map>
+#include <utility>
 #include <vector>
 
 using ordwell::ListTextBox;
@@ -63,15 +65,16 @@ QPoint pointOf(ListTextBox* box, qsizetype pos) {
   return rect.center() - box->viewport()->pos();
 }
 
-// Drops `mime` on the box's viewport at the caret position `pos`; returns whether it was accepted.
-bool dropAt(ListTextBox* box, qsizetype pos, QMimeData* mime) {
+// Drops `mime` on the box's viewport at the caret position `pos`, with the keyboard modifiers
+// held; returns whether it was accepted.
+bool dropAt(ListTextBox* box, qsizetype pos, QMimeData* mime, Qt::KeyboardModifiers modifiers = {}) {
   const QPointF at = pointOf(box, pos);
-  QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+  QDragEnterEvent enter(at.toPoint(), Qt::CopyAction | Qt::MoveAction, mime, Qt::LeftButton, modifiers);
   QApplication::sendEvent(box->viewport(), &enter);
   if (!enter.isAccepted()) {
     return false;
   }
-  QDropEvent drop(at, Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+  QDropEvent drop(at, Qt::CopyAction | Qt::MoveAction, mime, Qt::LeftButton, modifiers);
   QApplication::sendEvent(box->viewport(), &drop);
   return drop.isAccepted();
 }
@@ -138,6 +141,9 @@ class ListTextBoxTest : public QObject {
   void droppedFileThatIsNotTextIsRefusedWithAMessage_data();
   void droppedFileThatIsNotTextIsRefusedWithAMessage();
   void readOnlyBoxRefusesDrops();
+  void selectionDragsMoveWithinTheBoxAndCopyOut_data();
+  void selectionDragsMoveWithinTheBoxAndCopyOut();
+  void largeUndoRedoAndClipboardFetchShowTheWaitCursor();
   void tableKeysAreKeptFromWindowShortcuts_data();
   void tableKeysAreKeptFromWindowShortcuts();
   void whitespaceMarksChangeNeitherTextNorPositions();
@@ -481,6 +487,10 @@ void ListTextBoxTest::mouseClicksDragsAndDoubleClicksSelect() {
 
   QTest::mouseDClick(view, Qt::LeftButton, {}, pointOf(box, 8));
   QCOMPARE(box->selectedText(), QString("world"));
+  // A click on the selection, without dragging it, puts the caret there.
+  QTest::mouseClick(view, Qt::LeftButton, {}, pointOf(box, 10) + QPoint(0, 1));
+  QCOMPARE(std::make_pair(box->selectionStart(), box->selectionLength()),
+           std::make_pair(qsizetype{10}, qsizetype{0}));
 
   // Below and right of the last row: the caret goes to the end of the text.
   QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(view->width() - 5, view->height() - 2));
@@ -728,6 +738,113 @@ void ListTextBoxTest::readOnlyBoxRefusesDrops() {
   QCOMPARE(box->toPlainText(), QString("sorted"));
   box->setReadOnly(false);
   QVERIFY(box->viewport()->acceptDrops());
+}
+
+void ListTextBoxTest::selectionDragsMoveWithinTheBoxAndCopyOut_data() {
+  QTest::addColumn<bool>("readOnly");
+  QTest::addColumn<bool>("toOther");  // dropped in the second box instead of the first
+  QTest::addColumn<qsizetype>("dropPos");
+  QTest::addColumn<bool>("ctrl");
+  QTest::addColumn<QString>("first");   // the first box's text after the drop
+  QTest::addColumn<QString>("second");  // the second box's
+  // The first box holds "one two three" with "two" selected.
+  QTest::newRow("moved to the end") << false << false << qsizetype{13} << false << "one  threetwo"
+                                    << "";
+  QTest::newRow("moved to the start") << false << false << qsizetype{0} << false << "twoone  three"
+                                      << "";
+  QTest::newRow("ctrl copies within the box") << false << false << qsizetype{13} << true << "one two threetwo"
+                                              << "";
+  QTest::newRow("dropped on itself") << false << false << qsizetype{5} << false << "one two three"
+                                     << "";
+  QTest::newRow("another box gets a copy") << false << true << qsizetype{0} << false << "one two three"
+                                           << "two";
+  QTest::newRow("dragged out of a read-only box") << true << true << qsizetype{0} << false << "one two three"
+                                                  << "two";
+}
+
+void ListTextBoxTest::selectionDragsMoveWithinTheBoxAndCopyOut() {
+  QFETCH(bool, readOnly);
+  QFETCH(bool, toOther);
+  QFETCH(qsizetype, dropPos);
+  QFETCH(bool, ctrl);
+  QFETCH(QString, first);
+  QFETCH(QString, second);
+  Harness h;
+  QVERIFY(h.ready());
+  ListTextBox* box = h.first;
+  const QString text = "one two three";
+  box->setPlainText(text);
+  box->setReadOnly(readOnly);
+  box->setSelection(4, 3);
+  // A press on the selection and a move past the drag distance start a drag of it.
+  const QPoint from = pointOf(box, 5);
+  QTest::mousePress(box->viewport(), Qt::LeftButton, {}, from);
+  QCOMPARE(box->selectedText(), QString("two"));
+  QTest::mouseMove(box->viewport(), from + QPoint(QApplication::startDragDistance() + 2, 0));
+  QTest::mouseRelease(box->viewport(), Qt::LeftButton, {},
+                      from + QPoint(QApplication::startDragDistance() + 2, 0));
+  const QList<QDrag*> drags = box->findChildren<QDrag*>();
+  QVERIFY(!drags.isEmpty() && drags.last()->mimeData() != nullptr);
+  const QDrag* drag = drags.last();
+  QCOMPARE(drag->mimeData()->text(), QString("two"));
+  QCOMPARE(drag->supportedActions(),
+           readOnly ? Qt::DropActions(Qt::CopyAction) : Qt::CopyAction | Qt::MoveAction);
+  // What the drag carries, dropped as the platform would hand it over.
+  QMimeData carried;
+  for (const QString& format : drag->mimeData()->formats()) {
+    carried.setData(format, drag->mimeData()->data(format));
+  }
+  QVERIFY(dropAt(toOther ? h.second : box, dropPos, &carried, ctrl ? Qt::ControlModifier : Qt::NoModifier));
+  QCOMPARE(box->toPlainText(), first);
+  QCOMPARE(h.second->toPlainText(), second);
+  if (first != text) {
+    QCOMPARE(box->selectedText(), QString("two"));  // the dropped text is selected
+    box->undo();                                    // one step takes the whole drop back
+    QCOMPARE(box->toPlainText(), text);
+    QCOMPARE(std::make_pair(box->selectionStart(), box->selectionLength()),
+             std::make_pair(qsizetype{4}, qsizetype{3}));
+  }
+}
+
+void ListTextBoxTest::largeUndoRedoAndClipboardFetchShowTheWaitCursor() {
+  Harness h;
+  QVERIFY(h.ready());
+  ListTextBox* box = h.first;
+  const auto waiting = [] {
+    const QCursor* cursor = QGuiApplication::overrideCursor();
+    return cursor != nullptr && cursor->shape() == Qt::WaitCursor;
+  };
+  std::vector<bool> waitingWhenChanged;
+  connect(box, &ListTextBox::textChanged, this, [&] { waitingWhenChanged.push_back(waiting()); });
+  box->replaceRange(0, 0, "small\n");
+  box->replaceRange(0, 0, QString("item\n").repeated(60000));
+  waitingWhenChanged.clear();
+  box->undo();
+  box->undo();
+  box->redo();
+  box->redo();
+  QCOMPARE(waitingWhenChanged, (std::vector<bool>{true, false, false, true}));
+
+  // Another program's clipboard is read under the wait cursor, whatever its size.
+  class Clip final : public QMimeData {
+   public:
+    bool* seenWaiting;
+    explicit Clip(bool* seen) : seenWaiting(seen) {}
+    QStringList formats() const override { return {"text/plain"}; }
+    bool hasFormat(const QString& format) const override { return format == "text/plain"; }
+
+   protected:
+    QVariant retrieveData(const QString& /*format*/, QMetaType /*type*/) const override {
+      *seenWaiting = QGuiApplication::overrideCursor() != nullptr &&
+                     QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor;
+      return QString("x");
+    }
+  };
+  bool seenWaiting = false;
+  QGuiApplication::clipboard()->setMimeData(new Clip(&seenWaiting));
+  box->paste();
+  QCOMPARE(seenWaiting, !QGuiApplication::clipboard()->ownsClipboard());
+  QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
 }
 
 void ListTextBoxTest::tableKeysAreKeptFromWindowShortcuts_data() {
