@@ -2,6 +2,7 @@
 
 #include "window/listbox/list_text_box_internal.h"
 #include "window/listbox/text_cursor.h"
+#include "window/listbox/wait_cursor.h"
 
 #include <QAction>
 #include <QApplication>
@@ -34,8 +35,11 @@ constexpr int kDragScrollMs = 50;
 void ListTextBox::mousePressEvent(QMouseEvent* event) {
   if (event->button() == Qt::MiddleButton && !readOnly_ &&
       QGuiApplication::clipboard()->supportsSelection()) {
-    // X11 habit: the middle button pastes the most recent selection where it is clicked.
-    const QString text = withLineFeeds(QGuiApplication::clipboard()->text(QClipboard::Selection));
+    // X11 habit: the middle button pastes the most recent selection where it is clicked. Another
+    // program's selection is fetched under the wait cursor, as paste() fetches the clipboard.
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    const listbox::WaitCursor fetching(!clipboard->ownsSelection());
+    const QString text = withLineFeeds(clipboard->text(QClipboard::Selection));
     if (!text.isEmpty()) {
       moveCaret(positionAt(event->position().toPoint()), false);
       userEdit(caret_, 0, text, EditKind::Other);
