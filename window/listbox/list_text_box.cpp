@@ -148,12 +148,14 @@ void ListTextBox::paste() {
     return;
   }
   // Another program's clipboard comes over the display connection, which takes a while when it
-  // is large, so the wait cursor shows while it is fetched; this program's own is at hand, and
-  // only a large one waits for its line breaks and its insertion.
+  // is large, so the wait cursor shows while it is fetched; a large text keeps it while its line
+  // breaks are converted and it is inserted.
   QClipboard* clipboard = QGuiApplication::clipboard();
-  const listbox::WaitCursor fetching(!clipboard->ownsClipboard());
-  const QString fetched = clipboard->text();
-  const listbox::WaitCursor large(clipboard->ownsClipboard() && fetched.size() >= kLargeInsert);
+  const QString fetched = [clipboard] {
+    const listbox::WaitCursor fetching(!clipboard->ownsClipboard());
+    return clipboard->text();
+  }();
+  const listbox::WaitCursor large(fetched.size() >= kLargeInsert);
   const QString text = withLineFeeds(fetched);
   if (!text.isEmpty()) {
     userEdit(selectionStart(), selectionLength(), text, EditKind::Other);

@@ -38,8 +38,12 @@ void ListTextBox::mousePressEvent(QMouseEvent* event) {
     // X11 habit: the middle button pastes the most recent selection where it is clicked. Another
     // program's selection is fetched under the wait cursor, as paste() fetches the clipboard.
     QClipboard* clipboard = QGuiApplication::clipboard();
-    const listbox::WaitCursor fetching(!clipboard->ownsSelection());
-    const QString text = withLineFeeds(clipboard->text(QClipboard::Selection));
+    const QString fetched = [clipboard] {
+      const listbox::WaitCursor fetching(!clipboard->ownsSelection());
+      return clipboard->text(QClipboard::Selection);
+    }();
+    const listbox::WaitCursor large(fetched.size() >= listbox::kLargeInsert);
+    const QString text = withLineFeeds(fetched);
     if (!text.isEmpty()) {
       moveCaret(positionAt(event->position().toPoint()), false);
       userEdit(caret_, 0, text, EditKind::Other);
