@@ -17,6 +17,7 @@
 #include "sorting/detail/big_buffer.h"
 #include "sorting/detail/key_prefix.h"
 #include "sorting/detail/key_ranks.h"
+#include "sorting/detail/task_queue.h"
 
 namespace ordwell {
 
@@ -192,9 +193,10 @@ CollatedOrder Collate(std::size_t count, const Items& items, const UCollator* co
     MakeKeys(collator, items, 0, count, bytes, records.data());
   }
 
+  detail::WorkerPool pool(threads);
   detail::KeyOrder sorted = detail::SortKeys(
       records.data(), count, TwoPartKeys{bytes.buffer.data(), bytes.used, secondBytes.buffer.data()},
-      [](std::size_t, std::size_t) { return true; }, threads);
+      [](std::size_t, std::size_t) { return true; }, &pool);
   std::vector<Record>().swap(records);
   bytes = KeyBytes();
   secondBytes = KeyBytes();

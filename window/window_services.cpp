@@ -323,6 +323,17 @@ void FormWindow::SetCaption(std::u16string_view caption) const {
 
 void FormWindow::SetClientSize(int widthTwips, int heightTwips) const {
   widget_->setFixedSize(TwipsToPixels(widthTwips), TwipsToPixels(heightTwips));
+  // A fixed size cannot be maximised, so the title bar offers only minimise and close; the
+  // custom hint replaces the platform's default buttons with exactly these.
+  const Qt::WindowFlags fixedSizeFlags =
+      (widget_->windowFlags() & ~Qt::WindowMaximizeButtonHint & ~Qt::WindowFullscreenButtonHint) |
+      Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+      Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint;
+  if (widget_->windowFlags() != fixedSizeFlags) {
+    const bool shown = widget_->isVisible();
+    widget_->setWindowFlags(fixedSizeFlags);  // hides a shown window: show it again
+    if (shown) widget_->show();
+  }
 }
 
 void FormWindow::SetClientHeight(int heightTwips) const {

@@ -133,7 +133,8 @@ class FormWindow {
 
   // Sets the title bar text.
   void SetCaption(std::u16string_view caption) const;
-  // Fixes the client area at this width and height in twips.
+  // Fixes the client area at this width and height in twips, and leaves the title bar only the
+  // buttons that work on a window of fixed size (minimise and close, no maximise).
   void SetClientSize(int widthTwips, int heightTwips) const;
   // Keeps the client width and fixes the client height in twips.
   void SetClientHeight(int heightTwips) const;

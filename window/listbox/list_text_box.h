@@ -1,6 +1,7 @@
 #pragma once
 
 #include "window/listbox/key_table.h"
+#include "window/listbox/list_text_box_accessible.h"
 #include "window/listbox/row_index.h"
 #include "window/listbox/undo_history.h"
 
@@ -71,6 +72,10 @@ class ListTextBox : public QAbstractScrollArea {
   void setWhitespaceShown(bool shown);
   // Returns whether whitespace marks are drawn.
   bool isWhitespaceShown() const;
+
+  // Sends the box's accessibility change events to `receiver` instead of to Qt, whether or not a
+  // screen reader listens; an empty receiver sends them to Qt again.
+  void setAccessibilityEventReceiver(listbox::AccessibilityEvents::Receiver receiver);
 
   // Selects from `start` (the anchor) to `start + length` (the caret), both clamped to the text
   // and widened so that no surrogate pair is cut.
@@ -182,6 +187,10 @@ class ListTextBox : public QAbstractScrollArea {
   QPoint caretMenuPos() const;
   bool canDrop(const QMimeData* mime) const;
   void setDropCaret(qsizetype pos);
+  bool pointOnSelection(QPoint viewportPos);
+  void startTextDrag();
+  bool isOwnSelectionDrag(const QMimeData* mime) const;
+  void moveSelectionTo(qsizetype pos);
 
   // Painting.
   void drawWhitespaceMarks(QPainter& painter, const QTextLayout& layout, qsizetype row, QPointF origin,
@@ -201,6 +210,7 @@ class ListTextBox : public QAbstractScrollArea {
   QString preedit_;
 
   listbox::UndoHistory history_;
+  listbox::AccessibilityEvents accessibility_;
   bool scrollBarShown_ = true;
   bool whitespaceShown_ = false;
   qsizetype dropCaret_ = -1;  // where a drop would insert while something is dragged over the box
@@ -210,6 +220,8 @@ class ListTextBox : public QAbstractScrollArea {
   QBasicTimer dragScrollTimer_;
   QPoint lastDragPos_;
   bool dragging_ = false;
+  bool textDragPending_ = false;  // pressed on the selection: a drag of it starts if the mouse moves
+  QPoint textDragStart_;
   QBasicTimer tripleClickTimer_;
   QPoint tripleClickPos_;
 };

@@ -270,31 +270,23 @@ QAccessibleInterface* createAccessible(const QString& className, QObject* object
   return nullptr;
 }
 
-AccessibilityEventSink& eventSink() {
-  static AccessibilityEventSink sink = nullptr;
-  return sink;
-}
+}  // namespace
 
-void send(QAccessibleEvent* event) {
-  if (AccessibilityEventSink sink = eventSink()) {
-    sink(event);
+void installAccessibility() { QAccessible::installFactory(&createAccessible); }
+
+bool AccessibilityEvents::listening() const { return receiver_ || QAccessible::isActive(); }
+
+void AccessibilityEvents::send(QAccessibleEvent* event) const {
+  if (receiver_) {
+    receiver_(event);
   } else {
     QAccessible::updateAccessibility(event);
   }
 }
 
-}  // namespace
-
-void installAccessibility() { QAccessible::installFactory(&createAccessible); }
-
-bool accessibilityListening() { return eventSink() != nullptr || QAccessible::isActive(); }
-
-AccessibilityEventSink setAccessibilityEventSink(AccessibilityEventSink sink) {
-  return std::exchange(eventSink(), sink);
-}
-
-void notifyTextReplaced(QWidget* box, qsizetype pos, const QString& removed, const QString& inserted) {
-  if (!accessibilityListening() || (removed.isEmpty() && inserted.isEmpty())) {
+void AccessibilityEvents::textReplaced(QWidget* box, qsizetype pos, const QString& removed,
+                                       const QString& inserted) const {
+  if (!listening() || (removed.isEmpty() && inserted.isEmpty())) {
     return;
   }
   if (removed.isEmpty()) {
@@ -309,9 +301,9 @@ void notifyTextReplaced(QWidget* box, qsizetype pos, const QString& removed, con
   }
 }
 
-void notifyCaretMoved(QWidget* box, qsizetype oldAnchor, qsizetype oldCaret, qsizetype anchor,
-                      qsizetype caret) {
-  if (!accessibilityListening()) {
+void AccessibilityEvents::caretMoved(QWidget* box, qsizetype oldAnchor, qsizetype oldCaret, qsizetype anchor,
+                                     qsizetype caret) const {
+  if (!listening()) {
     return;
   }
   // Where nothing is selected the selection is empty wherever the caret is.
@@ -333,8 +325,8 @@ void notifyCaretMoved(QWidget* box, qsizetype oldAnchor, qsizetype oldCaret, qsi
   }
 }
 
-void notifyReadOnlyChanged(QWidget* box) {
-  if (!accessibilityListening()) {
+void AccessibilityEvents::readOnlyChanged(QWidget* box) const {
+  if (!listening()) {
     return;
   }
   QAccessible::State changed;

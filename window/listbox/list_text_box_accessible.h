@@ -2,6 +2,9 @@
 
 #include <QtGlobal>
 
+#include <functional>
+#include <utility>
+
 class QAccessibleEvent;
 class QString;
 class QWidget;
@@ -13,24 +16,34 @@ namespace ordwell::listbox {
 // Makes Qt build the accessible interface of every ListTextBox; calling it again does nothing.
 void installAccessibility();
 
-// Returns whether anything listens to the box's change events, so a caller can skip the work of
-// preparing one.
-bool accessibilityListening();
+// Where a box sends the change events that keep assistive technology up to date: to Qt, or to
+// a receiver passed in, which then gets them whether or not a screen reader listens.
+class AccessibilityEvents {
+ public:
+  using Receiver = std::function<void(QAccessibleEvent* event)>;
 
-// Tells assistive technology that `removed` at `pos` in `box` was replaced by `inserted`.
-void notifyTextReplaced(QWidget* box, qsizetype pos, const QString& removed, const QString& inserted);
+  // Sends every later event to `receiver`; an empty receiver sends them to Qt again.
+  void setReceiver(Receiver receiver) { receiver_ = std::move(receiver); }
 
-// Tells assistive technology that the caret or the selection of `box` moved from the old anchor
-// and caret to the new ones.
-void notifyCaretMoved(QWidget* box, qsizetype oldAnchor, qsizetype oldCaret, qsizetype anchor,
-                      qsizetype caret);
+  // Returns whether anything listens to the events, so a caller can skip the work of preparing
+  // one.
+  bool listening() const;
 
-// Tells assistive technology that `box` now refuses or allows editing.
-void notifyReadOnlyChanged(QWidget* box);
+  // Tells that `removed` at `pos` in `box` was replaced by `inserted`.
+  void textReplaced(QWidget* box, qsizetype pos, const QString& removed, const QString& inserted) const;
 
-using AccessibilityEventSink = void (*)(QAccessibleEvent* event);
-// Routes every later change event to `sink` instead of to Qt, whether or not a screen reader
-// listens (nullptr restores Qt), and returns the previous sink; for tests.
-AccessibilityEventSink setAccessibilityEventSink(AccessibilityEventSink sink);
+  // Tells that the caret or the selection of `box` moved from the old anchor and caret to the
+  // new ones.
+  void caretMoved(QWidget* box, qsizetype oldAnchor, qsizetype oldCaret, qsizetype anchor,
+                  qsizetype caret) const;
+
+  // Tells that `box` now refuses or allows editing.
+  void readOnlyChanged(QWidget* box) const;
+
+ private:
+  void send(QAccessibleEvent* event) const;
+
+  Receiver receiver_;
+};
 
 }  // namespace ordwell::listbox

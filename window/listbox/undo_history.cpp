@@ -1,16 +1,46 @@
 #include "window/listbox/undo_history.h"
 
+#include <algorithm>
+#include <limits>
 #include <utility>
 
 namespace ordwell::listbox {
 
-void UndoHistory::record(UndoStep step) {
+namespace {
+
+qsizetype costOf(const UndoStep& step) {
+  return step.removed.size() + step.inserted.size() + UndoHistory::kStepCharge;
+}
+
+}  // namespace
+
+void UndoHistory::record(UndoStep step, qsizetype textLength) {
   const EditKind kind = step.kind;
-  if (!mergeIntoLast(step)) {
-    undo_.push_back(std::move(step));
+  for (const UndoStep& dropped : redo_) {
+    held_ -= costOf(dropped);
   }
   redo_.clear();
+  const qsizetype added = step.removed.size() + step.inserted.size();
+  if (mergeIntoLast(step)) {
+    held_ += added;
+  } else {
+    held_ += added + kStepCharge;
+    undo_.push_back(std::move(step));
+  }
   runOpen_ = kind != EditKind::Other;
+  // Four times the text, computed so that no length can overflow it.
+  const qsizetype budget = textLength > std::numeric_limits<qsizetype>::max() / 4
+                               ? std::numeric_limits<qsizetype>::max()
+                               : std::max(minBudget_, textLength * 4);
+  dropOldestBeyond(budget);
+}
+
+void UndoHistory::dropOldestBeyond(qsizetype budget) {
+  // The newest step stays whatever its size, so the last edit can always be undone.
+  while (undo_.size() > 1 && held_ - costOf(undo_.back()) > budget) {
+    held_ -= costOf(undo_.front());
+    undo_.pop_front();
+  }
 }
 
 bool UndoHistory::mergeIntoLast(const UndoStep& step) {
@@ -66,6 +96,7 @@ std::optional<UndoStep> UndoHistory::takeRedo() {
 void UndoHistory::clear() {
   undo_.clear();
   redo_.clear();
+  held_ = 0;
   runOpen_ = false;
 }
 

@@ -31,6 +31,7 @@ class WindowServicesTest : public QObject {
   void keyDownDeliversKeyCodeAndShiftThenTheBoxHandlesTheKey();
   void buttonCaptionIsShownLiterallyWithoutAccessKey();
   void messageBoxWithoutTitleShowsTheApplicationTitle();
+  void fixedSizeWindowOffersNoMaximiseButton();
 };
 
 void WindowServicesTest::textBoxTurnsLineBreaksIntoCrLfBothWays_data() {
@@ -197,6 +198,26 @@ void WindowServicesTest::buttonCaptionIsShownLiterallyWithoutAccessKey() {
   command.OnClick([&] { ++clicks; });
   QTest::mouseClick(&button, Qt::LeftButton);
   QCOMPARE(clicks, 1);
+}
+
+void WindowServicesTest::fixedSizeWindowOffersNoMaximiseButton() {
+  for (const bool shownFirst : {false, true}) {
+    QWidget window;
+    if (shownFirst) window.show();
+    const ordwell::services::FormWindow form(&window);
+    form.SetClientSize(7500, 4620);
+    const Qt::WindowFlags flags = window.windowFlags();
+    QVERIFY(flags.testFlag(Qt::CustomizeWindowHint));
+    QVERIFY(!flags.testFlag(Qt::WindowMaximizeButtonHint) && !flags.testFlag(Qt::WindowFullscreenButtonHint));
+    QVERIFY(flags.testFlag(Qt::WindowTitleHint) && flags.testFlag(Qt::WindowSystemMenuHint));
+    QVERIFY(flags.testFlag(Qt::WindowMinimizeButtonHint) && flags.testFlag(Qt::WindowCloseButtonHint));
+    QCOMPARE(window.isVisible(), shownFirst);
+    // Opening the panel changes the height only; the size stays fixed and the buttons stay.
+    form.SetClientHeight(6000);
+    QCOMPARE(window.minimumSize(), QSize(500, 400));
+    QCOMPARE(window.maximumSize(), window.minimumSize());
+    QCOMPARE(window.windowFlags(), flags);
+  }
 }
 
 void WindowServicesTest::messageBoxWithoutTitleShowsTheApplicationTitle() {

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QTest>
 
+#include <optional>
 #include <vector>
 
 using ordwell::ListTextBox;
@@ -28,12 +29,8 @@ struct Seen {
   QString inserted;
 };
 
-std::vector<Seen>& seenEvents() {
-  static std::vector<Seen> seen;
-  return seen;
-}
-
-void recordEvent(QAccessibleEvent* event) {
+// Returns what a text event said; nothing for other events.
+std::optional<Seen> recordOf(QAccessibleEvent* event) {
   Seen seen{event->type(), -1, -1, {}, {}};
   switch (event->type()) {
     case QAccessible::TextCaretMoved:
@@ -64,9 +61,9 @@ void recordEvent(QAccessibleEvent* event) {
       seen.inserted = update->textInserted();
       break;
     }
-    default: return;
+    default: return std::nullopt;
   }
-  seenEvents().push_back(seen);
+  return seen;
 }
 
 // A shown, active window holding one focused box.
@@ -335,18 +332,20 @@ void ListTextBoxAccessibleTest::scrollingBringsASubstringIntoView() {
 }
 
 void ListTextBoxAccessibleTest::eventsFollowTextCaretAndSelection() {
-  const auto previous = ordwell::listbox::setAccessibilityEventSink(&recordEvent);
   Harness h{QString()};
   QVERIFY(h.ready());
-  seenEvents().clear();
+  std::vector<Seen> seen;
+  h.box->setAccessibilityEventReceiver([&seen](QAccessibleEvent* event) {
+    if (const auto record = recordOf(event)) {
+      seen.push_back(*record);
+    }
+  });
 
   QTest::keyClicks(h.box, QStringLiteral("ab"));
   QTest::keyClick(h.box, Qt::Key_Backspace);
   QTest::keyClick(h.box, Qt::Key_Left, Qt::ShiftModifier);
   h.box->setPlainText(QStringLiteral("xyz"));
-  ordwell::listbox::setAccessibilityEventSink(previous);
-
-  const std::vector<Seen>& seen = seenEvents();
+  h.box->setAccessibilityEventReceiver({});
   QCOMPARE(seen.size(), std::size_t{10});
   QCOMPARE(seen[0].type, QAccessible::TextInserted);
   QCOMPARE(std::make_pair(seen[0].position, seen[0].inserted), std::make_pair(0, QStringLiteral("a")));

@@ -1,15 +1,18 @@
-#include "window/listbox/tests/tests.h"
-
-#include "window/listbox/key_table.h"
 #include "window/listbox/list_text_box.h"
+#include "window/listbox/key_table.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QCursor>
 #include <QDir>
+#include <QDrag>
 #include <QDropEvent>
 #include <QFile>
+#include <QFont>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QImage>
 #include <QInputMethodEvent>
@@ -22,7 +25,9 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <algorithm>
 #include <map>
+#include <utility>
 #include <vector>
 
 using ordwell::ListTextBox;
@@ -60,15 +65,16 @@ QPoint pointOf(ListTextBox* box, qsizetype pos) {
   return rect.center() - box->viewport()->pos();
 }
 
-// Drops `mime` on the box's viewport at the caret position `pos`; returns whether it was accepted.
-bool dropAt(ListTextBox* box, qsizetype pos, QMimeData* mime) {
+// Drops `mime` on the box's viewport at the caret position `pos`, with the keyboard modifiers
+// held; returns whether it was accepted.
+bool dropAt(ListTextBox* box, qsizetype pos, QMimeData* mime, Qt::KeyboardModifiers modifiers = {}) {
   const QPointF at = pointOf(box, pos);
-  QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+  QDragEnterEvent enter(at.toPoint(), Qt::CopyAction | Qt::MoveAction, mime, Qt::LeftButton, modifiers);
   QApplication::sendEvent(box->viewport(), &enter);
   if (!enter.isAccepted()) {
     return false;
   }
-  QDropEvent drop(at, Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+  QDropEvent drop(at, Qt::CopyAction | Qt::MoveAction, mime, Qt::LeftButton, modifiers);
   QApplication::sendEvent(box->viewport(), &drop);
   return drop.isAccepted();
 }
@@ -80,6 +86,18 @@ QUrl fileWith(const QTemporaryDir& dir, const QString& name, const QByteArray& b
     qFatal("cannot write %s", qPrintable(file.fileName()));
   }
   return QUrl::fromLocalFile(file.fileName());
+}
+
+// The font of the pixel checks, bundled so that they see the same glyphs on every machine; no
+// other font stands in for a missing glyph.
+QFont testFont() {
+  static const int id =
+      QFontDatabase::addApplicationFont(QStringLiteral(ORDWELL_LISTBOX_TEST_DATA "/test-sans.ttf"));
+  QFont font(QFontDatabase::applicationFontFamilies(id).value(0, QStringLiteral("missing test font")));
+  font.setPixelSize(13);
+  font.setHintingPreference(QFont::PreferNoHinting);
+  font.setStyleStrategy(QFont::StyleStrategy(QFont::NoFontMerging | QFont::NoSubpixelAntialias));
+  return font;
 }
 
 QString numberedLines(int count, const QString& separator) {
@@ -123,6 +141,9 @@ class ListTextBoxTest : public QObject {
   void droppedFileThatIsNotTextIsRefusedWithAMessage_data();
   void droppedFileThatIsNotTextIsRefusedWithAMessage();
   void readOnlyBoxRefusesDrops();
+  void selectionDragsMoveWithinTheBoxAndCopyOut_data();
+  void selectionDragsMoveWithinTheBoxAndCopyOut();
+  void largeUndoRedoAndClipboardFetchShowTheWaitCursor();
   void tableKeysAreKeptFromWindowShortcuts_data();
   void tableKeysAreKeptFromWindowShortcuts();
   void whitespaceMarksChangeNeitherTextNorPositions();
@@ -466,6 +487,10 @@ void ListTextBoxTest::mouseClicksDragsAndDoubleClicksSelect() {
 
   QTest::mouseDClick(view, Qt::LeftButton, {}, pointOf(box, 8));
   QCOMPARE(box->selectedText(), QString("world"));
+  // A click on the selection, without dragging it, puts the caret there.
+  QTest::mouseClick(view, Qt::LeftButton, {}, pointOf(box, 10) + QPoint(0, 1));
+  QCOMPARE(std::make_pair(box->selectionStart(), box->selectionLength()),
+           std::make_pair(qsizetype{10}, qsizetype{0}));
 
   // Below and right of the last row: the caret goes to the end of the text.
   QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(view->width() - 5, view->height() - 2));
@@ -715,6 +740,113 @@ void ListTextBoxTest::readOnlyBoxRefusesDrops() {
   QVERIFY(box->viewport()->acceptDrops());
 }
 
+void ListTextBoxTest::selectionDragsMoveWithinTheBoxAndCopyOut_data() {
+  QTest::addColumn<bool>("readOnly");
+  QTest::addColumn<bool>("toOther");  // dropped in the second box instead of the first
+  QTest::addColumn<qsizetype>("dropPos");
+  QTest::addColumn<bool>("ctrl");
+  QTest::addColumn<QString>("first");   // the first box's text after the drop
+  QTest::addColumn<QString>("second");  // the second box's
+  // The first box holds "one two three" with "two" selected.
+  QTest::newRow("moved to the end") << false << false << qsizetype{13} << false << "one  threetwo"
+                                    << "";
+  QTest::newRow("moved to the start") << false << false << qsizetype{0} << false << "twoone  three"
+                                      << "";
+  QTest::newRow("ctrl copies within the box") << false << false << qsizetype{13} << true << "one two threetwo"
+                                              << "";
+  QTest::newRow("dropped on itself") << false << false << qsizetype{5} << false << "one two three"
+                                     << "";
+  QTest::newRow("another box gets a copy") << false << true << qsizetype{0} << false << "one two three"
+                                           << "two";
+  QTest::newRow("dragged out of a read-only box") << true << true << qsizetype{0} << false << "one two three"
+                                                  << "two";
+}
+
+void ListTextBoxTest::selectionDragsMoveWithinTheBoxAndCopyOut() {
+  QFETCH(bool, readOnly);
+  QFETCH(bool, toOther);
+  QFETCH(qsizetype, dropPos);
+  QFETCH(bool, ctrl);
+  QFETCH(QString, first);
+  QFETCH(QString, second);
+  Harness h;
+  QVERIFY(h.ready());
+  ListTextBox* box = h.first;
+  const QString text = "one two three";
+  box->setPlainText(text);
+  box->setReadOnly(readOnly);
+  box->setSelection(4, 3);
+  // A press on the selection and a move past the drag distance start a drag of it.
+  const QPoint from = pointOf(box, 5);
+  QTest::mousePress(box->viewport(), Qt::LeftButton, {}, from);
+  QCOMPARE(box->selectedText(), QString("two"));
+  QTest::mouseMove(box->viewport(), from + QPoint(QApplication::startDragDistance() + 2, 0));
+  QTest::mouseRelease(box->viewport(), Qt::LeftButton, {},
+                      from + QPoint(QApplication::startDragDistance() + 2, 0));
+  const QList<QDrag*> drags = box->findChildren<QDrag*>();
+  QVERIFY(!drags.isEmpty() && drags.last()->mimeData() != nullptr);
+  const QDrag* drag = drags.last();
+  QCOMPARE(drag->mimeData()->text(), QString("two"));
+  QCOMPARE(drag->supportedActions(),
+           readOnly ? Qt::DropActions(Qt::CopyAction) : Qt::CopyAction | Qt::MoveAction);
+  // What the drag carries, dropped as the platform would hand it over.
+  QMimeData carried;
+  for (const QString& format : drag->mimeData()->formats()) {
+    carried.setData(format, drag->mimeData()->data(format));
+  }
+  QVERIFY(dropAt(toOther ? h.second : box, dropPos, &carried, ctrl ? Qt::ControlModifier : Qt::NoModifier));
+  QCOMPARE(box->toPlainText(), first);
+  QCOMPARE(h.second->toPlainText(), second);
+  if (first != text) {
+    QCOMPARE(box->selectedText(), QString("two"));  // the dropped text is selected
+    box->undo();                                    // one step takes the whole drop back
+    QCOMPARE(box->toPlainText(), text);
+    QCOMPARE(std::make_pair(box->selectionStart(), box->selectionLength()),
+             std::make_pair(qsizetype{4}, qsizetype{3}));
+  }
+}
+
+void ListTextBoxTest::largeUndoRedoAndClipboardFetchShowTheWaitCursor() {
+  Harness h;
+  QVERIFY(h.ready());
+  ListTextBox* box = h.first;
+  const auto waiting = [] {
+    const QCursor* cursor = QGuiApplication::overrideCursor();
+    return cursor != nullptr && cursor->shape() == Qt::WaitCursor;
+  };
+  std::vector<bool> waitingWhenChanged;
+  connect(box, &ListTextBox::textChanged, this, [&] { waitingWhenChanged.push_back(waiting()); });
+  box->replaceRange(0, 0, "small\n");
+  box->replaceRange(0, 0, QString("item\n").repeated(60000));
+  waitingWhenChanged.clear();
+  box->undo();
+  box->undo();
+  box->redo();
+  box->redo();
+  QCOMPARE(waitingWhenChanged, (std::vector<bool>{true, false, false, true}));
+
+  // Another program's clipboard is read under the wait cursor, whatever its size.
+  class Clip final : public QMimeData {
+   public:
+    bool* seenWaiting;
+    explicit Clip(bool* seen) : seenWaiting(seen) {}
+    QStringList formats() const override { return {"text/plain"}; }
+    bool hasFormat(const QString& format) const override { return format == "text/plain"; }
+
+   protected:
+    QVariant retrieveData(const QString& /*format*/, QMetaType /*type*/) const override {
+      *seenWaiting = QGuiApplication::overrideCursor() != nullptr &&
+                     QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor;
+      return QString("x");
+    }
+  };
+  bool seenWaiting = false;
+  QGuiApplication::clipboard()->setMimeData(new Clip(&seenWaiting));
+  box->paste();
+  QCOMPARE(seenWaiting, !QGuiApplication::clipboard()->ownsClipboard());
+  QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+}
+
 void ListTextBoxTest::tableKeysAreKeptFromWindowShortcuts_data() {
   QTest::addColumn<int>("combination");
   QTest::addColumn<int>("command");
@@ -764,6 +896,8 @@ void ListTextBoxTest::whitespaceMarksChangeNeitherTextNorPositions() {
   Harness h({160, 120});
   QVERIFY(h.ready());
   ListTextBox* box = h.first;
+  box->setFont(testFont());
+  QCOMPARE(QFontInfo(box->font()).family(), QStringLiteral("Ordwell Test Sans"));
   const QString text = "a, b\tc\n\n  d e";
   box->setPlainText(text);
   QVERIFY(!box->isWhitespaceShown());
@@ -789,24 +923,68 @@ void ListTextBoxTest::whitespaceMarksChangeNeitherTextNorPositions() {
   QTest::keyClick(box, Qt::Key_C, Qt::ControlModifier);
   QCOMPARE(QGuiApplication::clipboard()->text(), text);
 
-  // The marks are drawn, faintly: new pixels, none as dark as the text.
+  // The marks are drawn faintly, each in the cell of its own character (a line break's after its
+  // row's text), on the background only: the glyphs are left alone, nothing changes elsewhere.
+  struct Mark {
+    QChar c;
+    QRect cell;
+    int pixels = 0;
+    int darkest = 255;
+  };
+  std::vector<Mark> marks;
+  const QFontMetrics metrics(box->font());
+  const QPoint offset = box->viewport()->pos();
+  for (qsizetype pos = 0; pos < text.size(); ++pos) {
+    const QChar c = text.at(pos);
+    if (c == u' ' || c == u'\t' || c == u'\n') {
+      const QRect caret = caretsWithout[pos].translated(-offset);
+      const int right = c == u'\n' ? caret.x() + metrics.horizontalAdvance(QChar(0x00B6))
+                                   : caretsWithout[pos + 1].translated(-offset).x();
+      marks.push_back(
+          {c, QRect(QPoint(caret.x(), caret.top()), QPoint(right, caret.bottom())).adjusted(-1, 0, 1, 0)});
+    }
+  }
   box->setSelection(0, 0);
   box->clearFocus();
   h.second->setFocus();
   const QImage with = box->viewport()->grab().toImage();
   box->setWhitespaceShown(false);
   const QImage plain = box->viewport()->grab().toImage();
-  int marked = 0;
+  const QRgb base = box->palette().color(QPalette::Base).rgb();
   const int textGray = qGray(box->palette().color(QPalette::Text).rgb());
   for (int y = 0; y < with.height(); ++y) {
     for (int x = 0; x < with.width(); ++x) {
-      if (with.pixel(x, y) != plain.pixel(x, y)) {
-        ++marked;
-        QVERIFY2(qGray(with.pixel(x, y)) > textGray + 40, "a mark is fainter than the text");
+      if (with.pixel(x, y) == plain.pixel(x, y)) {
+        continue;
       }
+      const QString where = QStringLiteral(" at %1,%2").arg(x).arg(y);
+      const auto mark =
+          std::find_if(marks.begin(), marks.end(), [&](const Mark& m) { return m.cell.contains(x, y); });
+      QVERIFY2(mark != marks.end(), qPrintable("a mark outside its cell" + where));
+      QVERIFY2(plain.pixel(x, y) == base, qPrintable("a mark over a glyph" + where));
+      QVERIFY2(qGray(with.pixel(x, y)) > textGray + 40, qPrintable("a mark as dark as the text" + where));
+      ++mark->pixels;
+      mark->darkest = std::min(mark->darkest, qGray(with.pixel(x, y)));
     }
   }
-  QVERIFY2(marked > 10, "the marks were drawn");
+  // Every mark shows; a space's is as plain to see as a line break's: as dark, and a dot of a few
+  // whole pixels rather than a speck.
+  const int pilcrowDarkest =
+      std::find_if(marks.begin(), marks.end(), [](const Mark& m) { return m.c == u'\n'; })->darkest;
+  for (const Mark& mark : marks) {
+    const QString which = QStringLiteral("mark of U+%1 at %2,%3")
+                              .arg(mark.c.unicode(), 4, 16, QLatin1Char('0'))
+                              .arg(mark.cell.x())
+                              .arg(mark.cell.y());
+    QVERIFY2(mark.pixels > 0, qPrintable(which + " drawn"));
+    if (mark.c == u' ') {
+      QVERIFY2(mark.darkest <= pilcrowDarkest + 4,
+               qPrintable(which + QStringLiteral(" as dark as the line break's: %1 against %2")
+                                      .arg(mark.darkest)
+                                      .arg(pilcrowDarkest)));
+      QVERIFY2(mark.pixels >= 6, qPrintable(which + QStringLiteral(" covers %1 pixels").arg(mark.pixels)));
+    }
+  }
 }
 
 void ListTextBoxTest::boxWithoutScrollBarStillScrollsToTheCaret() {
@@ -898,9 +1076,5 @@ void ListTextBoxTest::oneHugeWrappedLineScrollsAndPaints() {
   QVERIFY(!box->grab().isNull());
 }
 
-int runListTextBoxTests(int argc, char** argv) {
-  ListTextBoxTest test;
-  return QTest::qExec(&test, argc, argv);
-}
-
+QTEST_MAIN(ListTextBoxTest)
 #include "list_text_box_test.moc"

@@ -1,7 +1,5 @@
-#include "window/listbox/tests/tests.h"
-
-#include "window/listbox/advance_cache.h"
 #include "window/listbox/row_index.h"
+#include "window/listbox/advance_cache.h"
 
 #include <QFont>
 #include <QRandomGenerator>
@@ -105,9 +103,5 @@ void RowIndexTest::incrementalUpdateMatchesFullRebuild() {
   }
 }
 
-int runRowIndexTests(int argc, char** argv) {
-  RowIndexTest test;
-  return QTest::qExec(&test, argc, argv);
-}
-
+QTEST_MAIN(RowIndexTest)
 #include "row_index_test.moc"

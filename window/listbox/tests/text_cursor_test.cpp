@@ -1,9 +1,9 @@
-#include "window/listbox/tests/tests.h"
-
 #include "window/listbox/text_cursor.h"
 #include "window/listbox/undo_history.h"
 
 #include <QTest>
+
+#include <algorithm>
 
 using ordwell::listbox::EditKind;
 using ordwell::listbox::TextRange;
@@ -24,6 +24,8 @@ class TextCursorTest : public QObject {
   void wordAndLineAroundAPosition();
   void wordMovesStopAtRunsAndLineBreaks();
   void undoHistoryMergesOnlyContinuingRuns();
+  void undoHistoryKeepsTheNewestStepsWithinItsBound_data();
+  void undoHistoryKeepsTheNewestStepsWithinItsBound();
 };
 
 void TextCursorTest::wordAndLineAroundAPosition_data() {
@@ -119,9 +121,61 @@ void TextCursorTest::undoHistoryMergesOnlyContinuingRuns() {
   QVERIFY(history.takeUndo()->inserted == "q");
 }
 
-int runTextCursorTests(int argc, char** argv) {
-  TextCursorTest test;
-  return QTest::qExec(&test, argc, argv);
+void TextCursorTest::undoHistoryKeepsTheNewestStepsWithinItsBound_data() {
+  QTest::addColumn<qsizetype>("minBudget");
+  QTest::addColumn<qsizetype>("textLength");
+  QTest::addColumn<QList<int>>("stepSizes");  // the text each step replaces, oldest first
+  QTest::newRow("all fit under the floor") << qsizetype{1000} << qsizetype{10} << QList<int>{10, 20, 30};
+  QTest::newRow("the floor drops the oldest")
+      << qsizetype{300} << qsizetype{10} << QList<int>{100, 50, 100, 20, 60};
+  QTest::newRow("four times a long text")
+      << qsizetype{10} << qsizetype{100} << QList<int>{90, 90, 90, 90, 90, 90};
+  QTest::newRow("a huge newest step is kept alone")
+      << qsizetype{100} << qsizetype{0} << QList<int>{10, 10, 5000};
+  QTest::newRow("many small edits") << qsizetype{1000} << qsizetype{0} << QList<int>(200, 1);
 }
 
+void TextCursorTest::undoHistoryKeepsTheNewestStepsWithinItsBound() {
+  QFETCH(qsizetype, minBudget);
+  QFETCH(qsizetype, textLength);
+  QFETCH(QList<int>, stepSizes);
+  UndoHistory history(minBudget);
+  // Steps that never merge; each is told apart by its position, its index.
+  for (int i = 0; i < stepSizes.size(); ++i) {
+    history.record({i, QString(stepSizes[i], u'r'), "", 0, 0, EditKind::Other}, textLength);
+  }
+  // Reference: the newest step, then older ones while the rest fit in the bound.
+  const qsizetype budget = std::max(minBudget, 4 * textLength);
+  qsizetype held = stepSizes.back() + UndoHistory::kStepCharge;
+  qsizetype rest = 0;
+  int kept = 1;
+  for (auto i = stepSizes.size() - 2; i >= 0; --i) {
+    const qsizetype cost = stepSizes[i] + UndoHistory::kStepCharge;
+    if (rest + cost > budget) {
+      break;
+    }
+    rest += cost;
+    held += cost;
+    ++kept;
+  }
+  QCOMPARE(history.heldUnits(), held);
+  for (int k = 0; k < kept; ++k) {
+    const auto step = history.takeUndo();
+    QVERIFY(step);
+    QCOMPARE(step->pos, stepSizes.size() - 1 - k);
+  }
+  QVERIFY(!history.canUndo());
+  // Undoing moves the steps to the redo list without changing what is held; a new edit drops them.
+  QCOMPARE(history.heldUnits(), held);
+  history.record({0, "", "x", 0, 0, EditKind::Other}, textLength);
+  QCOMPARE(history.heldUnits(), 1 + UndoHistory::kStepCharge);
+  // Typing merged into the last step adds its text but no second charge.
+  history.record({1, "", "y", 1, 1, EditKind::Typing}, textLength);
+  history.record({2, "", "z", 2, 2, EditKind::Typing}, textLength);
+  QCOMPARE(history.heldUnits(), 3 + 2 * UndoHistory::kStepCharge);
+  history.clear();
+  QCOMPARE(history.heldUnits(), qsizetype{0});
+}
+
+QTEST_MAIN(TextCursorTest)
 #include "text_cursor_test.moc"
