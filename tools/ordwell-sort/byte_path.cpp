@@ -59,7 +59,7 @@ bool Contains(std::string_view bytes, char c) noexcept {
 }  // namespace
 
 std::optional<ByteSort> PlanByteSort(std::span<const std::string_view> pieces,
-                                     std::u16string_view inputSeparator, bool exact, bool unique) {
+                                     std::u16string_view inputSeparator, bool exact, bool equalKeysNeeded) {
   if (!AllValidUtf8(pieces)) return std::nullopt;
   const auto any = [pieces](char c) {
     return std::any_of(pieces.begin(), pieces.end(), [c](std::string_view p) { return Contains(p, c); });
