@@ -45,8 +45,14 @@ template <class Record, class Char>
 class SortedRecords final : public detail::BasicSortedItems<Char> {
  public:
   SortedRecords(std::basic_string_view<Char> text, std::size_t count, std::size_t itemUnits,
-                detail::BigBuffer<Record> records)
-      : text_(text), count_(count), itemUnits_(itemUnits), records_(std::move(records)) {}
+                detail::BigBuffer<Record> records, bool keysAsLongAsTexts)
+      : text_(text),
+        count_(count),
+        itemUnits_(itemUnits),
+        records_(std::move(records)),
+        keysAsLongAsTexts_(keysAsLongAsTexts) {}
+
+  bool KeysAsLongAsTexts() const noexcept override { return keysAsLongAsTexts_; }
 
   std::size_t Count() const noexcept override { return count_; }
 
@@ -85,6 +91,7 @@ class SortedRecords final : public detail::BasicSortedItems<Char> {
   std::size_t count_;
   std::size_t itemUnits_;
   detail::BigBuffer<Record> records_;
+  bool keysAsLongAsTexts_;
 };
 
 // Calls visit(offset, length) for each item of `text` in list order. With `crBeforeSeparator` a
@@ -118,7 +125,8 @@ template <class Record, class Keys, class Char>
 std::unique_ptr<detail::BasicSortedItems<Char>> SortSplitRecords(std::basic_string_view<Char> text,
                                                                  detail::BigBuffer<Record> records,
                                                                  const Keys& keys,
-                                                                 const detail::ParallelPlan& plan) {
+                                                                 const detail::ParallelPlan& plan,
+                                                                 bool keysAsLongAsTexts = true) {
   const std::size_t count = records.size();
   std::size_t itemUnits = 0;
   for (std::size_t i = 0; i < count; ++i) {
@@ -132,7 +140,8 @@ std::unique_ptr<detail::BasicSortedItems<Char>> SortSplitRecords(std::basic_stri
   };
   detail::RecordSteps<Record, Keys, decltype(sameText)>(records.data(), keys, sameText)
       .Sort(0, static_cast<std::int64_t>(count) - 1, plan);
-  return std::make_unique<SortedRecords<Record, Char>>(text, count, itemUnits, std::move(records));
+  return std::make_unique<SortedRecords<Record, Char>>(text, count, itemUnits, std::move(records),
+                                                       keysAsLongAsTexts);
 }
 
 // Lower-cases the text once into keys of `Unit`, splits it into records, and sorts them.
@@ -192,7 +201,7 @@ std::unique_ptr<detail::BasicSortedItems<char>> SortByteRecords(std::string_view
     return SortSplitRecords(text, std::move(records), detail::AsciiTextKeys{bytes}, plan);
   }
   const detail::Utf8TextKeys keys{bytes, LowerCaseTable(), &shifted, breaks.lineFeedsAsCrLf};
-  return SortSplitRecords(text, std::move(records), keys, plan);
+  return SortSplitRecords(text, std::move(records), keys, plan, shifted.empty());
 }
 
 // Splits and sorts a list; nullptr when the list is refused.
@@ -324,18 +333,41 @@ std::basic_string<Char> BasicSortedList<Char>::Join(Text separator) const {
   return items_->Join(separator);
 }
 
+template <class Char>
+bool BasicSortedList<Char>::SameKeyAsPrevious(std::size_t index) const noexcept {
+  const Text a = items_->Item(index - 1);
+  const Text b = items_->Item(index);
+  if (a.size() != b.size() && items_->KeysAsLongAsTexts()) return false;
+  return EqualSortKeys(a, b);
+}
+
 template class BasicSortedList<char16_t>;
 template class BasicSortedList<char>;
 
 bool EqualSortKeys(std::string_view a, std::string_view b) noexcept {
+  const auto* const x = reinterpret_cast<const std::uint8_t*>(a.data());
+  const auto* const y = reinterpret_cast<const std::uint8_t*>(b.data());
+  // ASCII eight bytes at a time while both have it: there, key bytes lie at text bytes, and a
+  // text that ends in ASCII has a key of its own length.
+  std::size_t i = 0;
+  for (;; i += 8) {
+    const std::size_t restA = a.size() - i;
+    const std::size_t restB = b.size() - i;
+    const std::uint64_t wx = detail::KeyPrefix(x + i, restA);
+    const std::uint64_t wy = detail::KeyPrefix(y + i, restB);
+    if (((wx | wy) & 0x8080808080808080ull) != 0) break;
+    if (detail::LowerAsciiLetters(wx) != detail::LowerAsciiLetters(wy)) return false;
+    if (restA <= 8 || restB <= 8) return restA == restB;
+  }
   const char16_t* const lower = LowerCaseTable();
-  detail::Utf8KeyStream x(reinterpret_cast<const std::uint8_t*>(a.data()), a.size(), 0, 0, lower);
-  detail::Utf8KeyStream y(reinterpret_cast<const std::uint8_t*>(b.data()), b.size(), 0, 0, lower);
+  detail::Utf8KeyStream sx(x, a.size(), i, i, lower);
+  detail::Utf8KeyStream sy(y, b.size(), i, i, lower);
   for (;;) {
-    if (x.Next() != y.Next() || x.Key() != y.Key()) return false;
-    if (x.Done() || y.Done()) return x.Done() && y.Done();
+    if (sx.Next() != sy.Next() || sx.Key() != sy.Key()) return false;
+    if (sx.Done() || sy.Done()) return sx.Done() && sy.Done();
   }
 }
+
 bool EqualSortKeys(std::u16string_view a, std::u16string_view b) noexcept {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {

@@ -42,6 +42,10 @@ class BasicSortedList {
   // Returns the items joined by `separator`: what SortListText gives.
   std::basic_string<Char> Join(Text separator) const;
 
+  // Returns whether item `index` (from 1 to size() - 1) has the sort key of item index - 1, as
+  // EqualSortKeys tells, without reading the items when their lengths already tell.
+  bool SameKeyAsPrevious(std::size_t index) const noexcept;
+
  private:
   std::unique_ptr<const detail::BasicSortedItems<Char>> items_;
 };

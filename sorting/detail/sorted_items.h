@@ -17,6 +17,9 @@ class BasicSortedItems {
   virtual std::basic_string_view<Char> Item(std::size_t index) const noexcept = 0;
   // Returns the items joined by `separator`.
   virtual std::basic_string<Char> Join(std::basic_string_view<Char> separator) const = 0;
+  // Returns whether every item's key is as long as its text, so items of other lengths never
+  // have equal keys.
+  virtual bool KeysAsLongAsTexts() const noexcept = 0;
 };
 
 using SortedItems = BasicSortedItems<char16_t>;

@@ -138,7 +138,7 @@ int SortAndWriteBytes(std::span<const std::string_view> pieces, const ByteSort& 
     }
     out.Write(ending);
   };
-  const auto sameKey = [&](std::size_t i) { return ordwell::EqualSortKeys((*sorted)[i - 1], (*sorted)[i]); };
+  const auto sameKey = [&](std::size_t i) { return sorted->SameKeyAsPrevious(i); };
   const auto arranged = Arrange(*sorted, sameKey, ArrangementOf(options));
   if (arranged) {
     writeAll(*arranged);
@@ -192,9 +192,7 @@ int DecodeSortAndWrite(std::span<const std::string_view> pieces, std::span<const
     WarnOneItem(options);
     written = WriteText(list.Text(), ending);
   } else {
-    const auto sameKey = [&](std::size_t i) {
-      return ordwell::EqualSortKeys((*sorted)[i - 1], (*sorted)[i]);
-    };
+    const auto sameKey = [&](std::size_t i) { return sorted->SameKeyAsPrevious(i); };
     const auto arranged = Arrange(*sorted, sameKey, ArrangementOf(options));
     written = arranged ? WriteSorted(*arranged, separator, ending) : WriteSorted(*sorted, separator, ending);
   }
