@@ -164,6 +164,19 @@ std::unique_ptr<detail::SortedItems> SortRecords(std::u16string_view text, std::
   return SortSplitRecords(text, std::move(records), detail::StoredKeys<Unit>{keys.data()}, plan);
 }
 
+// Returns whether any byte of `text` is 0x80 or above; eight at a time.
+bool AnyHighByte(std::string_view text) noexcept {
+  std::uint64_t any = 0;
+  std::size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + i, sizeof word);
+    any |= word;
+  }
+  for (; i < text.size(); ++i) any |= static_cast<unsigned char>(text[i]);
+  return (any & 0x8080808080808080ull) != 0;
+}
+
 // How a UTF-8 text's line breaks are read.
 struct LineBreaks {
   // A CR just before a separator belongs to the separator.
@@ -182,6 +195,11 @@ std::unique_ptr<detail::BasicSortedItems<char>> SortByteRecords(std::string_view
                                                                 LineBreaks breaks) {
   const auto* const bytes = reinterpret_cast<const std::uint8_t*>(text.data());
   detail::BigBuffer<Record> records(count);
+  if (!breaks.lineFeedsAsCrLf && !AnyHighByte(text)) {
+    // ASCII: every key is its text lower-cased, byte for byte.
+    SplitInto(text, separator, records.data(), breaks.crBeforeSeparator);
+    return SortSplitRecords(text, std::move(records), detail::AsciiTextKeys{bytes}, plan);
+  }
   detail::ShiftedItems shifted;
   {
     // Scanning the items for keys that are not aligned with their text and splitting are
