@@ -2,21 +2,26 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QEvent>
 #include <QFont>
 #include <QFontMetrics>
 #include <QFrame>
 #include <QGroupBox>
 #include <QKeySequence>
 #include <QLabel>
+#include <QMetaObject>
 #include <QPushButton>
 #include <QRect>
 #include <QShortcut>
 #include <QStringList>
 
 #include <array>
+#include <exception>
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -24,6 +29,7 @@
 
 #include "prefs/mod_standard.h"
 #include "sorting/sort_list.h"
+#include "window/box_sort.h"
 #include "window/listbox/list_text_box.h"
 #include "window/listbox/wait_cursor.h"
 #include "window/settings_location.h"
@@ -75,6 +81,10 @@ constexpr std::u16string_view kCrLf = u"\r\n";
 constexpr std::u16string_view kTooManyItems = u"This list has too many items to sort. Nothing was changed.";
 constexpr std::u16string_view kOutOfMemory =
     u"There is not enough memory to sort this list. Nothing was changed.";
+
+// A list this long (in UTF-16 units) is sorted off the window's thread, so the window keeps
+// answering; a shorter one sorts in less time than a thread takes to start and report back.
+constexpr qsizetype kBackgroundSortUnits = qsizetype{1} << 16;
 
 constexpr std::int16_t kKeyA = 65;
 constexpr std::int16_t kCtrlMask = 2;
@@ -157,12 +167,24 @@ void FitLabelFont(const std::array<QLabel*, 4>& labels, const QFont& windowFont)
   for (QLabel* label : labels) label->setFont(font);
 }
 
+// The window as assistive technology sees it: busy while a sort runs.
+class FormAccessible final : public QAccessibleWidget {
+ public:
+  explicit FormAccessible(FrmMain* form) : QAccessibleWidget(form, QAccessible::Window) {}
+
+  QAccessible::State state() const override {
+    QAccessible::State state = QAccessibleWidget::state();
+    state.busy = static_cast<const FrmMain*>(object())->IsSorting();
+    return state;
+  }
+};
+
 // Assistive technology announces the window as a window with its title, not as a nameless pane
 // (the role a plain top-level QWidget gets), and the borderless panel inside the options frame as
 // a mere container, not as a second window (the role a QFrame gets).
 QAccessibleInterface* WindowAccessible(const QString& className, QObject* object) {
   if (className == QLatin1String(FrmMain::staticMetaObject.className())) {
-    return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+    return new FormAccessible(static_cast<FrmMain*>(object));
   }
   if (className == QLatin1String("QFrame") && object->objectName() == QLatin1String("picOptions")) {
     return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Client);
@@ -170,7 +192,81 @@ QAccessibleInterface* WindowAccessible(const QString& className, QObject* object
   return nullptr;
 }
 
+// Whether an event is the user's input: a key, a click, a wheel turn, a touch, a drag or an input
+// method's text.
+bool IsUserInput(QEvent::Type type) {
+  switch (type) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::InputMethod:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::TabletPress:
+    case QEvent::TabletMove:
+    case QEvent::TabletRelease:
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop: return true;
+    default: return false;
+  }
+}
+
+// Drops the user's input to one window's widgets while it lives. The widgets keep their look and
+// their accessible states (disabling them would grey them out and announce every control as
+// unavailable); paint, timer and accessibility requests still go through.
+class InputBlocker final : public QObject {
+ public:
+  explicit InputBlocker(const QWidget* window) : window_(window) { qApp->installEventFilter(this); }
+  ~InputBlocker() override { qApp->removeEventFilter(this); }
+  InputBlocker(const InputBlocker&) = delete;
+  InputBlocker& operator=(const InputBlocker&) = delete;
+
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (!IsUserInput(event->type()) || !watched->isWidgetType()) return false;
+    if (static_cast<const QWidget*>(watched)->window() != window_) return false;
+    event->accept();  // taken here, so it goes neither to the widget nor to its parents
+    return true;
+  }
+
+ private:
+  const QWidget* window_;
+};
+
 }  // namespace
+
+// What a sort gave: the sorted text in the boxes' form, nothing for a refusal, or the exception
+// the sort threw, carried over to the window's thread.
+struct FrmMain::SortOutcome {
+  std::optional<QString> sorted;
+  std::exception_ptr failure;
+
+  static SortOutcome Of(const QString& list, const QString& separatorIn,
+                        const QString& separatorOut) noexcept {
+    try {
+      return {SortBoxText(list, separatorIn, separatorOut), nullptr};
+    } catch (...) {
+      return {std::nullopt, std::current_exception()};
+    }
+  }
+};
+
+// The window held while a sort runs: the wait cursor, and no input.
+class FrmMain::SortHold {
+ public:
+  explicit SortHold(const QWidget* window) : blocker_(window) {}
+
+ private:
+  listbox::WaitCursor wait_;
+  InputBlocker blocker_;
+};
 
 // The controls as the handlers see them, plus the few widgets no handler touches.
 struct FrmMain::Controls {
@@ -262,9 +358,15 @@ void FrmMain::CreateControls() {
 }
 
 void FrmMain::ConnectHandlers() {
+  // While a sort runs, a click that does not come from the held input (an accessibility action)
+  // is ignored too.
   c_->cmdGo.OnClick([this] { cmdGo_Click(); });
-  c_->cmdOptions.OnClick([this] { cmdOptions_Click(); });
-  c_->cmdAbout.OnClick([this] { cmdAbout_Click(); });
+  c_->cmdOptions.OnClick([this] {
+    if (!IsSorting()) cmdOptions_Click();
+  });
+  c_->cmdAbout.OnClick([this] {
+    if (!IsSorting()) cmdAbout_Click();
+  });
   c_->txtListIn.OnKeyDown(
       [this](std::int16_t KeyCode, std::int16_t Shift) { txtListIn_KeyDown(KeyCode, Shift); });
   c_->txtListOut.OnKeyDown(
@@ -310,23 +412,52 @@ void FrmMain::Form_Load() {
 }
 
 void FrmMain::cmdGo_Click() {
-  std::u16string_view failure;
-  {
-    // Sorting and showing a long list hold the window for a moment; the wait cursor is gone
-    // again before any message appears.
-    const listbox::WaitCursor wait;
-    SortResult result;
-    try {
-      result = SortListText(c_->txtListIn.Text(), c_->txtDelimiterIn.Text(), c_->txtDelimiterOut.Text());
-    } catch (const std::length_error&) {
-      failure = kTooManyItems;
-    } catch (const std::bad_alloc&) {
-      failure = kOutOfMemory;
-    }
-    if (failure.empty() && result.refused) failure = kRefusalMessage;
-    if (failure.empty()) c_->txtListOut.SetText(result.text);
+  // A sort is running: the click (from a shortcut or an accessibility action, which the held
+  // window does not stop) is ignored, not queued.
+  if (IsSorting()) return;
+  // The boxes' own texts, shared rather than copied and without the CR LF round trip.
+  const QString list = c_->txtListIn.WidgetText();
+  const QString separatorIn = c_->txtDelimiterIn.WidgetText();
+  const QString separatorOut = c_->txtDelimiterOut.WidgetText();
+  HoldForSort(true);
+  if (list.size() < kBackgroundSortUnits) {
+    FinishSort(SortOutcome::Of(list, separatorIn, separatorOut));
+    return;
   }
+  sortThread_ = std::jthread([this, list, separatorIn, separatorOut] {
+    SortOutcome outcome = SortOutcome::Of(list, separatorIn, separatorOut);
+    QMetaObject::invokeMethod(
+        this, [this, outcome = std::move(outcome)] { FinishSort(outcome); }, Qt::QueuedConnection);
+  });
+}
+
+void FrmMain::HoldForSort(bool hold) {
+  if (hold) {
+    hold_ = std::make_unique<SortHold>(this);
+  } else {
+    hold_.reset();
+  }
+  QAccessible::State busy;
+  busy.busy = true;
+  QAccessibleStateChangeEvent event(this, busy);
+  QAccessible::updateAccessibility(&event);
+}
+
+void FrmMain::FinishSort(const SortOutcome& outcome) {
+  std::u16string_view failure;
+  try {
+    if (outcome.failure) std::rethrow_exception(outcome.failure);
+  } catch (const std::length_error&) {
+    failure = kTooManyItems;
+  } catch (const std::bad_alloc&) {
+    failure = kOutOfMemory;
+  }
+  if (failure.empty() && !outcome.sorted) failure = kRefusalMessage;
+  // Shown under the wait cursor, which is gone again before any message appears.
+  if (failure.empty()) c_->txtListOut.SetWidgetText(*outcome.sorted);
+  HoldForSort(false);
   if (!failure.empty()) services::MsgBox(this, failure, services::vbExclamation);
+  emit sortFinished();
 }
 
 void FrmMain::cmdOptions_Click() {

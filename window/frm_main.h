@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <thread>
 
 #include "window/window_services.h"
 
@@ -43,6 +44,14 @@ class FrmMain final : public QWidget {
   // through here, so the settings are written exactly once.
   void UnloadOnce();
 
+  // Returns whether a sort is running; the window then shows the wait cursor, ignores the user's
+  // input and tells assistive technology it is busy.
+  bool IsSorting() const { return hold_ != nullptr; }
+
+ signals:
+  // Emitted when a sort has ended, after its result or its message has been shown.
+  void sortFinished();
+
  protected:
   void closeEvent(QCloseEvent* event) override;
 
@@ -58,11 +67,24 @@ class FrmMain final : public QWidget {
   std::filesystem::path PrefsPath() const;
 
   struct Controls;
+  struct SortOutcome;
+  class SortHold;
+
+  // Holds the window (IsSorting) from the Sort button until the sort's outcome is shown, or
+  // releases it.
+  void HoldForSort(bool hold);
+  // Shows the sorted list, or the refusal or the failure, on the window's thread, and releases
+  // the window.
+  void FinishSort(const SortOutcome& outcome);
 
   services::AppFacts app_;
   services::FormWindow form_;
   std::unique_ptr<const Controls> c_;
+  std::unique_ptr<SortHold> hold_;
   bool unloaded_ = false;
+  // Declared last, so a sort still running when the window goes is waited for before anything
+  // it reports to is destroyed.
+  std::jthread sortThread_;
 };
 
 }  // namespace ordwell

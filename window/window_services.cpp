@@ -100,18 +100,23 @@ std::u16string ToCrLf(QStringView widgetText) {
 }
 
 QString FromCrLf(std::u16string_view text) {
-  QString out;
-  out.reserve(static_cast<qsizetype>(text.size()));
-  std::size_t run = 0;
-  while (run < text.size()) {
-    const std::size_t brk = text.find_first_of(u"\r\n", run);
-    const std::size_t stop = brk == std::u16string_view::npos ? text.size() : brk;
-    out.append(ToQString(text.substr(run, stop - run)));
-    if (brk == std::u16string_view::npos) break;
-    out.append(QChar(u'\n'));
-    run = brk + 1;
-    if (text[brk] == u'\r' && run < text.size() && text[run] == u'\n') ++run;
+  // Written in place: the result is never longer than the text.
+  QString out(static_cast<qsizetype>(text.size()), Qt::Uninitialized);
+  auto* const begin = reinterpret_cast<char16_t*>(out.data());
+  char16_t* end = begin;
+  const QStringView source(text.data(), static_cast<qsizetype>(text.size()));
+  qsizetype run = 0;
+  while (run < source.size()) {
+    const qsizetype cr = source.indexOf(u'\r', run);
+    const qsizetype stop = cr < 0 ? source.size() : cr;
+    std::copy(text.data() + run, text.data() + stop, end);
+    end += stop - run;
+    if (cr < 0) break;
+    *end++ = u'\n';
+    run = cr + 1;
+    if (run < source.size() && source[run] == u'\n') ++run;
   }
+  out.truncate(end - begin);
   return out;
 }
 
@@ -260,6 +265,10 @@ TextBox& TextBox::operator=(TextBox&&) noexcept = default;
 std::u16string TextBox::Text() const { return ToCrLf(adapter_->Text()); }
 
 void TextBox::SetText(std::u16string_view text) const { adapter_->SetText(FromCrLf(text)); }
+
+QString TextBox::WidgetText() const { return adapter_->Text(); }
+
+void TextBox::SetWidgetText(const QString& text) const { adapter_->SetText(text); }
 
 qsizetype TextBox::SelStart() const { return CrLfOffsetOf(adapter_->Text(), adapter_->SelectionStart()); }
 

@@ -85,6 +85,11 @@ class TextBox {
   std::u16string Text() const;
   // Replaces the whole text; CR LF pairs, lone CRs and lone LFs become line breaks.
   void SetText(std::u16string_view text) const;
+  // Returns the whole text as the widget holds it, with '\n' line breaks; shared, not copied, so
+  // long work can run on it (see SortBoxText).
+  QString WidgetText() const;
+  // Replaces the whole text with one in the widget's own form, whose line breaks are '\n' only.
+  void SetWidgetText(const QString& text) const;
   // Returns the start of the selection (or the caret) in CR LF units.
   qsizetype SelStart() const;
   // Puts the caret at a CR LF offset with nothing selected.
