@@ -5,7 +5,9 @@
 //
 // Usage: listbox_measure            all cases, a table with peer/ours ratios
 //        listbox_measure --smoke    a quick in-process run on 10k items (for ctest)
-//        listbox_measure --case <ours|peer> <lines100k|lines1m|csv1m|pair1m>
+//        listbox_measure --case <ours|peer> <lines100k|lines1m|csv1m|pair1m> [items]
+//                                   one case in this process; items (default 1000000) sizes the
+//                                   1m cases, e.g. 10000000 for 10M lines
 
 #include "window/listbox/list_text_box.h"
 
@@ -21,7 +23,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -183,9 +187,9 @@ std::vector<QString> dataFor(const std::string& data, int items) {
   return {makeList(items, QStringLiteral("\n")), makeList(items, QStringLiteral(", "))};
 }
 
-int runCase(int argc, char** argv, const std::string& kind, const std::string& data) {
+int runCase(int argc, char** argv, const std::string& kind, const std::string& data, int items) {
   QApplication app(argc, argv);
-  const std::vector<QString> texts = dataFor(data, 1'000'000);
+  const std::vector<QString> texts = dataFor(data, items);
   const double before = peakMegabytes();
   const Figures f = measure(kind, texts);
   std::printf("RESULT %.3f %.3f %.3f %.3f %.3f %.1f %.1f %lld\n", f.setMs, f.getMs, f.paintMs, f.endMs,
@@ -267,7 +271,8 @@ int main(int argc, char** argv) {
     return runSmoke(argc, argv);
   }
   if (argc >= 4 && std::strcmp(argv[1], "--case") == 0) {
-    return runCase(argc, argv, argv[2], argv[3]);
+    const int items = argc >= 5 ? std::max(1, std::atoi(argv[4])) : 1'000'000;
+    return runCase(argc, argv, argv[2], argv[3], items);
   }
   return runAll(argc, argv);
 }

@@ -1,0 +1,179 @@
+#include "window/listbox/list_text_box.h"
+
+#include "window/listbox/advance_cache.h"
+#include "window/listbox/list_text_box_internal.h"
+
+#include <QAbstractScrollArea>
+#include <QColor>
+#include <QEvent>
+#include <QFontMetrics>
+#include <QFontMetricsF>
+#include <QList>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPalette>
+#include <QRect>
+#include <QRectF>
+#include <QResizeEvent>
+#include <QScrollBar>
+#include <QString>
+#include <QTextLayout>
+#include <QTimerEvent>
+
+#include <algorithm>
+#include <memory>
+
+namespace ordwell {
+
+using listbox::kSideMargin;
+using listbox::kTopMargin;
+using listbox::toInt;
+
+void ListTextBox::paintEvent(QPaintEvent* event) {
+  ensureLayout();
+  QPainter painter(viewport());
+  const QPalette& pal = palette();
+  const int height = lineHeight();
+  const qsizetype selStart = selectionStart();
+  const qsizetype selEnd = selStart + selectionLength();
+  const qsizetype caretRow = rows_.rowOf(caret_);
+  const bool showCaret = hasFocus() && caretOn_;
+  const QRect exposed = event->rect();
+  painter.setPen(pal.color(QPalette::Text));
+
+  int y = kTopMargin;
+  for (qsizetype row = topRow(); row < rows_.rowCount() && y < viewport()->height(); ++row, y += height) {
+    if (y + height <= exposed.top() || y > exposed.bottom()) {
+      continue;
+    }
+    const qsizetype start = rows_.rowStart(row);
+    const qsizetype end = rows_.rowEnd(text_, row);
+    const bool preeditHere = row == caretRow && !preedit_.isEmpty();
+    QTextLayout layout(QString(), font(), viewport());
+    setupLayout(layout, row, true);
+
+    QList<QTextLayout::FormatRange> formats;
+    if (selEnd > start && selStart < end) {
+      QTextLayout::FormatRange range;
+      range.start = toInt(std::max(selStart, start) - start);
+      range.length = toInt(std::min(selEnd, end) - start) - range.start;
+      if (preeditHere && caret_ - start <= range.start) {
+        range.start += toInt(preedit_.size());
+      }
+      range.format.setBackground(pal.brush(QPalette::Highlight));
+      range.format.setForeground(pal.brush(QPalette::HighlightedText));
+      formats.append(range);
+    }
+    if (preeditHere) {
+      QTextLayout::FormatRange range;
+      range.start = toInt(caret_ - start);
+      range.length = toInt(preedit_.size());
+      range.format.setFontUnderline(true);
+      formats.append(range);
+    }
+    const QPointF origin(kSideMargin, y);
+    layout.draw(&painter, origin, formats);
+    if (whitespaceShown_) {
+      drawWhitespaceMarks(painter, layout, row, origin, selStart, selEnd);
+    }
+    // A selected line break shows as a space-wide mark after the row's text.
+    if (selStart <= end && selEnd > end && rows_.endsWithLineBreak(text_, row)) {
+      const qreal x = origin.x() + layout.lineAt(0).naturalTextWidth();
+      painter.fillRect(QRectF(x, y, fontMetrics().horizontalAdvance(QLatin1Char(' ')), height),
+                       pal.brush(QPalette::Highlight));
+    }
+    if (showCaret && row == caretRow) {
+      const qsizetype inRow = caret_ - start + (preeditHere ? preedit_.size() : 0);
+      layout.drawCursor(&painter, origin, toInt(inRow), 1);
+    }
+    if (dropCaret_ >= 0 && rows_.rowOf(dropCaret_) == row) {
+      layout.drawCursor(&painter, origin, toInt(dropCaret_ - start), 1);
+    }
+  }
+}
+
+void ListTextBox::drawWhitespaceMarks(QPainter& painter, const QTextLayout& layout, qsizetype row,
+                                      QPointF origin, qsizetype selStart, qsizetype selEnd) {
+  const qsizetype start = rows_.rowStart(row);
+  const qsizetype end = rows_.rowEnd(text_, row);
+  const QTextLine line = layout.lineAt(0);
+  const QFontMetricsF metrics(font());
+  const qreal baseline = origin.y() + metrics.ascent();
+  // Faint: a little under half the way from the background to the text's colour.
+  const auto faint = [this](QPalette::ColorRole text, QPalette::ColorRole background) {
+    constexpr float kWeight = 0.45F;
+    const QColor fg = palette().color(text);
+    const QColor bg = palette().color(background);
+    return QColor::fromRgbF(bg.redF() + (fg.redF() - bg.redF()) * kWeight,
+                            bg.greenF() + (fg.greenF() - bg.greenF()) * kWeight,
+                            bg.blueF() + (fg.blueF() - bg.blueF()) * kWeight);
+  };
+  const QColor plain = faint(QPalette::Text, QPalette::Base);
+  const QColor selected = faint(QPalette::HighlightedText, QPalette::Highlight);
+  const auto colourAt = [&](qsizetype pos) { return pos >= selStart && pos < selEnd ? selected : plain; };
+  // A space's mark is a dot in the middle of the space at half the height of a small letter,
+  // drawn as a shape because a middle-dot glyph is too thin to see in a narrow space.
+  const qreal dot = std::max<qreal>(2.0, metrics.height() / 7.0);
+  const qreal dotY = baseline - metrics.xHeight() / 2 - dot / 2;
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing);
+  for (qsizetype pos = start; pos < end; ++pos) {
+    const QChar c = text_.at(pos);
+    if (c != QLatin1Char(' ') && c != QLatin1Char('\t')) {
+      continue;
+    }
+    const qreal left = origin.x() + line.cursorToX(toInt(pos - start));
+    const qreal right = origin.x() + line.cursorToX(toInt(pos + 1 - start));
+    if (c == QLatin1Char(' ')) {
+      painter.setPen(Qt::NoPen);
+      painter.setBrush(colourAt(pos));
+      painter.drawEllipse(QRectF((left + right - dot) / 2, dotY, dot, dot));
+    } else {
+      painter.setPen(colourAt(pos));
+      painter.drawText(QPointF(left, baseline), QString(QChar(0x2192)));
+    }
+  }
+  if (rows_.endsWithLineBreak(text_, row)) {
+    painter.setPen(colourAt(end));
+    painter.drawText(QPointF(origin.x() + line.naturalTextWidth(), baseline), QString(QChar(0x00B6)));
+  }
+  painter.restore();
+}
+
+void ListTextBox::resizeEvent(QResizeEvent* event) {
+  QAbstractScrollArea::resizeEvent(event);
+  if (!inLayout_) {
+    layoutRows(false);
+  }
+}
+
+void ListTextBox::scrollContentsBy(int /*dx*/, int /*dy*/) { viewport()->update(); }
+
+void ListTextBox::timerEvent(QTimerEvent* event) {
+  if (event->timerId() == blinkTimer_.timerId()) {
+    caretOn_ = !caretOn_;
+    if (rowsValid_) {
+      viewport()->update(caretRect().adjusted(-1, 0, 1, 0));
+    }
+  } else if (event->timerId() == tripleClickTimer_.timerId()) {
+    tripleClickTimer_.stop();
+  } else if (event->timerId() == dragScrollTimer_.timerId()) {
+    QScrollBar* bar = verticalScrollBar();
+    bar->setValue(bar->value() + (lastDragPos_.y() < 0 ? -1 : 1));
+    moveCaret(positionAt(lastDragPos_), true);
+  } else {
+    QAbstractScrollArea::timerEvent(event);
+  }
+}
+
+void ListTextBox::changeEvent(QEvent* event) {
+  QAbstractScrollArea::changeEvent(event);
+  if (event->type() == QEvent::FontChange) {
+    advances_ = std::make_unique<listbox::AdvanceCache>(font(), viewport());
+    layoutRows(true);
+  } else if (event->type() == QEvent::StyleChange) {
+    layoutRows(false);
+  }
+}
+
+}  // namespace ordwell
