@@ -282,8 +282,8 @@ struct FrmMain::Controls {
   services::TextBox txtDelimiterOut;
 };
 
-FrmMain::FrmMain(services::AppFacts app, QWidget* parent)
-    : QWidget(parent), app_(std::move(app)), form_(this) {
+FrmMain::FrmMain(services::AppFacts app, services::MessageBoxes boxes, QWidget* parent)
+    : QWidget(parent), app_(std::move(app)), boxes_(std::move(boxes)), form_(this) {
   // Before anything can ask for the window's accessible interface, which Qt then keeps.
   QAccessible::installFactory(&WindowAccessible);
   Form_Initialize();
@@ -335,17 +335,17 @@ void FrmMain::CreateControls() {
     setTabOrder(from, to);
   }
 
-  c_ = std::make_unique<const Controls>(Controls{
+  c_ = std::make_unique<Controls>(Controls{
       {lbl0, lbl1, lbl2, lbl3},
-      services::TextBox(listIn),
-      services::TextBox(listOut),
+      services::TextBox(listIn, boxes_),
+      services::TextBox(listOut, boxes_),
       services::CommandButton(options),
       services::CommandButton(about),
       services::CommandButton(go),
       frame,
       panel,
-      services::TextBox(delimIn),
-      services::TextBox(delimOut),
+      services::TextBox(delimIn, boxes_),
+      services::TextBox(delimOut, boxes_),
   });
   FitLabelFont(c_->lblCaption, windowFont);
 
@@ -456,7 +456,7 @@ void FrmMain::FinishSort(const SortOutcome& outcome) {
   // Shown under the wait cursor, which is gone again before any message appears.
   if (failure.empty()) c_->txtListOut.SetWidgetText(*outcome.sorted);
   HoldForSort(false);
-  if (!failure.empty()) services::MsgBox(this, failure, services::vbExclamation);
+  if (!failure.empty()) boxes_.MsgBox(this, failure, services::vbExclamation);
   emit sortFinished();
 }
 
@@ -487,7 +487,7 @@ void FrmMain::cmdAbout_Click() {
   };
   std::u16string text = lines.front();
   for (std::size_t i = 1; i < lines.size(); ++i) text += std::u16string(kCrLf) + lines[i];
-  services::MsgBox(this, text, services::vbInformation, u"About");
+  boxes_.MsgBox(this, text, services::vbInformation, u"About");
 }
 
 void FrmMain::txtListIn_KeyDown(std::int16_t KeyCode, std::int16_t Shift) {

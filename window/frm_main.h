@@ -19,8 +19,9 @@ class FrmMain final : public QWidget {
   Q_OBJECT
 
  public:
-  // Builds the window in its creation state and loads the settings kept in app.Path.
-  explicit FrmMain(services::AppFacts app, QWidget* parent = nullptr);
+  // Builds the window in its creation state and loads the settings kept in app.Path; its message
+  // boxes go to `boxes`.
+  explicit FrmMain(services::AppFacts app, services::MessageBoxes boxes = {}, QWidget* parent = nullptr);
   ~FrmMain() override;
 
   // Runs the platform's start-up initialisation.
@@ -78,8 +79,9 @@ class FrmMain final : public QWidget {
   void FinishSort(const SortOutcome& outcome);
 
   services::AppFacts app_;
+  services::MessageBoxes boxes_;
   services::FormWindow form_;
-  std::unique_ptr<const Controls> c_;
+  std::unique_ptr<Controls> c_;
   std::unique_ptr<SortHold> hold_;
   bool unloaded_ = false;
   // Declared last, so a sort still running when the window goes is waited for before anything

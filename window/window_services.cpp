@@ -60,11 +60,6 @@ class KeyDownFilter final : public QObject {
   TextBox::KeyDownHandler handler_;
 };
 
-MsgBoxHook& CurrentMsgBoxHook() {
-  static MsgBoxHook hook;
-  return hook;
-}
-
 }  // namespace
 
 QIcon AppIcon() {
@@ -186,11 +181,11 @@ class TextBox::Adapter {
  public:
   virtual ~Adapter() = default;
   virtual QString Text() const = 0;
-  virtual void SetText(const QString& text) const = 0;
-  virtual void Select(qsizetype anchor, qsizetype caret) const = 0;
+  virtual void SetText(const QString& text) = 0;
+  virtual void Select(qsizetype anchor, qsizetype caret) = 0;
   virtual qsizetype SelectionStart() const = 0;
   virtual qsizetype SelectionLength() const = 0;
-  virtual void SelectAll() const = 0;
+  virtual void SelectAll() = 0;
   virtual QWidget* widget() const = 0;
 };
 
@@ -209,8 +204,8 @@ class PlainTextEditAdapter final : public TextBox::Adapter {
     }
     return text;
   }
-  void SetText(const QString& text) const override { edit_->setPlainText(text); }
-  void Select(qsizetype anchor, qsizetype caret) const override {
+  void SetText(const QString& text) override { edit_->setPlainText(text); }
+  void Select(qsizetype anchor, qsizetype caret) override {
     QTextCursor cursor(edit_->document());
     cursor.setPosition(static_cast<int>(anchor));
     cursor.setPosition(static_cast<int>(caret), QTextCursor::KeepAnchor);
@@ -221,7 +216,7 @@ class PlainTextEditAdapter final : public TextBox::Adapter {
     const QTextCursor cursor = edit_->textCursor();
     return cursor.selectionEnd() - cursor.selectionStart();
   }
-  void SelectAll() const override { edit_->selectAll(); }
+  void SelectAll() override { edit_->selectAll(); }
   QWidget* widget() const override { return edit_; }
 
  private:
@@ -233,13 +228,11 @@ class ListTextBoxAdapter final : public TextBox::Adapter {
   explicit ListTextBoxAdapter(ListTextBox* box) : box_(box) {}
 
   QString Text() const override { return box_->toPlainText(); }
-  void SetText(const QString& text) const override { box_->setPlainText(text); }
-  void Select(qsizetype anchor, qsizetype caret) const override {
-    box_->setSelection(anchor, caret - anchor);
-  }
+  void SetText(const QString& text) override { box_->setPlainText(text); }
+  void Select(qsizetype anchor, qsizetype caret) override { box_->setSelection(anchor, caret - anchor); }
   qsizetype SelectionStart() const override { return box_->selectionStart(); }
   qsizetype SelectionLength() const override { return box_->selectionLength(); }
-  void SelectAll() const override { box_->selectAll(); }
+  void SelectAll() override { box_->selectAll(); }
   QWidget* widget() const override { return box_; }
 
  private:
@@ -249,13 +242,14 @@ class ListTextBoxAdapter final : public TextBox::Adapter {
 }  // namespace
 
 TextBox::TextBox(QPlainTextEdit* widget) : adapter_(std::make_unique<PlainTextEditAdapter>(widget)) {}
-TextBox::TextBox(ListTextBox* widget) : adapter_(std::make_unique<ListTextBoxAdapter>(widget)) {
+TextBox::TextBox(ListTextBox* widget, const MessageBoxes& boxes)
+    : adapter_(std::make_unique<ListTextBoxAdapter>(widget)) {
   // Connected once per box, however often it is wrapped, so a refusal shows one message.
   static constexpr const char* kShowsDropMessages = "ordwellShowsDropMessages";
   if (widget->property(kShowsDropMessages).toBool()) return;
   widget->setProperty(kShowsDropMessages, true);
-  QObject::connect(widget, &ListTextBox::dropRefused, widget, [widget](const QString& message) {
-    MsgBox(widget->window(), ToU16(message), vbExclamation);
+  QObject::connect(widget, &ListTextBox::dropRefused, widget, [widget, boxes](const QString& message) {
+    boxes.MsgBox(widget->window(), ToU16(message), vbExclamation);
   });
 }
 TextBox::~TextBox() = default;
@@ -264,15 +258,15 @@ TextBox& TextBox::operator=(TextBox&&) noexcept = default;
 
 std::u16string TextBox::Text() const { return ToCrLf(adapter_->Text()); }
 
-void TextBox::SetText(std::u16string_view text) const { adapter_->SetText(FromCrLf(text)); }
+void TextBox::SetText(std::u16string_view text) { adapter_->SetText(FromCrLf(text)); }
 
 QString TextBox::WidgetText() const { return adapter_->Text(); }
 
-void TextBox::SetWidgetText(const QString& text) const { adapter_->SetText(text); }
+void TextBox::SetWidgetText(const QString& text) { adapter_->SetText(text); }
 
 qsizetype TextBox::SelStart() const { return CrLfOffsetOf(adapter_->Text(), adapter_->SelectionStart()); }
 
-void TextBox::SetSelStart(qsizetype start) const {
+void TextBox::SetSelStart(qsizetype start) {
   const qsizetype pos = start <= 0 ? 0 : WidgetPosOf(adapter_->Text(), start, false);
   adapter_->Select(pos, pos);
 }
@@ -283,16 +277,16 @@ qsizetype TextBox::SelLength() const {
   return CrLfOffsetOf(text, start + adapter_->SelectionLength()) - CrLfOffsetOf(text, start);
 }
 
-void TextBox::SetSelLength(qsizetype length) const {
+void TextBox::SetSelLength(qsizetype length) {
   const QString text = adapter_->Text();
   const qsizetype start = adapter_->SelectionStart();
   const qsizetype end = WidgetPosOf(text, CrLfOffsetOf(text, start) + std::max<qsizetype>(0, length), true);
   adapter_->Select(start, end);
 }
 
-void TextBox::SelectAll() const { adapter_->SelectAll(); }
+void TextBox::SelectAll() { adapter_->SelectAll(); }
 
-void TextBox::OnKeyDown(KeyDownHandler handler) const {
+void TextBox::OnKeyDown(KeyDownHandler handler) {
   QWidget* const target = adapter_->widget();
   target->installEventFilter(new KeyDownFilter(target, std::move(handler)));
 }
@@ -316,34 +310,27 @@ CommandButton::CommandButton(QPushButton* widget) : widget_(widget) {}
 
 std::u16string CommandButton::Caption() const { return ShownCaption(widget_->text()); }
 
-void CommandButton::SetCaption(std::u16string_view caption) const {
-  widget_->setText(LiteralCaption(caption));
-}
+void CommandButton::SetCaption(std::u16string_view caption) { widget_->setText(LiteralCaption(caption)); }
 
-void CommandButton::OnClick(std::function<void()> handler) const {
+void CommandButton::OnClick(std::function<void()> handler) {
   QObject::connect(widget_, &QPushButton::clicked, widget_, [h = std::move(handler)] { h(); });
 }
 
 FormWindow::FormWindow(QWidget* widget) : widget_(widget) {}
 
-void FormWindow::SetCaption(std::u16string_view caption) const {
-  widget_->setWindowTitle(ToQString(caption));
-}
+void FormWindow::SetCaption(std::u16string_view caption) { widget_->setWindowTitle(ToQString(caption)); }
 
-void FormWindow::SetClientSize(int widthTwips, int heightTwips) const {
+void FormWindow::SetClientSize(int widthTwips, int heightTwips) {
   widget_->setFixedSize(TwipsToPixels(widthTwips), TwipsToPixels(heightTwips));
 }
 
-void FormWindow::SetClientHeight(int heightTwips) const {
-  widget_->setFixedHeight(TwipsToPixels(heightTwips));
-}
+void FormWindow::SetClientHeight(int heightTwips) { widget_->setFixedHeight(TwipsToPixels(heightTwips)); }
 
-MsgBoxHook SetMsgBoxHook(MsgBoxHook hook) { return std::exchange(CurrentMsgBoxHook(), std::move(hook)); }
-
-void MsgBox(QWidget* owner, std::u16string_view Prompt, int Style, std::optional<std::u16string_view> Title) {
+void MessageBoxes::MsgBox(QWidget* owner, std::u16string_view Prompt, int Style,
+                          std::optional<std::u16string_view> Title) const {
   MsgBoxRecord record{std::u16string(Prompt), Style, std::u16string(Title.value_or(kAppTitle))};
-  if (const MsgBoxHook& hook = CurrentMsgBoxHook()) {
-    hook(record);
+  if (hook_) {
+    hook_(record);
     return;
   }
   QMessageBox::Icon icon = QMessageBox::NoIcon;

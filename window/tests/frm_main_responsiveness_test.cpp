@@ -68,14 +68,14 @@ void FrmMainResponsivenessTest::init() {
   appDir_ = std::make_unique<QTemporaryDir>();
   QVERIFY(appDir_->isValid());
   cursorAtMessage_.clear();
-  ordwell::services::SetMsgBoxHook(
-      [this](const MsgBoxRecord&) { cursorAtMessage_.push_back(OverrideShape()); });
-  form_ = std::make_unique<FrmMain>(ordwell::services::AppFacts::WithPath(appDir_->path().toStdU16String()));
+  form_ = std::make_unique<FrmMain>(ordwell::services::AppFacts::WithPath(appDir_->path().toStdU16String()),
+                                    ordwell::services::MessageBoxes([this](const MsgBoxRecord&) {
+                                      cursorAtMessage_.push_back(OverrideShape());
+                                    }));
 }
 
 void FrmMainResponsivenessTest::cleanup() {
   form_.reset();
-  ordwell::services::SetMsgBoxHook({});
   appDir_.reset();
 }
 
