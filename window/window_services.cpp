@@ -25,7 +25,14 @@
 #ifdef Q_OS_UNIX
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <array>
+#include <atomic>
+#include <cerrno>
 #include <csignal>
+#include <cstddef>
+
+#include "io/posix_file.h"
 #endif
 
 namespace ordwell::services {
@@ -345,33 +352,68 @@ namespace {
 
 #ifdef Q_OS_UNIX
 // Turns SIGTERM, SIGINT and SIGHUP into an orderly close of every window, so the form unloads and
-// saves its settings as it does when the user closes it.
+// saves its settings as it does when the user closes it. The signals' previous handlers come
+// back when it ends.
 class TerminationSignals final : public QObject {
  public:
   TerminationSignals() {
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, fds_) != 0) return;
-    notifier_ = new QSocketNotifier(fds_[0], QSocketNotifier::Read, this);
-    connect(notifier_, &QSocketNotifier::activated, this, [] {
-      char byte = 0;
-      [[maybe_unused]] const auto got = ::read(fds_[0], &byte, 1);
+    int fds[2] = {-1, -1};
+    // Non-blocking, so a burst of signals can never block the handler on a full socket.
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, fds) != 0) return;
+    readEnd_ = io::UniqueFd(fds[0]);
+    writeEnd_ = io::UniqueFd(fds[1]);
+    notifier_ = std::make_unique<QSocketNotifier>(readEnd_.get(), QSocketNotifier::Read);
+    connect(notifier_.get(), &QSocketNotifier::activated, this, [this] {
+      char bytes[16];
+      while (io::ReadSome(readEnd_.get(), bytes, sizeof bytes) > 0) {
+      }
       QApplication::closeAllWindows();
       QCoreApplication::quit();
     });
+    writeFd_.store(writeEnd_.get());
     struct sigaction action {};
     action.sa_handler = &TerminationSignals::OnSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(signal, &action, nullptr);
+    for (std::size_t i = 0; i < kSignals.size(); ++i) {
+      installed_[i] = ::sigaction(kSignals[i], &action, &previous_[i]) == 0;
+    }
   }
+
+  ~TerminationSignals() override {
+    // The previous handlers first, so no signal is sent into a closed socket.
+    for (std::size_t i = 0; i < kSignals.size(); ++i) {
+      if (installed_[i]) ::sigaction(kSignals[i], &previous_[i], nullptr);
+    }
+    writeFd_.store(-1);
+  }
+
+  TerminationSignals(const TerminationSignals&) = delete;
+  TerminationSignals& operator=(const TerminationSignals&) = delete;
 
  private:
   static void OnSignal(int) {
-    const char byte = 1;
-    [[maybe_unused]] const auto sent = ::write(fds_[1], &byte, 1);
+    const int savedErrno = errno;  // the interrupted code may be about to read errno
+    const int fd = writeFd_.load();
+    if (fd >= 0) {
+      const char byte = 1;
+      [[maybe_unused]] const auto sent = ::write(fd, &byte, 1);
+    }
+    errno = savedErrno;
   }
 
-  static inline int fds_[2] = {-1, -1};
-  QSocketNotifier* notifier_ = nullptr;
+  static constexpr std::array<int, 3> kSignals = {SIGTERM, SIGINT, SIGHUP};
+  // What the handler writes to: a signal handler has no object, and a lock-free atomic is safe
+  // to read in one.
+  static inline std::atomic<int> writeFd_{-1};
+  static_assert(std::atomic<int>::is_always_lock_free);
+
+  io::UniqueFd readEnd_;
+  io::UniqueFd writeEnd_;
+  // Declared after the sockets, so it stops watching before they close.
+  std::unique_ptr<QSocketNotifier> notifier_;
+  std::array<struct sigaction, kSignals.size()> previous_{};
+  std::array<bool, kSignals.size()> installed_{};
 };
 #endif
 
