@@ -12,7 +12,6 @@
 #include <QGroupBox>
 #include <QKeySequence>
 #include <QLabel>
-#include <QMetaObject>
 #include <QPushButton>
 #include <QRect>
 #include <QShortcut>
@@ -258,6 +257,15 @@ struct FrmMain::SortOutcome {
   }
 };
 
+// Carries a sort's outcome from its thread to the window's.
+struct FrmMain::SortDone final : public QEvent {
+  static inline const auto kType = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+  SortDone() : QEvent(kType) {}
+
+  SortOutcome outcome;
+};
+
 // The window held while a sort runs: the wait cursor, and no input.
 class FrmMain::SortHold {
  public:
@@ -424,11 +432,26 @@ void FrmMain::cmdGo_Click() {
     FinishSort(SortOutcome::Of(list, separatorIn, separatorOut));
     return;
   }
-  sortThread_ = std::jthread([this, list, separatorIn, separatorOut] {
-    SortOutcome outcome = SortOutcome::Of(list, separatorIn, separatorOut);
-    QMetaObject::invokeMethod(
-        this, [this, outcome = std::move(outcome)] { FinishSort(outcome); }, Qt::QueuedConnection);
-  });
+  try {
+    // The report is made before the sort starts, so sending it back needs no memory the sort may
+    // have used up.
+    auto done = std::make_unique<SortDone>();
+    sortThread_ = std::jthread([this, list, separatorIn, separatorOut, done = std::move(done)]() mutable {
+      done->outcome = SortOutcome::Of(list, separatorIn, separatorOut);
+      QCoreApplication::postEvent(this, done.release());
+    });
+  } catch (const std::exception&) {
+    // No thread to be had: sort here, as a short list does.
+    FinishSort(SortOutcome::Of(list, separatorIn, separatorOut));
+  }
+}
+
+bool FrmMain::event(QEvent* event) {
+  if (event->type() == SortDone::kType) {
+    FinishSort(static_cast<const SortDone*>(event)->outcome);
+    return true;
+  }
+  return QWidget::event(event);
 }
 
 void FrmMain::HoldForSort(bool hold) {

@@ -10,6 +10,7 @@
 #include "window/window_services.h"
 
 class QCloseEvent;
+class QEvent;
 
 namespace ordwell {
 
@@ -54,6 +55,7 @@ class FrmMain final : public QWidget {
   void sortFinished();
 
  protected:
+  bool event(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:
@@ -69,6 +71,7 @@ class FrmMain final : public QWidget {
 
   struct Controls;
   struct SortOutcome;
+  struct SortDone;
   class SortHold;
 
   // Holds the window (IsSorting) from the Sort button until the sort's outcome is shown, or
