@@ -4,7 +4,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -28,7 +27,7 @@ QString Join(const SortedList& items, qsizetype listUnits, qsizetype inputUnits,
   // The items total the list minus the separators between them.
   QString joined(listUnits - between * inputUnits + between * separator.size(), Qt::Uninitialized);
   auto* out = reinterpret_cast<char16_t*>(joined.data());
-  const auto separatorBytes = static_cast<std::size_t>(separator.size()) * sizeof(char16_t);
+  const auto* const separatorUnits = reinterpret_cast<const char16_t*>(separator.utf16());
   // Items lie all over the list: each is asked for, and its text fetched, a few items ahead.
   constexpr std::size_t kAhead = 16;
   std::array<std::u16string_view, kAhead> ahead;
@@ -40,12 +39,9 @@ QString Join(const SortedList& items, qsizetype listUnits, qsizetype inputUnits,
       slot = items[i + kAhead];
       __builtin_prefetch(slot.data());
     }
-    if (i > 0) {
-      std::memcpy(out, separator.utf16(), separatorBytes);
-      out += separator.size();
-    }
-    std::memcpy(out, item.data(), item.size() * sizeof(char16_t));
-    out += item.size();
+    // Copied with copy_n, which takes the null pointers of empty texts.
+    if (i > 0) out = std::copy_n(separatorUnits, separator.size(), out);
+    out = std::copy_n(item.data(), item.size(), out);
   }
   return joined;
 }
