@@ -1,9 +1,19 @@
 #!/usr/bin/env bash
-# Builds the program (no tests) and makes the Debian package build/app/ordwell_<version>_<arch>.deb.
+# Builds the program (no tests) and makes the Debian package build/app/ordwell_<version>_<arch>.deb,
+# with its debug information in build/app/ordwell-dbgsym_<version>_<arch>.ddeb.
 # Install it with: sudo apt install ./build/app/ordwell_*.deb
+# The time stamps inside come from the last commit (SOURCE_DATE_EPOCH), and the paths recorded in
+# the debug information are relative to the checkout, so every checkout of a commit built on the
+# same system gives the same bytes (scripts/check-reproducible.sh checks it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh build dpkg-dev
+if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
+  SOURCE_DATE_EPOCH="$(git log -1 --format=%ct 2>/dev/null)" \
+    || { echo "not a git checkout: set SOURCE_DATE_EPOCH to the sources' time" >&2; exit 1; }
+fi
+export SOURCE_DATE_EPOCH LC_ALL=C TZ=UTC
+umask 022
 cmake --preset app >/dev/null
 cmake --build --preset app
 (cd build/app && cpack -G DEB)
