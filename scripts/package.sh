@@ -17,3 +17,15 @@ umask 022
 cmake --preset app >/dev/null
 cmake --build --preset app
 (cd build/app && cpack -G DEB)
+
+# CPack lists the debug package's files in its md5sums under their absolute staging paths, which
+# dpkg cannot check and which differ from one checkout to another: list them relative to the
+# package root, as in any package, and pack it again.
+for ddeb in build/app/*.ddeb; do
+  [ -f "$ddeb" ] || continue
+  root="$(mktemp -d)"
+  dpkg-deb -R "$ddeb" "$root/pkg"
+  sed -i 's#  .*/_CPack_Packages/[^/]*/DEB/[^/]*/#  #' "$root/pkg/DEBIAN/md5sums"
+  dpkg-deb --root-owner-group --build "$root/pkg" "$ddeb" >/dev/null
+  rm -rf "$root"
+done
