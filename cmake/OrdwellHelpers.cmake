@@ -1,6 +1,6 @@
 # Small helpers shared by the target folders. Every executable and library of the project gets
-# its warnings from ordwell_target_warnings, and every test is registered by one of the
-# ordwell_add_* helpers below.
+# its warnings from ordwell_target_warnings. Tests are registered by the ordwell_add_* helpers
+# below where one fits; a few plain script tests call add_test themselves.
 
 # ordwell_target_warnings(TARGET [CONVERSION])
 # Turns on the project's warnings for a target's own sources; CONVERSION adds -Wconversion, kept
