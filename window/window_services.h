@@ -167,7 +167,8 @@ void MsgBox(QWidget* owner, std::u16string_view Prompt, int Style,
 // Returns the program icon (32 x 32 and 16 x 16 images).
 QIcon AppIcon();
 
-// Qt needs no common-controls initialisation; kept so start-up runs the same named steps.
+// Does nothing: Qt's widgets need no set-up before the first window is made. Form_Initialize calls
+// it first, as the place for any such set-up.
 inline void InitCommonControls() {}
 
 using FormFactory = std::function<std::unique_ptr<QWidget>()>;
