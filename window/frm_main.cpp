@@ -26,6 +26,7 @@
 #include <string_view>
 #include <utility>
 
+#include "ordwell_version.h"
 #include "prefs/mod_standard.h"
 #include "sorting/sort_list.h"
 #include "window/box_sort.h"
@@ -72,7 +73,7 @@ inline constexpr Place txtDelimiterOut{3165, 60, 1170, 690};
 // The layout's text line is 13 pixels high: an 11-pixel font.
 constexpr int kFontPixelSize = 11;
 
-constexpr std::u16string_view kVersionText = u"1.0 Beta";
+constexpr std::u16string_view kVersionText = version::kDisplayVersion;
 constexpr std::u16string_view kOptionsClosed = u"Options >>";
 constexpr std::u16string_view kOptionsOpen = u"Options <<";
 constexpr std::u16string_view kWebAddress = u"http://www.quorvane.example/";

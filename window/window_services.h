@@ -183,7 +183,8 @@ class FormWindow {
 // Returns the program icon (32 x 32 and 16 x 16 images).
 QIcon AppIcon();
 
-// Qt needs no common-controls initialisation; kept so start-up runs the same named steps.
+// Does nothing: Qt's widgets need no set-up before the first window is made. Form_Initialize calls
+// it first, as the place for any such set-up.
 inline void InitCommonControls() {}
 
 using FormFactory = std::function<std::unique_ptr<QWidget>()>;
