@@ -6,6 +6,7 @@
 #include "window/listbox/visual_order.h"
 
 #include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QList>
 #include <QPointF>
 #include <QRect>
@@ -120,7 +121,10 @@ void ListTextBox::setupLineLayout(QTextLayout& layout, const QString& text,
     line.setLineWidth(width);
     // A right-to-left line starts at the right edge, on a whole pixel so its glyphs stay crisp.
     const qreal x = direction == Qt::RightToLeft ? std::round(width - line.naturalTextWidth()) : 0.0;
-    line.setPosition(QPointF(x, 0));
+    // Every row has the box font's height: a taller fallback font (Thai, Devanagari) keeps the
+    // baseline where the box font has it instead of pushing the text into the next row.
+    const qreal y = std::round(QFontMetricsF(font()).ascent() - line.ascent());
+    line.setPosition(QPointF(x, y));
   }
   layout.endLayout();
 }

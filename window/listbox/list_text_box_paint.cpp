@@ -214,6 +214,10 @@ void ListTextBox::changeEvent(QEvent* event) {
   if (event->type() == QEvent::FontChange) {
     advances_ = std::make_unique<listbox::AdvanceCache>(font(), viewport());
     layoutRows(true);
+  } else if (event->type() == QEvent::LayoutDirectionChange) {
+    // Lines without a strong character follow the box's direction.
+    paragraph_ = {};
+    viewport()->update();
   } else if (event->type() == QEvent::StyleChange) {
     layoutRows(false);
   }

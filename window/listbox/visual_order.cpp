@@ -3,6 +3,9 @@
 #include <QChar>
 #include <QTextLayout>
 
+#include <cstddef>
+#include <vector>
+
 namespace ordwell::listbox {
 
 std::optional<Qt::LayoutDirection> firstStrongDirection(QStringView text) {
@@ -55,11 +58,14 @@ QList<int> visualStops(const QTextLayout& layout) {
     leftmost = next;
   }
   QList<int> stops{leftmost};
+  std::vector<bool> seen(static_cast<std::size_t>(length) + 1, false);
+  seen[static_cast<std::size_t>(leftmost)] = true;
   for (int step = 0; step <= length; ++step) {
     const int next = layout.rightCursorPosition(stops.back());
-    if (next == stops.back() || stops.contains(next)) {
+    if (next < 0 || next > length || seen[static_cast<std::size_t>(next)]) {
       break;
     }
+    seen[static_cast<std::size_t>(next)] = true;
     stops.append(next);
   }
   return stops;
