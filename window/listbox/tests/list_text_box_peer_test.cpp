@@ -243,6 +243,21 @@ void ListTextBoxPeerTest::rowsCaretsAndClicksMatch() {
       differences
           << QStringLiteral("caret x at %1: %2 vs %3").arg(pos).arg(ours.caretX[i]).arg(peer.caretX[i]);
     }
+    // What a screen reader is told: the character's box has the caret before it on one edge,
+    // in the row the caret is drawn in.
+    const QRect box = pair.ours->characterRect(pos).translated(-pair.ours->viewport()->pos());
+    const auto row = static_cast<std::size_t>(ours.rowOf(pos));
+    const int caretX = ours.rowLeft[row] + ours.caretX[i];
+    if (std::min(std::abs(box.left() - caretX), std::abs(box.right() + 1 - caretX)) > 1 ||
+        box.top() != ours.rowY[row]) {
+      differences << QStringLiteral("character box at %1: x %2 to %3, y %4; caret x %5, y %6")
+                         .arg(pos)
+                         .arg(box.left())
+                         .arg(box.right() + 1)
+                         .arg(box.top())
+                         .arg(caretX)
+                         .arg(ours.rowY[row]);
+    }
   }
   // Clicks across every row, from before its text to past its end.
   const int rowHeight = pair.ours->fontMetrics().lineSpacing();
