@@ -111,6 +111,9 @@ qsizetype layoutNextRowStart(const QString& text, qsizetype start, float width, 
     layout.setTextOption(option);
     layout.beginLayout();
     QTextLine line = layout.createLine();
+    if (!line.isValid()) {
+      return lineBreak >= 0 ? end + 1 : -1;
+    }
     line.setLineWidth(width);
     const qsizetype rowEnd = start + line.textLength();
     layout.endLayout();
@@ -214,7 +217,7 @@ qsizetype RowIndex::nextRowStart(const QString& text, qsizetype start, float wid
   const auto* d = reinterpret_cast<const char16_t*>(text.constData());
   const qsizetype n = text.size();
   float x = 0.0F;
-  qsizetype breakAfterSpace = -1;
+  qsizetype breakAfter = -1;
   qsizetype i = start;
   while (i < n) {
     const char16_t c = d[i];
@@ -231,26 +234,25 @@ qsizetype RowIndex::nextRowStart(const QString& text, qsizetype start, float wid
         return i;
       }
       x += c == u' ' ? advances.advance(c) : advances.tabAdvance(x);
-      breakAfterSpace = i + 1;
+      breakAfter = i + 1;
       ++i;
       continue;
     }
     if (!measuredByCharacter(c)) {
       return layoutNextRowStart(text, start, width, advances);
     }
-    qsizetype units = 1;
-    float advance = 0.0F;
-    if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(d[i + 1])) {
-      advance = advances.advance(QChar::surrogateToUcs4(c, d[i + 1]));
-      units = 2;
-    } else {
-      advance = advances.advance(c);
-    }
+    const float advance = advances.advance(c);
     if (x + advance > width && i > start) {
-      return breakAfterSpace > start ? breakAfterSpace : clusterBreak(d, n, start, i);
+      return breakAfter > start ? breakAfter : clusterBreak(d, n, start, i);
     }
     x += advance;
-    i += units;
+    // A hyphen or slash between letters may end a row too ("well-|known", "and/|or"), but not
+    // one before a digit, so "10-20" and "-5" stay whole.
+    if ((c == u'-' || c == u'/') && i > start && i + 1 < n && QChar::isLetterOrNumber(d[i - 1]) &&
+        QChar::isLetter(d[i + 1])) {
+      breakAfter = i + 1;
+    }
+    ++i;
   }
   return -1;
 }

@@ -200,6 +200,10 @@ void addTexts() {
     QTest::newRow(name) << QString::fromUtf8(utf8) << width;
   };
   add("latin", "The quick brown fox jumps over the lazy dog again", 150);
+  add("latin with hyphens and slashes", "A well-known state-of-the-art sample/test, -5 and 10-20 km/h ranges", 120);
+  add("hyphens at 70", "A well-known state-of-the-art sample/test, -5 and 10-20 km/h ranges", 70);
+  add("hyphens at 95", "A well-known state-of-the-art sample/test, -5 and 10-20 km/h ranges", 95);
+  add("latin with long words and tabs", "Supercalifragilisticexpialidocious\tand\tantidisestablishmentarianism", 110);
   add("arabic with digits and latin", "مرحبا بالعالم 123 abc! (Pen)", 400);
   add("arabic wrapped", "مرحبا بالعالم 123 abc! هذا نص عربي طويل للتجربة", 150);
   add("hebrew with latin", "שלום עולם 2024 hello world", 400);
