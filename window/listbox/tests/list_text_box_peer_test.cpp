@@ -16,6 +16,7 @@
 #include <QScrollBar>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCharFormat>
@@ -139,6 +140,14 @@ Geometry peerGeometry(QPlainTextEdit* edit) {
                  [edit](qsizetype pos) { return peerCaretAt(edit, pos); });
 }
 
+// Returns whether only spaces lie between two positions, as in a wrapped row's hanging spaces: the
+// peer lands any click or vertical move there at the row's last space, the list box at the space
+// under the pointer or the caret's x, where its caret is drawn.
+bool onlySpacesBetween(const QString& text, qsizetype a, qsizetype b) {
+  const QStringView between = QStringView(text).sliced(std::min(a, b), std::abs(a - b));
+  return std::all_of(between.begin(), between.end(), [](QChar c) { return c == QLatin1Char(' '); });
+}
+
 bool rightToLeft(QPlainTextEdit* edit, qsizetype pos) {
   return edit->document()->findBlock(static_cast<int>(pos)).textDirection() == Qt::RightToLeft;
 }
@@ -200,10 +209,15 @@ void addTexts() {
     QTest::newRow(name) << QString::fromUtf8(utf8) << width;
   };
   add("latin", "The quick brown fox jumps over the lazy dog again", 150);
-  add("latin with hyphens and slashes", "A well-known state-of-the-art sample/test, -5 and 10-20 km/h ranges", 120);
+  add("latin with hyphens and slashes", "A well-known state-of-the-art sample/test, -5 and 10-20 km/h ranges",
+      120);
   add("hyphens at 70", "A well-known state-of-the-art sample/test, -5 and 10-20 km/h ranges", 70);
   add("hyphens at 95", "A well-known state-of-the-art sample/test, -5 and 10-20 km/h ranges", 95);
-  add("latin with long words and tabs", "Supercalifragilisticexpialidocious\tand\tantidisestablishmentarianism", 110);
+  add("kerning pairs", "AVAVAV WAVE To Tea Yo LTA AWAY VAT Toyota WAVY", 90);
+  add("kerning pairs wider", "AVAVAV WAVE To Tea Yo LTA AWAY VAT Toyota WAVY", 131);
+  add("runs of spaces", "words        with       many        spaces", 80);
+  add("latin with long words and tabs",
+      "Supercalifragilisticexpialidocious\tand\tantidisestablishmentarianism", 110);
   add("arabic with digits and latin", "مرحبا بالعالم 123 abc! (Pen)", 400);
   add("arabic wrapped", "مرحبا بالعالم 123 abc! هذا نص عربي طويل للتجربة", 150);
   add("hebrew with latin", "שלום עולם 2024 hello world", 400);
@@ -282,7 +296,7 @@ void ListTextBoxPeerTest::rowsCaretsAndClicksMatch() {
       // Kept on purpose: past the end of a wrapped row the list box puts the caret at that row's
       // end; the peer puts it at the next row's start, off the row clicked.
       const bool pastWrappedEnd = wrapped && theirs == next && mine < theirs && theirs - mine <= 4;
-      if (mine != theirs && !pastWrappedEnd) {
+      if (mine != theirs && !pastWrappedEnd && !(wrapped && onlySpacesBetween(text, mine, theirs))) {
         differences << QStringLiteral("click row %1 dx %2: %3 vs %4").arg(row).arg(dx).arg(mine).arg(theirs);
       }
     }
@@ -324,7 +338,8 @@ void ListTextBoxPeerTest::keysMoveTheCaretAlike() {
     // Up and Down keep the caret's x, and right-to-left lines start at the other side in the peer.
     const bool vertical =
         (key.key == Qt::Key_Up || key.key == Qt::Key_Down) &&
-        (rightToLeft(pair.peer, before.position()) || rightToLeft(pair.peer, cursor.position()));
+        (rightToLeft(pair.peer, before.position()) || rightToLeft(pair.peer, cursor.position()) ||
+         onlySpacesBetween(text, caret, cursor.position()));
     // The peer's arrows skip the stop before a wrapped right-to-left row's hanging space.
     const bool hangingSpace = arrow && rightToLeft(pair.peer, cursor.position()) &&
                               std::abs(caret - cursor.position()) == 1 && caret < text.size() &&
