@@ -219,7 +219,7 @@ class ListTextBox : public QAbstractScrollArea {
   // The logical line last asked for its direction; start -1 when the text has changed since.
   struct Paragraph {
     qsizetype start = -1;
-    qsizetype end = -1;
+    qsizetype end = -1;  // no line break lies between start and here
     Qt::LayoutDirection direction = Qt::LeftToRight;
   };
   mutable Paragraph paragraph_;

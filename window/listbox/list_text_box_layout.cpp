@@ -131,12 +131,17 @@ void ListTextBox::setupLineLayout(QTextLayout& layout, const QString& text,
 
 Qt::LayoutDirection ListTextBox::rowDirection(qsizetype row) const {
   const qsizetype start = rows_.rowStart(row);
+  const QStringView all(text_);
+  // The rows of one logical line share its direction; the text between the line's start and the
+  // furthest row asked about is known to hold no line break, so a huge line is scanned once.
+  if (paragraph_.start >= 0 && start > paragraph_.end &&
+      all.sliced(paragraph_.end, start - paragraph_.end).indexOf(QLatin1Char('\n')) < 0) {
+    paragraph_.end = start;
+  }
   if (paragraph_.start < 0 || start < paragraph_.start || start > paragraph_.end) {
-    const QStringView all(text_);
     const qsizetype from = all.first(start).lastIndexOf(QLatin1Char('\n')) + 1;
-    const qsizetype to = all.indexOf(QLatin1Char('\n'), start);
     paragraph_.start = from;
-    paragraph_.end = to < 0 ? text_.size() : to;
+    paragraph_.end = start;
     paragraph_.direction = listbox::firstStrongDirection(all.sliced(from)).value_or(layoutDirection());
   }
   return paragraph_.direction;
