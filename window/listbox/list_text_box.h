@@ -47,8 +47,9 @@ class AdvanceCache;
 
 // A multi-line plain-text box for very large lists: the text is held once as a QString with an
 // index of its wrapped rows, and only the rows in view are shaped and painted. Lines break at '\n';
-// positions are QString (UTF-16) offsets. Long lines wrap at the box's width; there is never a
-// horizontal scroll bar.
+// positions are QString (UTF-16) offsets. Long lines wrap at the box's width where Qt's own text
+// layout would wrap them; there is never a horizontal scroll bar. Each line reads in the direction
+// of its first strong character and starts at that side; arrows move the caret visually.
 class ListTextBox : public QAbstractScrollArea {
   Q_OBJECT
 
