@@ -70,8 +70,10 @@ void ListTextBox::inputMethodEvent(QInputMethodEvent* event) {
       preeditCursorShown_ = attribute.length != 0;
     } else if (attribute.type == QInputMethodEvent::TextFormat) {
       const QTextCharFormat format = qvariant_cast<QTextFormat>(attribute.value).toCharFormat();
-      if (format.isValid() && attribute.length > 0) {
-        preeditFormats_.append({attribute.start, attribute.length, format});
+      const int start = std::clamp(attribute.start, 0, toInt(preedit_.size()));
+      const int length = std::min(attribute.length, toInt(preedit_.size()) - start);
+      if (format.isValid() && length > 0) {
+        preeditFormats_.append({start, length, format});
       }
     }
   }
