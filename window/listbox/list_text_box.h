@@ -217,10 +217,11 @@ class ListTextBox : public QAbstractScrollArea {
   listbox::RowIndex rows_;
   std::unique_ptr<listbox::AdvanceCache> advances_;
   float rowsWidth_ = -1.0F;
-  // The logical line last asked for its direction; start -1 when the text has changed since.
+  // The logical line last asked for its direction, as rows; firstRow -1 when the text or its
+  // rows have changed since.
   struct Paragraph {
-    qsizetype start = -1;
-    qsizetype end = -1;  // no line break lies between start and here
+    qsizetype firstRow = -1;
+    qsizetype lastRow = -1;  // the last row known to belong to the line
     Qt::LayoutDirection direction = Qt::LeftToRight;
   };
   mutable Paragraph paragraph_;

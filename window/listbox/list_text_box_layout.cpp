@@ -63,6 +63,7 @@ void ListTextBox::layoutRows(bool force) {
     const float width = wrapWidth();
     if (force || !rowsValid_ || width != rowsWidth_) {
       rows_.rebuild(text_, width, *advances_);
+      paragraph_ = {};
       rowsWidth_ = width;
       rowsValid_ = true;
       force = false;
@@ -130,19 +131,23 @@ void ListTextBox::setupLineLayout(QTextLayout& layout, const QString& text,
 }
 
 Qt::LayoutDirection ListTextBox::rowDirection(qsizetype row) const {
-  const qsizetype start = rows_.rowStart(row);
-  const QStringView all(text_);
-  // The rows of one logical line share its direction; the text between the line's start and the
-  // furthest row asked about is known to hold no line break, so a huge line is scanned once.
-  if (paragraph_.start >= 0 && start > paragraph_.end &&
-      all.sliced(paragraph_.end, start - paragraph_.end).indexOf(QLatin1Char('\n')) < 0) {
-    paragraph_.end = start;
+  // The rows of one logical line share its direction. Rows are walked rather than the text
+  // scanned, a huge line's start is found a row at a time, and the rows already known to belong
+  // to the line are not walked again.
+  if (paragraph_.firstRow >= 0 && row > paragraph_.lastRow) {
+    qsizetype known = paragraph_.lastRow;
+    while (known < row && !rows_.endsWithLineBreak(text_, known)) {
+      ++known;
+    }
+    paragraph_.lastRow = known;
   }
-  if (paragraph_.start < 0 || start < paragraph_.start || start > paragraph_.end) {
-    const qsizetype from = all.first(start).lastIndexOf(QLatin1Char('\n')) + 1;
-    paragraph_.start = from;
-    paragraph_.end = start;
-    paragraph_.direction = listbox::firstStrongDirection(all.sliced(from)).value_or(layoutDirection());
+  if (paragraph_.firstRow < 0 || row < paragraph_.firstRow || row > paragraph_.lastRow) {
+    qsizetype first = row;
+    while (first > 0 && !rows_.endsWithLineBreak(text_, first - 1)) {
+      --first;
+    }
+    const QStringView line = QStringView(text_).sliced(rows_.rowStart(first));
+    paragraph_ = {first, row, listbox::firstStrongDirection(line).value_or(layoutDirection())};
   }
   return paragraph_.direction;
 }

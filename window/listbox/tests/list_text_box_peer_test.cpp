@@ -241,6 +241,7 @@ class ListTextBoxPeerTest : public QObject {
   void rowsCaretsAndClicksMatch();
   void keysMoveTheCaretAlike_data() { addTexts(); }
   void keysMoveTheCaretAlike();
+  void typingTurnsLinesAround();
   void inputMethodSeesTheSame_data();
   void inputMethodSeesTheSame();
 };
@@ -362,6 +363,46 @@ void ListTextBoxPeerTest::keysMoveTheCaretAlike() {
     pair.ours->setSelection(cursor.anchor(), cursor.position() - cursor.anchor());
   }
   QVERIFY2(differences.isEmpty(), qPrintable(differences.join(QLatin1String("; "))));
+}
+
+void ListTextBoxPeerTest::typingTurnsLinesAround() {
+  // A line changes direction as its first strong letter changes, so edits must re-read it.
+  Pair pair(150);
+  pair.setText(QStringLiteral("abc def"));
+  QVERIFY(QTest::qWaitForWindowExposed(&pair.window));
+  struct Edit {
+    Qt::Key key;
+    const char* text;
+  };
+  const Edit edits[] = {
+      {Qt::Key_Home, "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D 12 "},
+      {Qt::Key_End,
+       " \xD9\x85\xD8\xB1\xD8\xAD\xD8\xA8\xD8\xA7 \xD8\xA8\xD8\xA7\xD9\x84\xD8\xB9\xD8\xA7\xD9\x84\xD9\x85"},
+      {Qt::Key_Home, "xyz "},
+      {Qt::Key_End, "\n\xD7\xA2\xD7\x95\xD7\x9C\xD7\x9D"}};
+  for (const Edit& edit : edits) {
+    for (QWidget* box : {static_cast<QWidget*>(pair.ours), static_cast<QWidget*>(pair.peer)}) {
+      QTest::keyClick(box, edit.key, Qt::ControlModifier);
+      for (const QChar c : QString::fromUtf8(edit.text)) {
+        if (c == QLatin1Char('\n')) {
+          QTest::keyClick(box, Qt::Key_Return);
+        } else {
+          QKeyEvent typed(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+          QApplication::sendEvent(box, &typed);
+        }
+      }
+    }
+    const QString text = pair.peer->toPlainText();
+    QCOMPARE(pair.ours->toPlainText(), text);
+    const Geometry ours = ourGeometry(pair.ours);
+    const Geometry peer = peerGeometry(pair.peer);
+    QCOMPARE(rowsText(text, ours.rowStarts), rowsText(text, peer.rowStarts));
+    for (std::size_t i = 0; i < ours.caretX.size(); ++i) {
+      QVERIFY2(std::abs(ours.caretX[i] - peer.caretX[i]) <= 1, qPrintable(QString::number(i)));
+    }
+  }
+  QVERIFY(pair.ours->toPlainText().startsWith(QStringLiteral("xyz ")));
+  QCOMPARE(pair.ours->toPlainText().count(QLatin1Char('\n')), 1);
 }
 
 void ListTextBoxPeerTest::inputMethodSeesTheSame_data() {
