@@ -221,11 +221,27 @@ qsizetype RowIndex::nextRowStart(const QString& text, qsizetype start, float wid
   qsizetype i = start;
   while (i < n) {
     const char16_t c = d[i];
+    if (i - start >= kMaxRowUnits) {
+      return c == u'\n' ? i + 1 : clusterBreak(d, n, start, i);
+    }
+    if (c > u' ' && c < 0x7F) {
+      // Printable ASCII, the bulk of most lists: measured from the table, nothing else to decide.
+      const float advance = advances.advance(c);
+      if (x + advance > width && i > start) {
+        return breakAfter > start ? breakAfter : clusterBreak(d, n, start, i);
+      }
+      x += advance;
+      // A hyphen or slash between letters may end a row too ("well-|known", "and/|or"), but not
+      // one before a digit, so "10-20" and "-5" stay whole.
+      if (c <= u'/' && (c == u'-' || c == u'/') && i > start && i + 1 < n &&
+          QChar::isLetterOrNumber(d[i - 1]) && QChar::isLetter(d[i + 1])) {
+        breakAfter = i + 1;
+      }
+      ++i;
+      continue;
+    }
     if (c == u'\n') {
       return i + 1;
-    }
-    if (i - start >= kMaxRowUnits) {
-      return clusterBreak(d, n, start, i);
     }
     if (c == u' ' || c == u'\t') {
       // Spaces may hang past the edge so a word-wrapped row ends with its space, but a space that
@@ -246,12 +262,6 @@ qsizetype RowIndex::nextRowStart(const QString& text, qsizetype start, float wid
       return breakAfter > start ? breakAfter : clusterBreak(d, n, start, i);
     }
     x += advance;
-    // A hyphen or slash between letters may end a row too ("well-|known", "and/|or"), but not
-    // one before a digit, so "10-20" and "-5" stay whole.
-    if ((c == u'-' || c == u'/') && i > start && i + 1 < n && QChar::isLetterOrNumber(d[i - 1]) &&
-        QChar::isLetter(d[i + 1])) {
-      breakAfter = i + 1;
-    }
     ++i;
   }
   return -1;
