@@ -213,6 +213,9 @@ void addTexts() {
       120);
   add("hyphens at 70", "A well-known state-of-the-art sample/test, -5 and 10-20 km/h ranges", 70);
   add("hyphens at 95", "A well-known state-of-the-art sample/test, -5 and 10-20 km/h ranges", 95);
+  add("cyrillic and greek",
+      "Съешь же ещё этих мягких французских булок, да выпей чаю. Ξεσκεπάζω την ψυχοφθόρα βδελυγμία", 140);
+  add("latin accents, precomposed", "Voilà l'été: naïve façade, Ærøskøbing, Łódź, Þórsmörk, São Tomé", 120);
   add("kerning pairs", "AVAVAV WAVE To Tea Yo LTA AWAY VAT Toyota WAVY", 90);
   add("kerning pairs wider", "AVAVAV WAVE To Tea Yo LTA AWAY VAT Toyota WAVY", 131);
   add("runs of spaces", "words        with       many        spaces", 80);
