@@ -30,6 +30,7 @@
 #include "prefs/mod_standard.h"
 #include "sorting/sort_list.h"
 #include "window/box_sort.h"
+#include "window/input_blocker.h"
 #include "window/listbox/list_text_box.h"
 #include "window/listbox/wait_cursor.h"
 #include "window/settings_location.h"
@@ -191,54 +192,6 @@ QAccessibleInterface* WindowAccessible(const QString& className, QObject* object
   }
   return nullptr;
 }
-
-// Whether an event is the user's input: a key, a click, a wheel turn, a touch, a drag or an input
-// method's text.
-bool IsUserInput(QEvent::Type type) {
-  switch (type) {
-    case QEvent::KeyPress:
-    case QEvent::KeyRelease:
-    case QEvent::ShortcutOverride:
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::MouseMove:
-    case QEvent::Wheel:
-    case QEvent::ContextMenu:
-    case QEvent::InputMethod:
-    case QEvent::TouchBegin:
-    case QEvent::TouchUpdate:
-    case QEvent::TouchEnd:
-    case QEvent::TabletPress:
-    case QEvent::TabletMove:
-    case QEvent::TabletRelease:
-    case QEvent::DragEnter:
-    case QEvent::DragMove:
-    case QEvent::Drop: return true;
-    default: return false;
-  }
-}
-
-// Drops the user's input to one window's widgets while it lives. The widgets keep their look and
-// their accessible states (disabling them would grey them out and announce every control as
-// unavailable); paint, timer and accessibility requests still go through.
-class InputBlocker final : public QObject {
- public:
-  explicit InputBlocker(const QWidget* window) : window_(window) { qApp->installEventFilter(this); }
-  ~InputBlocker() override { qApp->removeEventFilter(this); }
-  InputBlocker(const InputBlocker&) = delete;
-  InputBlocker& operator=(const InputBlocker&) = delete;
-
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (!IsUserInput(event->type()) || !watched->isWidgetType()) return false;
-    if (static_cast<const QWidget*>(watched)->window() != window_) return false;
-    event->accept();  // taken here, so it goes neither to the widget nor to its parents
-    return true;
-  }
-
- private:
-  const QWidget* window_;
-};
 
 }  // namespace
 
