@@ -1,14 +1,19 @@
 # Small helpers shared by the target folders. Every executable and library of the project gets
-# its warnings from ordwell_target_warnings, and every test is registered by one of the
-# ordwell_add_* helpers below.
+# its warnings from ordwell_target_warnings. Tests are registered by the ordwell_add_* helpers
+# below where one fits; a few plain script tests call add_test themselves.
 
 # ordwell_target_warnings(TARGET [CONVERSION])
 # Turns on the project's warnings for a target's own sources; CONVERSION adds -Wconversion, kept
 # for the plain C++ code (the Qt code mixes int and qsizetype too freely for it to help).
+# With ORDWELL_WARNINGS_AS_ERRORS (CI turns it on), any of them fails the build.
+option(ORDWELL_WARNINGS_AS_ERRORS "Treat the project's compiler warnings as errors" OFF)
 function(ordwell_target_warnings target)
   cmake_parse_arguments(ARG "CONVERSION" "" "" ${ARGN})
   target_compile_options(${target} PRIVATE
     $<$<CXX_COMPILER_ID:GNU,Clang>:-Wall -Wextra -Wpedantic -Wshadow $<$<BOOL:${ARG_CONVERSION}>:-Wconversion>>)
+  if(ORDWELL_WARNINGS_AS_ERRORS)
+    set_target_properties(${target} PROPERTIES COMPILE_WARNING_AS_ERROR ON)
+  endif()
 endfunction()
 
 # ordwell_add_gtest(NAME SOURCES src... LIBS lib... [LABELS label...])

@@ -20,6 +20,8 @@ build_packages=(
 # Tests and tools; one package a line.
 test_packages=(
   clang-14
+  clang-format-14
+  clang-tidy-14
   libclang-rt-14-dev
   libgtest-dev
   libbenchmark-dev

@@ -2,8 +2,10 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QEvent>
 #include <QFont>
 #include <QFontMetrics>
 #include <QFrame>
@@ -16,14 +18,19 @@
 #include <QStringList>
 
 #include <array>
+#include <exception>
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <utility>
 
+#include "ordwell_version.h"
 #include "prefs/mod_standard.h"
 #include "sorting/sort_list.h"
+#include "window/box_sort.h"
+#include "window/input_blocker.h"
 #include "window/listbox/list_text_box.h"
 #include "window/listbox/wait_cursor.h"
 #include "window/settings_location.h"
@@ -67,7 +74,7 @@ inline constexpr Place txtDelimiterOut{3165, 60, 1170, 690};
 // The layout's text line is 13 pixels high: an 11-pixel font.
 constexpr int kFontPixelSize = 11;
 
-constexpr std::u16string_view kVersionText = u"1.0 Beta";
+constexpr std::u16string_view kVersionText = version::kDisplayVersion;
 constexpr std::u16string_view kOptionsClosed = u"Options >>";
 constexpr std::u16string_view kOptionsOpen = u"Options <<";
 constexpr std::u16string_view kWebAddress = u"http://www.quorvane.example/";
@@ -75,6 +82,10 @@ constexpr std::u16string_view kCrLf = u"\r\n";
 constexpr std::u16string_view kTooManyItems = u"This list has too many items to sort. Nothing was changed.";
 constexpr std::u16string_view kOutOfMemory =
     u"There is not enough memory to sort this list. Nothing was changed.";
+
+// A list this long (in UTF-16 units) is sorted off the window's thread, so the window keeps
+// answering; a shorter one sorts in less time than a thread takes to start and report back.
+constexpr qsizetype kBackgroundSortUnits = qsizetype{1} << 16;
 
 constexpr std::int16_t kKeyA = 65;
 constexpr std::int16_t kCtrlMask = 2;
@@ -157,12 +168,24 @@ void FitLabelFont(const std::array<QLabel*, 4>& labels, const QFont& windowFont)
   for (QLabel* label : labels) label->setFont(font);
 }
 
+// The window as assistive technology sees it: busy while a sort runs.
+class FormAccessible final : public QAccessibleWidget {
+ public:
+  explicit FormAccessible(FrmMain* form) : QAccessibleWidget(form, QAccessible::Window) {}
+
+  QAccessible::State state() const override {
+    QAccessible::State state = QAccessibleWidget::state();
+    state.busy = static_cast<const FrmMain*>(object())->IsSorting();
+    return state;
+  }
+};
+
 // Assistive technology announces the window as a window with its title, not as a nameless pane
 // (the role a plain top-level QWidget gets), and the borderless panel inside the options frame as
 // a mere container, not as a second window (the role a QFrame gets).
 QAccessibleInterface* WindowAccessible(const QString& className, QObject* object) {
   if (className == QLatin1String(FrmMain::staticMetaObject.className())) {
-    return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+    return new FormAccessible(static_cast<FrmMain*>(object));
   }
   if (className == QLatin1String("QFrame") && object->objectName() == QLatin1String("picOptions")) {
     return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Client);
@@ -171,6 +194,41 @@ QAccessibleInterface* WindowAccessible(const QString& className, QObject* object
 }
 
 }  // namespace
+
+// What a sort gave: the sorted text in the boxes' form, nothing for a refusal, or the exception
+// the sort threw, carried over to the window's thread.
+struct FrmMain::SortOutcome {
+  std::optional<QString> sorted;
+  std::exception_ptr failure;
+
+  static SortOutcome Of(const QString& list, const QString& separatorIn,
+                        const QString& separatorOut) noexcept {
+    try {
+      return {SortBoxText(list, separatorIn, separatorOut), nullptr};
+    } catch (...) {
+      return {std::nullopt, std::current_exception()};
+    }
+  }
+};
+
+// Carries a sort's outcome from its thread to the window's.
+struct FrmMain::SortDone final : public QEvent {
+  static inline const auto kType = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+  SortDone() : QEvent(kType) {}
+
+  SortOutcome outcome;
+};
+
+// The window held while a sort runs: the wait cursor, and no input.
+class FrmMain::SortHold {
+ public:
+  explicit SortHold(const QWidget* window) : blocker_(window) {}
+
+ private:
+  listbox::WaitCursor wait_;
+  InputBlocker blocker_;
+};
 
 // The controls as the handlers see them, plus the few widgets no handler touches.
 struct FrmMain::Controls {
@@ -186,8 +244,8 @@ struct FrmMain::Controls {
   services::TextBox txtDelimiterOut;
 };
 
-FrmMain::FrmMain(services::AppFacts app, QWidget* parent)
-    : QWidget(parent), app_(std::move(app)), form_(this) {
+FrmMain::FrmMain(services::AppFacts app, services::MessageBoxes boxes, QWidget* parent)
+    : QWidget(parent), app_(std::move(app)), boxes_(std::move(boxes)), form_(this) {
   // Before anything can ask for the window's accessible interface, which Qt then keeps.
   QAccessible::installFactory(&WindowAccessible);
   Form_Initialize();
@@ -239,17 +297,17 @@ void FrmMain::CreateControls() {
     setTabOrder(from, to);
   }
 
-  c_ = std::make_unique<const Controls>(Controls{
+  c_ = std::make_unique<Controls>(Controls{
       {lbl0, lbl1, lbl2, lbl3},
-      services::TextBox(listIn),
-      services::TextBox(listOut),
+      services::TextBox(listIn, boxes_),
+      services::TextBox(listOut, boxes_),
       services::CommandButton(options),
       services::CommandButton(about),
       services::CommandButton(go),
       frame,
       panel,
-      services::TextBox(delimIn),
-      services::TextBox(delimOut),
+      services::TextBox(delimIn, boxes_),
+      services::TextBox(delimOut, boxes_),
   });
   FitLabelFont(c_->lblCaption, windowFont);
 
@@ -262,9 +320,15 @@ void FrmMain::CreateControls() {
 }
 
 void FrmMain::ConnectHandlers() {
+  // While a sort runs, a click that does not come from the held input (an accessibility action)
+  // is ignored too.
   c_->cmdGo.OnClick([this] { cmdGo_Click(); });
-  c_->cmdOptions.OnClick([this] { cmdOptions_Click(); });
-  c_->cmdAbout.OnClick([this] { cmdAbout_Click(); });
+  c_->cmdOptions.OnClick([this] {
+    if (!IsSorting()) cmdOptions_Click();
+  });
+  c_->cmdAbout.OnClick([this] {
+    if (!IsSorting()) cmdAbout_Click();
+  });
   c_->txtListIn.OnKeyDown(
       [this](std::int16_t KeyCode, std::int16_t Shift) { txtListIn_KeyDown(KeyCode, Shift); });
   c_->txtListOut.OnKeyDown(
@@ -313,28 +377,71 @@ void FrmMain::Form_Load() {
 }
 
 void FrmMain::cmdGo_Click() {
-  std::u16string_view failure;
-  {
-    // Sorting and showing a long list hold the window for a moment; the wait cursor is gone
-    // again before any message appears.
-    const listbox::WaitCursor wait;
-    // Memory may run out anywhere from reading the boxes to showing the result, on any of the
-    // sort's threads; every way ends in the message, not in the end of the program.
-    try {
-      const SortResult result =
-          SortListText(c_->txtListIn.Text(), c_->txtDelimiterIn.Text(), c_->txtDelimiterOut.Text());
-      if (result.refused) {
-        failure = kRefusalMessage;
-      } else {
-        c_->txtListOut.SetText(result.text);
-      }
-    } catch (const std::length_error&) {
-      failure = kTooManyItems;
-    } catch (const std::bad_alloc&) {
-      failure = kOutOfMemory;
-    }
+  // A sort is running: the click (from a shortcut or an accessibility action, which the held
+  // window does not stop) is ignored, not queued.
+  if (IsSorting()) return;
+  // The boxes' own texts, shared rather than copied and without the CR LF round trip.
+  const QString list = c_->txtListIn.WidgetText();
+  const QString separatorIn = c_->txtDelimiterIn.WidgetText();
+  const QString separatorOut = c_->txtDelimiterOut.WidgetText();
+  HoldForSort(true);
+  if (list.size() < kBackgroundSortUnits) {
+    FinishSort(SortOutcome::Of(list, separatorIn, separatorOut));
+    return;
   }
-  if (!failure.empty()) services::MsgBox(this, failure, services::vbExclamation);
+  try {
+    // The report is made before the sort starts, so sending it back needs no memory the sort may
+    // have used up.
+    auto done = std::make_unique<SortDone>();
+    sortThread_ = std::jthread([this, list, separatorIn, separatorOut, done = std::move(done)]() mutable {
+      done->outcome = SortOutcome::Of(list, separatorIn, separatorOut);
+      QCoreApplication::postEvent(this, done.release());
+    });
+  } catch (const std::exception&) {
+    // No thread to be had: sort here, as a short list does.
+    FinishSort(SortOutcome::Of(list, separatorIn, separatorOut));
+  }
+}
+
+bool FrmMain::event(QEvent* event) {
+  if (event->type() == SortDone::kType) {
+    FinishSort(static_cast<const SortDone*>(event)->outcome);
+    return true;
+  }
+  return QWidget::event(event);
+}
+
+void FrmMain::HoldForSort(bool hold) {
+  if (hold) {
+    hold_ = std::make_unique<SortHold>(this);
+  } else {
+    hold_.reset();
+  }
+  QAccessible::State busy;
+  busy.busy = true;
+  QAccessibleStateChangeEvent event(this, busy);
+  QAccessible::updateAccessibility(&event);
+}
+
+void FrmMain::FinishSort(const SortOutcome& outcome) {
+  std::u16string_view failure;
+  try {
+    if (outcome.failure) std::rethrow_exception(outcome.failure);
+    if (!outcome.sorted) {
+      failure = kRefusalMessage;
+    } else {
+      // Shown under the wait cursor, which is gone again before any message appears. Memory may
+      // also run out while the result is laid out; the output box then keeps what it showed.
+      c_->txtListOut.SetWidgetText(*outcome.sorted);
+    }
+  } catch (const std::length_error&) {
+    failure = kTooManyItems;
+  } catch (const std::bad_alloc&) {
+    failure = kOutOfMemory;
+  }
+  HoldForSort(false);
+  if (!failure.empty()) boxes_.MsgBox(this, failure, services::vbExclamation);
+  emit sortFinished();
 }
 
 void FrmMain::cmdOptions_Click() {
@@ -364,7 +471,7 @@ void FrmMain::cmdAbout_Click() {
   };
   std::u16string text = lines.front();
   for (std::size_t i = 1; i < lines.size(); ++i) text += std::u16string(kCrLf) + lines[i];
-  services::MsgBox(this, text, services::vbInformation, u"About");
+  boxes_.MsgBox(this, text, services::vbInformation, u"About");
 }
 
 void FrmMain::txtListIn_KeyDown(std::int16_t KeyCode, std::int16_t Shift) {

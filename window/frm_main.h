@@ -5,10 +5,12 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <thread>
 
 #include "window/window_services.h"
 
 class QCloseEvent;
+class QEvent;
 
 namespace ordwell {
 
@@ -18,8 +20,9 @@ class FrmMain final : public QWidget {
   Q_OBJECT
 
  public:
-  // Builds the window in its creation state and loads the settings kept in app.Path.
-  explicit FrmMain(services::AppFacts app, QWidget* parent = nullptr);
+  // Builds the window in its creation state and loads the settings kept in app.Path; its message
+  // boxes go to `boxes`.
+  explicit FrmMain(services::AppFacts app, services::MessageBoxes boxes = {}, QWidget* parent = nullptr);
   ~FrmMain() override;
 
   // Runs the platform's start-up initialisation.
@@ -43,7 +46,16 @@ class FrmMain final : public QWidget {
   // through here, so the settings are written exactly once.
   void UnloadOnce();
 
+  // Returns whether a sort is running; the window then shows the wait cursor, ignores the user's
+  // input and tells assistive technology it is busy.
+  bool IsSorting() const { return hold_ != nullptr; }
+
+ signals:
+  // Emitted when a sort has ended, after its result or its message has been shown.
+  void sortFinished();
+
  protected:
+  bool event(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:
@@ -58,11 +70,26 @@ class FrmMain final : public QWidget {
   std::filesystem::path PrefsPath() const;
 
   struct Controls;
+  struct SortOutcome;
+  struct SortDone;
+  class SortHold;
+
+  // Holds the window (IsSorting) from the Sort button until the sort's outcome is shown, or
+  // releases it.
+  void HoldForSort(bool hold);
+  // Shows the sorted list, or the refusal or the failure, on the window's thread, and releases
+  // the window.
+  void FinishSort(const SortOutcome& outcome);
 
   services::AppFacts app_;
+  services::MessageBoxes boxes_;
   services::FormWindow form_;
-  std::unique_ptr<const Controls> c_;
+  std::unique_ptr<Controls> c_;
+  std::unique_ptr<SortHold> hold_;
   bool unloaded_ = false;
+  // Declared last, so a sort still running when the window goes is waited for before anything
+  // it reports to is destroyed.
+  std::jthread sortThread_;
 };
 
 }  // namespace ordwell

@@ -25,7 +25,14 @@
 #ifdef Q_OS_UNIX
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <array>
+#include <atomic>
+#include <cerrno>
 #include <csignal>
+#include <cstddef>
+
+#include "io/posix_file.h"
 #endif
 
 namespace ordwell::services {
@@ -59,11 +66,6 @@ class KeyDownFilter final : public QObject {
  private:
   TextBox::KeyDownHandler handler_;
 };
-
-MsgBoxHook& CurrentMsgBoxHook() {
-  static MsgBoxHook hook;
-  return hook;
-}
 
 }  // namespace
 
@@ -100,18 +102,23 @@ std::u16string ToCrLf(QStringView widgetText) {
 }
 
 QString FromCrLf(std::u16string_view text) {
-  QString out;
-  out.reserve(static_cast<qsizetype>(text.size()));
-  std::size_t run = 0;
-  while (run < text.size()) {
-    const std::size_t brk = text.find_first_of(u"\r\n", run);
-    const std::size_t stop = brk == std::u16string_view::npos ? text.size() : brk;
-    out.append(ToQString(text.substr(run, stop - run)));
-    if (brk == std::u16string_view::npos) break;
-    out.append(QChar(u'\n'));
-    run = brk + 1;
-    if (text[brk] == u'\r' && run < text.size() && text[run] == u'\n') ++run;
+  // Written in place: the result is never longer than the text.
+  QString out(static_cast<qsizetype>(text.size()), Qt::Uninitialized);
+  auto* const begin = reinterpret_cast<char16_t*>(out.data());
+  char16_t* end = begin;
+  const QStringView source(text.data(), static_cast<qsizetype>(text.size()));
+  qsizetype run = 0;
+  while (run < source.size()) {
+    const qsizetype cr = source.indexOf(u'\r', run);
+    const qsizetype stop = cr < 0 ? source.size() : cr;
+    std::copy(text.data() + run, text.data() + stop, end);
+    end += stop - run;
+    if (cr < 0) break;
+    *end++ = u'\n';
+    run = cr + 1;
+    if (run < source.size() && source[run] == u'\n') ++run;
   }
+  out.truncate(end - begin);
   return out;
 }
 
@@ -181,11 +188,11 @@ class TextBox::Adapter {
  public:
   virtual ~Adapter() = default;
   virtual QString Text() const = 0;
-  virtual void SetText(const QString& text) const = 0;
-  virtual void Select(qsizetype anchor, qsizetype caret) const = 0;
+  virtual void SetText(const QString& text) = 0;
+  virtual void Select(qsizetype anchor, qsizetype caret) = 0;
   virtual qsizetype SelectionStart() const = 0;
   virtual qsizetype SelectionLength() const = 0;
-  virtual void SelectAll() const = 0;
+  virtual void SelectAll() = 0;
   virtual QWidget* widget() const = 0;
 };
 
@@ -204,8 +211,8 @@ class PlainTextEditAdapter final : public TextBox::Adapter {
     }
     return text;
   }
-  void SetText(const QString& text) const override { edit_->setPlainText(text); }
-  void Select(qsizetype anchor, qsizetype caret) const override {
+  void SetText(const QString& text) override { edit_->setPlainText(text); }
+  void Select(qsizetype anchor, qsizetype caret) override {
     QTextCursor cursor(edit_->document());
     cursor.setPosition(static_cast<int>(anchor));
     cursor.setPosition(static_cast<int>(caret), QTextCursor::KeepAnchor);
@@ -216,7 +223,7 @@ class PlainTextEditAdapter final : public TextBox::Adapter {
     const QTextCursor cursor = edit_->textCursor();
     return cursor.selectionEnd() - cursor.selectionStart();
   }
-  void SelectAll() const override { edit_->selectAll(); }
+  void SelectAll() override { edit_->selectAll(); }
   QWidget* widget() const override { return edit_; }
 
  private:
@@ -228,13 +235,11 @@ class ListTextBoxAdapter final : public TextBox::Adapter {
   explicit ListTextBoxAdapter(ListTextBox* box) : box_(box) {}
 
   QString Text() const override { return box_->toPlainText(); }
-  void SetText(const QString& text) const override { box_->setPlainText(text); }
-  void Select(qsizetype anchor, qsizetype caret) const override {
-    box_->setSelection(anchor, caret - anchor);
-  }
+  void SetText(const QString& text) override { box_->setPlainText(text); }
+  void Select(qsizetype anchor, qsizetype caret) override { box_->setSelection(anchor, caret - anchor); }
   qsizetype SelectionStart() const override { return box_->selectionStart(); }
   qsizetype SelectionLength() const override { return box_->selectionLength(); }
-  void SelectAll() const override { box_->selectAll(); }
+  void SelectAll() override { box_->selectAll(); }
   QWidget* widget() const override { return box_; }
 
  private:
@@ -244,13 +249,14 @@ class ListTextBoxAdapter final : public TextBox::Adapter {
 }  // namespace
 
 TextBox::TextBox(QPlainTextEdit* widget) : adapter_(std::make_unique<PlainTextEditAdapter>(widget)) {}
-TextBox::TextBox(ListTextBox* widget) : adapter_(std::make_unique<ListTextBoxAdapter>(widget)) {
+TextBox::TextBox(ListTextBox* widget, const MessageBoxes& boxes)
+    : adapter_(std::make_unique<ListTextBoxAdapter>(widget)) {
   // Connected once per box, however often it is wrapped, so a refusal shows one message.
   static constexpr const char* kShowsDropMessages = "ordwellShowsDropMessages";
   if (widget->property(kShowsDropMessages).toBool()) return;
   widget->setProperty(kShowsDropMessages, true);
-  QObject::connect(widget, &ListTextBox::dropRefused, widget, [widget](const QString& message) {
-    MsgBox(widget->window(), ToU16(message), vbExclamation);
+  QObject::connect(widget, &ListTextBox::dropRefused, widget, [widget, boxes](const QString& message) {
+    boxes.MsgBox(widget->window(), ToU16(message), vbExclamation);
   });
 }
 TextBox::~TextBox() = default;
@@ -259,11 +265,15 @@ TextBox& TextBox::operator=(TextBox&&) noexcept = default;
 
 std::u16string TextBox::Text() const { return ToCrLf(adapter_->Text()); }
 
-void TextBox::SetText(std::u16string_view text) const { adapter_->SetText(FromCrLf(text)); }
+void TextBox::SetText(std::u16string_view text) { adapter_->SetText(FromCrLf(text)); }
+
+QString TextBox::WidgetText() const { return adapter_->Text(); }
+
+void TextBox::SetWidgetText(const QString& text) { adapter_->SetText(text); }
 
 qsizetype TextBox::SelStart() const { return CrLfOffsetOf(adapter_->Text(), adapter_->SelectionStart()); }
 
-void TextBox::SetSelStart(qsizetype start) const {
+void TextBox::SetSelStart(qsizetype start) {
   const qsizetype pos = start <= 0 ? 0 : WidgetPosOf(adapter_->Text(), start, false);
   adapter_->Select(pos, pos);
 }
@@ -274,16 +284,16 @@ qsizetype TextBox::SelLength() const {
   return CrLfOffsetOf(text, start + adapter_->SelectionLength()) - CrLfOffsetOf(text, start);
 }
 
-void TextBox::SetSelLength(qsizetype length) const {
+void TextBox::SetSelLength(qsizetype length) {
   const QString text = adapter_->Text();
   const qsizetype start = adapter_->SelectionStart();
   const qsizetype end = WidgetPosOf(text, CrLfOffsetOf(text, start) + std::max<qsizetype>(0, length), true);
   adapter_->Select(start, end);
 }
 
-void TextBox::SelectAll() const { adapter_->SelectAll(); }
+void TextBox::SelectAll() { adapter_->SelectAll(); }
 
-void TextBox::OnKeyDown(KeyDownHandler handler) const {
+void TextBox::OnKeyDown(KeyDownHandler handler) {
   QWidget* const target = adapter_->widget();
   target->installEventFilter(new KeyDownFilter(target, std::move(handler)));
 }
@@ -307,21 +317,17 @@ CommandButton::CommandButton(QPushButton* widget) : widget_(widget) {}
 
 std::u16string CommandButton::Caption() const { return ShownCaption(widget_->text()); }
 
-void CommandButton::SetCaption(std::u16string_view caption) const {
-  widget_->setText(LiteralCaption(caption));
-}
+void CommandButton::SetCaption(std::u16string_view caption) { widget_->setText(LiteralCaption(caption)); }
 
-void CommandButton::OnClick(std::function<void()> handler) const {
+void CommandButton::OnClick(std::function<void()> handler) {
   QObject::connect(widget_, &QPushButton::clicked, widget_, [h = std::move(handler)] { h(); });
 }
 
 FormWindow::FormWindow(QWidget* widget) : widget_(widget) {}
 
-void FormWindow::SetCaption(std::u16string_view caption) const {
-  widget_->setWindowTitle(ToQString(caption));
-}
+void FormWindow::SetCaption(std::u16string_view caption) { widget_->setWindowTitle(ToQString(caption)); }
 
-void FormWindow::SetClientSize(int widthTwips, int heightTwips) const {
+void FormWindow::SetClientSize(int widthTwips, int heightTwips) {
   widget_->setFixedSize(TwipsToPixels(widthTwips), TwipsToPixels(heightTwips));
   // A fixed size cannot be maximised, so the title bar offers only minimise and close; the
   // custom hint replaces the platform's default buttons with exactly these.
@@ -336,16 +342,13 @@ void FormWindow::SetClientSize(int widthTwips, int heightTwips) const {
   }
 }
 
-void FormWindow::SetClientHeight(int heightTwips) const {
-  widget_->setFixedHeight(TwipsToPixels(heightTwips));
-}
+void FormWindow::SetClientHeight(int heightTwips) { widget_->setFixedHeight(TwipsToPixels(heightTwips)); }
 
-MsgBoxHook SetMsgBoxHook(MsgBoxHook hook) { return std::exchange(CurrentMsgBoxHook(), std::move(hook)); }
-
-void MsgBox(QWidget* owner, std::u16string_view Prompt, int Style, std::optional<std::u16string_view> Title) {
+void MessageBoxes::MsgBox(QWidget* owner, std::u16string_view Prompt, int Style,
+                          std::optional<std::u16string_view> Title) const {
   MsgBoxRecord record{std::u16string(Prompt), Style, std::u16string(Title.value_or(kAppTitle))};
-  if (const MsgBoxHook& hook = CurrentMsgBoxHook()) {
-    hook(record);
+  if (hook_) {
+    hook_(record);
     return;
   }
   QMessageBox::Icon icon = QMessageBox::NoIcon;
@@ -360,33 +363,68 @@ namespace {
 
 #ifdef Q_OS_UNIX
 // Turns SIGTERM, SIGINT and SIGHUP into an orderly close of every window, so the form unloads and
-// saves its settings as it does when the user closes it.
+// saves its settings as it does when the user closes it. The signals' previous handlers come
+// back when it ends.
 class TerminationSignals final : public QObject {
  public:
   TerminationSignals() {
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, fds_) != 0) return;
-    notifier_ = new QSocketNotifier(fds_[0], QSocketNotifier::Read, this);
-    connect(notifier_, &QSocketNotifier::activated, this, [] {
-      char byte = 0;
-      [[maybe_unused]] const auto got = ::read(fds_[0], &byte, 1);
+    int fds[2] = {-1, -1};
+    // Non-blocking, so a burst of signals can never block the handler on a full socket.
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, fds) != 0) return;
+    readEnd_ = io::UniqueFd(fds[0]);
+    writeEnd_ = io::UniqueFd(fds[1]);
+    notifier_ = std::make_unique<QSocketNotifier>(readEnd_.get(), QSocketNotifier::Read);
+    connect(notifier_.get(), &QSocketNotifier::activated, this, [this] {
+      char bytes[16];
+      while (io::ReadSome(readEnd_.get(), bytes, sizeof bytes) > 0) {
+      }
       QApplication::closeAllWindows();
       QCoreApplication::quit();
     });
+    writeFd_.store(writeEnd_.get());
     struct sigaction action {};
     action.sa_handler = &TerminationSignals::OnSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(signal, &action, nullptr);
+    for (std::size_t i = 0; i < kSignals.size(); ++i) {
+      installed_[i] = ::sigaction(kSignals[i], &action, &previous_[i]) == 0;
+    }
   }
+
+  ~TerminationSignals() override {
+    // The previous handlers first, so no signal is sent into a closed socket.
+    for (std::size_t i = 0; i < kSignals.size(); ++i) {
+      if (installed_[i]) ::sigaction(kSignals[i], &previous_[i], nullptr);
+    }
+    writeFd_.store(-1);
+  }
+
+  TerminationSignals(const TerminationSignals&) = delete;
+  TerminationSignals& operator=(const TerminationSignals&) = delete;
 
  private:
   static void OnSignal(int) {
-    const char byte = 1;
-    [[maybe_unused]] const auto sent = ::write(fds_[1], &byte, 1);
+    const int savedErrno = errno;  // the interrupted code may be about to read errno
+    const int fd = writeFd_.load();
+    if (fd >= 0) {
+      const char byte = 1;
+      [[maybe_unused]] const auto sent = ::write(fd, &byte, 1);
+    }
+    errno = savedErrno;
   }
 
-  static inline int fds_[2] = {-1, -1};
-  QSocketNotifier* notifier_ = nullptr;
+  static constexpr std::array<int, 3> kSignals = {SIGTERM, SIGINT, SIGHUP};
+  // What the handler writes to: a signal handler has no object, and a lock-free atomic is safe
+  // to read in one.
+  static inline std::atomic<int> writeFd_{-1};
+  static_assert(std::atomic<int>::is_always_lock_free);
+
+  io::UniqueFd readEnd_;
+  io::UniqueFd writeEnd_;
+  // Declared after the sockets, so it stops watching before they close.
+  std::unique_ptr<QSocketNotifier> notifier_;
+  std::array<struct sigaction, kSignals.size()> previous_{};
+  std::array<bool, kSignals.size()> installed_{};
 };
 #endif
 

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 class QIcon;
 class QPlainTextEdit;
@@ -65,6 +66,37 @@ std::int16_t KeyCodeOf(int qtKey);
 // Maps Qt keyboard modifiers to the shift mask (Shift 1, Ctrl 2, Alt 4).
 std::int16_t ShiftMaskOf(Qt::KeyboardModifiers modifiers);
 
+// Message box styles (the icon shown); the box always has one OK button.
+inline constexpr int vbOKOnly = 0;
+inline constexpr int vbExclamation = 48;
+inline constexpr int vbInformation = 64;
+
+// One message box as it was asked for.
+struct MsgBoxRecord {
+  std::u16string Prompt;  // CR LF line breaks
+  int Style = vbOKOnly;
+  std::u16string Title;  // the caption shown
+};
+using MsgBoxHook = std::function<void(const MsgBoxRecord&)>;
+
+// Where a window's message boxes go: the screen, or a hook that takes them instead (tests record
+// them there). Passed to what shows boxes, so each window has its own.
+class MessageBoxes {
+ public:
+  // Shows the boxes on the screen.
+  MessageBoxes() = default;
+  // Hands every box to `hook` instead of showing it; an empty hook means the screen.
+  explicit MessageBoxes(MsgBoxHook hook) : hook_(std::move(hook)) {}
+
+  // Shows a modal message box with the icon of the style and one OK button, returning when it is
+  // dismissed; without a title it shows the application title.
+  void MsgBox(QWidget* owner, std::u16string_view Prompt, int Style,
+              std::optional<std::u16string_view> Title = std::nullopt) const;
+
+ private:
+  MsgBoxHook hook_;
+};
+
 // A multi-line text box seen in CR LF units, over either kind of text widget.
 class TextBox {
  public:
@@ -72,9 +104,9 @@ class TextBox {
 
   // Wraps a QPlainTextEdit the caller keeps owning.
   explicit TextBox(QPlainTextEdit* widget);
-  // Wraps a ListTextBox the caller keeps owning; a drop the box refuses shows its reason in a
-  // message box.
-  explicit TextBox(ListTextBox* widget);
+  // Wraps a ListTextBox the caller keeps owning; a drop the box refuses shows its reason in one
+  // of `boxes`.
+  TextBox(ListTextBox* widget, const MessageBoxes& boxes);
   ~TextBox();
   TextBox(TextBox&&) noexcept;
   TextBox& operator=(TextBox&&) noexcept;
@@ -84,19 +116,24 @@ class TextBox {
   // Returns the whole text with CR LF line breaks.
   std::u16string Text() const;
   // Replaces the whole text; CR LF pairs, lone CRs and lone LFs become line breaks.
-  void SetText(std::u16string_view text) const;
+  void SetText(std::u16string_view text);
+  // Returns the whole text as the widget holds it, with '\n' line breaks; shared, not copied, so
+  // long work can run on it (see SortBoxText).
+  QString WidgetText() const;
+  // Replaces the whole text with one in the widget's own form, whose line breaks are '\n' only.
+  void SetWidgetText(const QString& text);
   // Returns the start of the selection (or the caret) in CR LF units.
   qsizetype SelStart() const;
   // Puts the caret at a CR LF offset with nothing selected.
-  void SetSelStart(qsizetype start) const;
+  void SetSelStart(qsizetype start);
   // Returns the length of the selection in CR LF units.
   qsizetype SelLength() const;
   // Selects this many CR LF units from the current selection start.
-  void SetSelLength(qsizetype length) const;
+  void SetSelLength(qsizetype length);
   // Selects the whole text, the caret at its end, without reading the text.
-  void SelectAll() const;
+  void SelectAll();
   // Calls the handler for every key pressed in the box, before the box handles the key itself.
-  void OnKeyDown(KeyDownHandler handler) const;
+  void OnKeyDown(KeyDownHandler handler);
   // Returns the wrapped widget.
   QWidget* widget() const;
 
@@ -115,9 +152,9 @@ class CommandButton {
   // Returns the caption as shown.
   std::u16string Caption() const;
   // Shows the caption literally; an '&' stays an '&' and defines no access key.
-  void SetCaption(std::u16string_view caption) const;
+  void SetCaption(std::u16string_view caption);
   // Calls the handler on every click.
-  void OnClick(std::function<void()> handler) const;
+  void OnClick(std::function<void()> handler);
   // Returns the wrapped button.
   QPushButton* widget() const { return widget_; }
 
@@ -132,43 +169,22 @@ class FormWindow {
   explicit FormWindow(QWidget* widget);
 
   // Sets the title bar text.
-  void SetCaption(std::u16string_view caption) const;
+  void SetCaption(std::u16string_view caption);
   // Fixes the client area at this width and height in twips, and leaves the title bar only the
   // buttons that work on a window of fixed size (minimise and close, no maximise).
-  void SetClientSize(int widthTwips, int heightTwips) const;
+  void SetClientSize(int widthTwips, int heightTwips);
   // Keeps the client width and fixes the client height in twips.
-  void SetClientHeight(int heightTwips) const;
+  void SetClientHeight(int heightTwips);
 
  private:
   QWidget* widget_;
 };
 
-// Message box styles (the icon shown); the box always has one OK button.
-inline constexpr int vbOKOnly = 0;
-inline constexpr int vbExclamation = 48;
-inline constexpr int vbInformation = 64;
-
-// One message box as it was asked for.
-struct MsgBoxRecord {
-  std::u16string Prompt;  // CR LF line breaks
-  int Style = vbOKOnly;
-  std::u16string Title;  // the caption shown
-};
-using MsgBoxHook = std::function<void(const MsgBoxRecord&)>;
-
-// Routes every later message box to the hook instead of the screen (an empty hook restores the
-// screen) and returns the previous hook.
-MsgBoxHook SetMsgBoxHook(MsgBoxHook hook);
-
-// Shows a modal message box with the icon of the style and one OK button, returning when it is
-// dismissed; without a title it shows the application title.
-void MsgBox(QWidget* owner, std::u16string_view Prompt, int Style,
-            std::optional<std::u16string_view> Title = std::nullopt);
-
 // Returns the program icon (32 x 32 and 16 x 16 images).
 QIcon AppIcon();
 
-// Qt needs no common-controls initialisation; kept so start-up runs the same named steps.
+// Does nothing: Qt's widgets need no set-up before the first window is made. Form_Initialize calls
+// it first, as the place for any such set-up.
 inline void InitCommonControls() {}
 
 using FormFactory = std::function<std::unique_ptr<QWidget>()>;

@@ -127,7 +127,8 @@ std::vector<std::size_t> AdversaryValues(std::size_t count) {
   };
   std::vector<std::size_t> ids(count);
   for (std::size_t i = 0; i < count; ++i) ids[i] = i;
-  // The steps on an explicit stack, left side before right side as the recursion takes them.
+  // The quicksort steps on an explicit stack, left side before right side as the recursion takes
+  // them.
   std::vector<std::pair<std::int64_t, std::int64_t>> pending{{0, static_cast<std::int64_t>(count) - 1}};
   while (!pending.empty()) {
     const auto [lo, hi] = pending.back();

@@ -1,6 +1,7 @@
 // SortListText on 10k, 100k and 1M items of each list shape, with a complexity fit per shape;
-// SortedUtf8List on the same lists as UTF-8 bytes (what ordwell-sort runs); and the
-// literal steps (keys lower-cased in every comparison) on random words as the peer.
+// SortedUtf8List on the same lists as UTF-8 bytes (what ordwell-sort runs); and the plain form
+// of the order (sorting/tests/reference_sort.h: keys lower-cased in every comparison) on random
+// words as the peer.
 
 #include <benchmark/benchmark.h>
 
@@ -68,7 +69,7 @@ void SortUtf8List(benchmark::State& state, Shape shape) {
   state.SetComplexityN(state.range(0));
 }
 
-void LiteralSteps(benchmark::State& state) {
+void ReferenceSort(benchmark::State& state) {
   const auto count = static_cast<std::size_t>(state.range(0));
   const std::u16string& text = ListText(Shape::kRandom, count);
   for (auto _ : state) {
@@ -96,7 +97,7 @@ const bool kRegistered = [] {
   }
   return true;
 }();
-BENCHMARK(LiteralSteps)
+BENCHMARK(ReferenceSort)
     ->RangeMultiplier(10)
     ->Range(10'000, 100'000)
     ->Unit(benchmark::kMillisecond)

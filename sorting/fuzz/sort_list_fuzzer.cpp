@@ -1,10 +1,11 @@
 // Decodes the fuzzer's bytes into a list text and two separators, sorts them with SortListText
 // (sometimes split over threads, with the wide record layout, or with the quicksort's scans
 // guided by the tree from the start or from some point on) and aborts on any difference from
-// the literal transcription of the steps, or when the sort's work exceeds its bound of
-// n log^2 n for n items (plus the keys' length times log n, for ranking keys 64 bits at a time),
-// so that a quadratic path is found however fast the machine. Every list that is valid UTF-16
-// (no lone surrogate half) is also sorted from its UTF-8 bytes and must give the same text.
+// the plain form of the order (sorting/tests/reference_sort.h; the order is defined in
+// sorting/sort_list.h), or when the sort's work exceeds its bound of n log^2 n for n items (plus
+// the keys' length times log n, for ranking keys 64 bits at a time), so that a quadratic path is
+// found however fast the machine. Every list that is valid UTF-16 (no lone surrogate half) is also
+// sorted from its UTF-8 bytes and must give the same text.
 
 #include <atomic>
 #include <bit>

@@ -1,5 +1,5 @@
-// The real sort against the literal transcription of its steps, on thousands of seeded random
-// arrays and list texts.
+// The library's sorts against the plain form of their order (reference_sort.h, defined in
+// sorting/sort_list.h), on thousands of seeded random arrays and list texts.
 
 #include <gtest/gtest.h>
 
@@ -20,7 +20,7 @@
 namespace ordwell {
 namespace {
 
-TEST(Differential, QuickSortMatchesTheLiteralStepsOnRandomArraysAndRanges) {
+TEST(Differential, QuickSortMatchesTheReferenceOnRandomArraysAndRanges) {
   for (std::uint32_t seed = 1; seed <= 3000; ++seed) {
     SCOPED_TRACE(seed);
     std::mt19937 rng(seed);
@@ -42,7 +42,7 @@ TEST(Differential, QuickSortMatchesTheLiteralStepsOnRandomArraysAndRanges) {
   }
 }
 
-TEST(Differential, SortListTextMatchesTheLiteralStepsWhateverTheWorkSplit) {
+TEST(Differential, SortListTextMatchesTheReferenceWhateverTheWorkSplit) {
   detail::SortOptions parallel;
   parallel.threads = 2;
   parallel.grain = 2;
@@ -102,8 +102,8 @@ std::u16string Lines(const std::vector<std::u16string>& items) {
 }
 
 TEST(Differential, QuadraticShapesMatchTheStepsOverRanksWhateverTheScans) {
-  // Orders on which the plain steps are quadratic, with and without case variants, checked
-  // against the literal steps over integer ranks.
+  // Orders on which the quicksort steps are quadratic, with and without case variants, checked
+  // against the reference's steps over integer ranks.
   std::mt19937 rng(11);
   constexpr int kCount = 30000;
   const std::vector<std::pair<const char*, std::vector<std::u16string>>> shapes = {
@@ -139,7 +139,7 @@ TEST(Differential, QuadraticShapesMatchTheStepsOverRanksWhateverTheScans) {
   }
 }
 
-TEST(Differential, LargeListsSortedOnSeveralThreadsMatchTheLiteralSteps) {
+TEST(Differential, LargeListsSortedOnSeveralThreadsMatchTheReference) {
   // Large enough for the automatic choice of threads, with long shared prefixes and many ties.
   for (std::uint32_t seed = 1; seed <= 2; ++seed) {
     SCOPED_TRACE(seed);

@@ -1,4 +1,5 @@
-// The quicksort's documented orders, its bounds, and its stack depth on an adversarial input.
+// The quicksort's order (defined in sorting/sort_list.h) on hand-worked cases, its bounds, and its
+// stack depth on an adversarial input.
 
 #include <gtest/gtest.h>
 #include <pthread.h>
@@ -24,7 +25,7 @@ Items Sorted(Items items) {
   return items;
 }
 
-TEST(QuickSortAscending, OrdersCaseVariantsAndDuplicatesAsTheStepsDo) {
+TEST(QuickSortAscending, OrdersCaseVariantsAndDuplicatesAsTheExchangesLeaveThem) {
   EXPECT_EQ(Sorted({u"b", u"B", u"a"}), (Items{u"a", u"B", u"b"}));
   EXPECT_EQ(Sorted({u"B", u"b", u"A", u"a"}), (Items{u"A", u"a", u"B", u"b"}));
   EXPECT_EQ(Sorted({u"pear", u"Apple", u"apple", u"Pear"}), (Items{u"apple", u"Apple", u"Pear", u"pear"}));
@@ -93,10 +94,10 @@ void SortOnSmallStack(Items& items) {
 }
 
 TEST(QuickSortAscending, SortsAdversarialInputsWithinASmallStack) {
-  // The literal steps recurse thousands of calls deep on these inputs; with the smaller side taken
-  // first and the larger looped on, a 64 KiB stack is plenty (the literal steps need several times
-  // that). Digits have no case variants and are only ranked; the letter keys in random case run
-  // the steps.
+  // The quicksort steps, run as written (reference_sort.h), recurse thousands of calls deep on
+  // these inputs; with the smaller side taken first and the larger looped on, a 64 KiB stack is
+  // plenty (the recursion as written needs several times that). Digits have no case variants and
+  // are only ranked; the letter keys in random case run the quicksort steps over ranks.
   constexpr std::int32_t kCount = 6000;
   std::mt19937 rng(7);
   for (const Items& input : {AdversarialInput(kCount), testing::AdversaryItems(rng, kCount, 2, 2)}) {

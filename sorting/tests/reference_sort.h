@@ -1,9 +1,10 @@
 #pragma once
 
-// A literal, unoptimised transcription of the quicksort and the sort command, kept beside the
-// tests as the yardstick the real implementation is compared with: keys are lower-cased afresh in
-// every comparison, the middle index goes through double-precision rounding, and the output is
-// built by appending separator and item and then dropping the leading separator.
+// The order defined in sorting/sort_list.h ("The order") in its plain, unoptimised form: the
+// quicksort steps and the sort command written as directly as possible, kept beside the tests as
+// the yardstick the library is compared with. Keys are lower-cased afresh in every comparison,
+// the middle index goes through double-precision rounding, and the output is built by appending
+// separator and item and then dropping the leading separator.
 
 #include <unicode/uchar.h>
 #include <unicode/utf16.h>

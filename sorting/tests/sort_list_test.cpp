@@ -1,4 +1,4 @@
-// The sort command's refusal rules, splitting and joining, on the documented examples.
+// The sort command's refusal rules, splitting and joining, on a hand-picked example of each.
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-// The sort's work count against its n log^2 n bound on the orders that make the plain steps
-// quadratic.
+// The sort's work count against its n log^2 n bound on the orders that make the quicksort steps
+// (sorting/sort_list.h) quadratic.
 
 #include <gtest/gtest.h>
 

@@ -14,7 +14,9 @@ constexpr int kSpacesPerTab = 8;
 }  // namespace
 
 AdvanceCache::AdvanceCache(const QFont& font, QPaintDevice* device)
-    : metrics_(font, device),
+    : font_(font),
+      device_(device),
+      metrics_(font, device),
       tabStop_(
           std::max(1.0F, static_cast<float>(metrics_.horizontalAdvance(QLatin1Char(' ')) * kSpacesPerTab))),
       bmp_(0x10000, -1.0F) {}

@@ -1,12 +1,12 @@
 #pragma once
 
+#include <QFont>
 #include <QFontMetricsF>
 #include <QtGlobal>
 
 #include <unordered_map>
 #include <vector>
 
-class QFont;
 class QPaintDevice;
 
 namespace ordwell::listbox {
@@ -33,9 +33,15 @@ class AdvanceCache {
   // Returns the distance between tab stops.
   float tabStop() const { return tabStop_; }
 
+  // Returns the font and the device the advances are measured for.
+  const QFont& font() const { return font_; }
+  QPaintDevice* device() const { return device_; }
+
  private:
   float measure(char16_t c);
 
+  QFont font_;
+  QPaintDevice* device_;
   QFontMetricsF metrics_;
   float tabStop_;
   std::vector<float> bmp_;

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QtGlobal>
 
 #include <optional>
 
@@ -14,9 +15,13 @@ namespace ordwell::listbox {
 // Returns the local files among the dropped URLs; empty unless every URL is one.
 QStringList localFiles(const QMimeData* mime);
 
-// Reads a file as UTF-8 text with '\n' line breaks; on failure returns nothing and sets `why` to
-// a message for the user.
-std::optional<QString> readTextFile(const QString& path, QString& why);
+// Files larger than this are refused rather than read whole into a box.
+constexpr qint64 kMaxDroppedFileBytes = qint64{256} * 1024 * 1024;
+
+// Reads a regular file as UTF-8 text with '\n' line breaks, reading no more than `limit` bytes
+// whatever size the file claims and refusing a NUL or invalid UTF-8 as soon as it is read; never
+// waits on a pipe or device. On failure returns nothing and sets `why` to a message for the user.
+std::optional<QString> readTextFile(const QString& path, QString& why, qint64 limit = kMaxDroppedFileBytes);
 
 // Returns the text a drop of `mime` inserts: its local files' texts one after another (a line
 // break between them), or else its plain text with '\n' line breaks. All files or none: when one

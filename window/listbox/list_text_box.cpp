@@ -10,9 +10,9 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QInputMethod>
+#include <QRect>
 #include <QScrollBar>
 #include <QString>
-#include <QRect>
 #include <QStyleHints>
 #include <QTextLayout>
 
@@ -53,6 +53,7 @@ ListTextBox::~ListTextBox() = default;
 
 void ListTextBox::setPlainText(const QString& text) {
   QString old = std::exchange(text_, text);
+  paragraph_ = {};
   const qsizetype oldAnchor = anchor_;
   const qsizetype oldCaret = caret_;
   const int oldTop = verticalScrollBar()->value();
@@ -65,6 +66,7 @@ void ListTextBox::setPlainText(const QString& text) {
   } catch (const std::bad_alloc&) {
     // No memory to lay the new text out: the box keeps its old text, caret and place.
     text_ = std::move(old);
+    paragraph_ = {};
     anchor_ = oldAnchor;
     caret_ = oldCaret;
     setVerticalScrollBarPolicy(oldPolicy);
@@ -270,6 +272,7 @@ void ListTextBox::replaceText(qsizetype pos, qsizetype length, const QString& wi
   // Only a listening screen reader needs the removed text.
   const QString removed = accessibility_.listening() ? text_.mid(pos, length) : QString();
   text_.replace(pos, length, with);
+  paragraph_ = {};
   if (rowsValid_) {
     rows_.update(text_, pos, length, with.size(), rowsWidth_, *advances_);
   }
@@ -337,12 +340,15 @@ QRect ListTextBox::characterRect(qsizetype pos) {
   const qsizetype start = rows_.rowStart(row);
   const qsizetype end = rows_.rowEnd(text_, row);
   QTextLayout layout(QString(), font(), viewport());
-  setupLayout(layout, row, false);
+  setupLayout(layout, row);
   const QTextLine line = layout.lineAt(0);
-  const qreal left = line.cursorToX(toInt(pos - start));
+  const qreal from = line.cursorToX(toInt(pos - start));
   // A line break or the end of the text has no width of its own; it gets a caret's.
-  const qreal right =
-      pos < end ? line.cursorToX(toInt(std::min(listbox::nextGrapheme(text_, pos), end) - start)) : left + 1;
+  const qreal to =
+      pos < end ? line.cursorToX(toInt(std::min(listbox::nextGrapheme(text_, pos), end) - start)) : from + 1;
+  // In right-to-left text a character's end lies left of its start.
+  const qreal left = std::min(from, to);
+  const qreal right = std::max(from, to);
   const int top = kTopMargin + toInt(row - topRow()) * lineHeight();
   const int x = kSideMargin + static_cast<int>(std::floor(left));
   const int width = std::max(1, static_cast<int>(std::ceil(right - left)));

@@ -7,13 +7,18 @@
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
+#include <QList>
 #include <QPoint>
 #include <QPointF>
 #include <QString>
+#include <QTextLayout>
 #include <QtGlobal>
 
+#include <cstddef>
 #include <memory>
+#include <optional>
 #include <utility>
+#include <vector>
 
 class QContextMenuEvent;
 class QDragEnterEvent;
@@ -31,7 +36,7 @@ class QPaintEvent;
 class QPainter;
 class QRect;
 class QResizeEvent;
-class QTextLayout;
+class QTextLine;
 class QTimerEvent;
 class QVariant;
 
@@ -43,8 +48,9 @@ class AdvanceCache;
 
 // A multi-line plain-text box for very large lists: the text is held once as a QString with an
 // index of its wrapped rows, and only the rows in view are shaped and painted. Lines break at '\n';
-// positions are QString (UTF-16) offsets. Long lines wrap at the box's width; there is never a
-// horizontal scroll bar.
+// positions are QString (UTF-16) offsets. Long lines wrap at the box's width where Qt's own text
+// layout would wrap them; there is never a horizontal scroll bar. Each line reads in the direction
+// of its first strong character and starts at that side; arrows move the caret visually.
 class ListTextBox : public QAbstractScrollArea {
   Q_OBJECT
 
@@ -157,11 +163,16 @@ class ListTextBox : public QAbstractScrollArea {
   int lineHeight() const;
   int visibleRows() const;
   int topRow() const;
-  void setupLayout(QTextLayout& layout, qsizetype row, bool withPreedit) const;
+  void setupLayout(QTextLayout& layout, qsizetype row) const;
+  void setupLineLayout(QTextLayout& layout, const QString& text, Qt::LayoutDirection direction) const;
   QRect caretRect() const;
   qsizetype positionAt(QPoint viewportPos);
   qsizetype positionInRow(qsizetype row, qreal x) const;
   qreal caretX() const;
+  Qt::LayoutDirection rowDirection(qsizetype row) const;
+  bool endsParagraph(qsizetype row) const;
+  QList<int> rowStops(qsizetype row) const;
+  qsizetype visualNeighbour(qsizetype pos, bool right) const;
 
   // Caret and selection.
   void moveCaret(qsizetype pos, bool extend);
@@ -181,6 +192,20 @@ class ListTextBox : public QAbstractScrollArea {
   void insertTyped(const QString& text, listbox::EditKind kind);
   void deleteSelection();
 
+  // Input method: the rows from the caret's on, wrapped again with the preedit text in them.
+  struct Composition {
+    qsizetype firstRow = 0;         // the first row shown differently: the caret's
+    qsizetype rowsReplaced = 0;     // how many of the box's rows the composed rows stand for
+    QString text;                   // their text with the preedit inserted
+    qsizetype preeditAt = 0;        // where the preedit starts in `text`
+    std::vector<qsizetype> starts;  // where each composed row starts in `text`
+    qsizetype end = 0;              // where the last composed row ends in `text`
+  };
+  std::optional<Composition> composition() const;
+  QString composedRowText(const Composition& composed, std::size_t index) const;
+  QRect composedCaretRect(const Composition& composed) const;
+  int paintComposition(QPainter& painter, const Composition& composed, int y, bool showCaret);
+
   // Menu and drops.
   std::unique_ptr<QMenu> createContextMenu();
   void showContextMenu(QPoint globalPos);
@@ -195,11 +220,20 @@ class ListTextBox : public QAbstractScrollArea {
   // Painting.
   void drawWhitespaceMarks(QPainter& painter, const QTextLayout& layout, qsizetype row, QPointF origin,
                            qsizetype selStart, qsizetype selEnd);
+  qreal lineBreakMarkX(const QTextLine& line, qsizetype row, qreal width) const;
 
   QString text_;
   listbox::RowIndex rows_;
   std::unique_ptr<listbox::AdvanceCache> advances_;
   float rowsWidth_ = -1.0F;
+  // The logical line last asked for its direction, as rows; firstRow -1 when the text or its
+  // rows have changed since.
+  struct Paragraph {
+    qsizetype firstRow = -1;
+    qsizetype lastRow = -1;  // the last row known to belong to the line
+    Qt::LayoutDirection direction = Qt::LeftToRight;
+  };
+  mutable Paragraph paragraph_;
   bool rowsValid_ = false;
   bool inLayout_ = false;
 
@@ -208,6 +242,9 @@ class ListTextBox : public QAbstractScrollArea {
   qreal goalX_ = -1.0;
   bool readOnly_ = false;
   QString preedit_;
+  int preeditCursor_ = 0;  // the input method's caret, an offset in the preedit
+  bool preeditCursorShown_ = true;
+  QList<QTextLayout::FormatRange> preeditFormats_;  // offsets in the preedit
 
   listbox::UndoHistory history_;
   listbox::AccessibilityEvents accessibility_;

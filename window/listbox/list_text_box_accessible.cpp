@@ -1,6 +1,7 @@
 #include "window/listbox/list_text_box_accessible.h"
 
 #include "window/listbox/list_text_box.h"
+#include "window/listbox/list_text_box_internal.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -22,8 +23,6 @@ namespace {
 // Word, sentence and paragraph look-ups read at most this many units either side of the offset,
 // so a screen reader walking a list of a million lines never makes the box scan all of it.
 constexpr qsizetype kBoundaryWindow = 4096;
-
-int toInt(qsizetype value) { return static_cast<int>(std::clamp<qsizetype>(value, INT_MIN, INT_MAX)); }
 
 // A stretch of text seen as a whole text: Qt's own boundary search (characters, words, sentences,
 // paragraphs) runs over it, and the results are moved back to the box's offsets.

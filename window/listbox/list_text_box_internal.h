@@ -25,8 +25,8 @@ inline qsizetype clampTo(qsizetype value, qsizetype low, qsizetype high) {
   return std::max(low, std::min(value, high));
 }
 
-// Returns `value` as an int, saturated at INT_MAX.
-inline int toInt(qsizetype value) { return static_cast<int>(std::min<qsizetype>(value, INT_MAX)); }
+// Returns `value` as an int, saturated at INT_MIN and INT_MAX.
+inline int toInt(qsizetype value) { return static_cast<int>(std::clamp<qsizetype>(value, INT_MIN, INT_MAX)); }
 
 // Returns `text` with its CR LF and lone CR line breaks made '\n', the only break the box keeps.
 inline QString withLineFeeds(QString text) {

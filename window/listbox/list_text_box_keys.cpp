@@ -6,13 +6,9 @@
 
 #include <QAbstractScrollArea>
 #include <QEvent>
-#include <QInputMethodEvent>
 #include <QKeyEvent>
-#include <QRect>
 #include <QScrollBar>
 #include <QString>
-#include <QStringView>
-#include <QVariant>
 
 #include <algorithm>
 
@@ -23,13 +19,6 @@ using listbox::EditKind;
 using listbox::kSideMargin;
 using listbox::toInt;
 
-namespace {
-
-// Input-method look-ups read this many units around the caret, not the whole line.
-constexpr qsizetype kSurroundingWindow = 512;
-
-}  // namespace
-
 // ---------------------------------------------------------------------------------------------
 // Keys
 
@@ -38,6 +27,7 @@ qsizetype ListTextBox::motionTarget(listbox::KeyCommand command, bool extend) {
   ensureLayout();
   const qsizetype n = text_.size();
   const qsizetype row = rows_.rowOf(caret_);
+  const bool rtl = rowDirection(row) == Qt::RightToLeft;
   const bool vertical = command == KeyCommand::MoveNextLine || command == KeyCommand::MovePreviousLine ||
                         command == KeyCommand::MoveNextPage || command == KeyCommand::MovePreviousPage;
   if (!vertical) {
@@ -46,12 +36,22 @@ qsizetype ListTextBox::motionTarget(listbox::KeyCommand command, bool extend) {
     goalX_ = caretX() + kSideMargin;
   }
   switch (command) {
+    // An arrow on a selection goes to its edge on that side: its end in the reading direction.
     case KeyCommand::MoveNextChar:
-      return !extend && hasSelection() ? std::max(anchor_, caret_) : listbox::nextGrapheme(text_, caret_);
+      if (!extend && hasSelection()) {
+        return rtl ? std::min(anchor_, caret_) : std::max(anchor_, caret_);
+      }
+      return visualNeighbour(caret_, true);
     case KeyCommand::MovePreviousChar:
-      return !extend && hasSelection() ? std::min(anchor_, caret_) : listbox::previousGrapheme(text_, caret_);
-    case KeyCommand::MoveNextWord: return listbox::nextWordStart(text_, caret_);
-    case KeyCommand::MovePreviousWord: return listbox::previousWordStart(text_, caret_);
+      if (!extend && hasSelection()) {
+        return rtl ? std::max(anchor_, caret_) : std::min(anchor_, caret_);
+      }
+      return visualNeighbour(caret_, false);
+    // Word moves are logical; in a right-to-left line the arrow pointing to its end goes forwards.
+    case KeyCommand::MoveNextWord:
+      return rtl ? listbox::previousWordStart(text_, caret_) : listbox::nextWordStart(text_, caret_);
+    case KeyCommand::MovePreviousWord:
+      return rtl ? listbox::nextWordStart(text_, caret_) : listbox::previousWordStart(text_, caret_);
     case KeyCommand::MoveNextLine: return row + 1 < rows_.rowCount() ? positionInRow(row + 1, goalX_) : n;
     case KeyCommand::MovePreviousLine: return row > 0 ? positionInRow(row - 1, goalX_) : 0;
     case KeyCommand::MoveNextPage:
@@ -139,64 +139,6 @@ bool ListTextBox::event(QEvent* event) {
     }
   }
   return QAbstractScrollArea::event(event);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Input method
-
-void ListTextBox::inputMethodEvent(QInputMethodEvent* event) {
-  if (readOnly_) {
-    event->ignore();
-    return;
-  }
-  preedit_ = event->preeditString();
-  if (!event->commitString().isEmpty() || event->replacementLength() > 0) {
-    qsizetype from = selectionStart();
-    qsizetype length = selectionLength();
-    if (!hasSelection() && (event->replacementLength() > 0 || event->replacementStart() != 0)) {
-      from = listbox::snapToCodePoint(text_, clampTo(caret_ + event->replacementStart(), 0, text_.size()),
-                                      false);
-      const qsizetype to = clampTo(from + event->replacementLength(), from, text_.size());
-      length = listbox::snapToCodePoint(text_, to, true) - from;
-    }
-    userEdit(from, length, event->commitString(), EditKind::Typing);
-  }
-  viewport()->update();
-  event->accept();
-}
-
-QVariant ListTextBox::inputMethodQuery(Qt::InputMethodQuery query) const {
-  // The text around the caret: its line, cut to a window so a 10M-character line costs nothing.
-  const QStringView all(text_);
-  qsizetype from = std::max<qsizetype>(0, caret_ - kSurroundingWindow);
-  qsizetype to = std::min(text_.size(), caret_ + kSurroundingWindow);
-  if (const qsizetype lineStart = all.sliced(from, caret_ - from).lastIndexOf(QLatin1Char('\n'));
-      lineStart >= 0) {
-    from += lineStart + 1;
-  }
-  if (const qsizetype lineEnd = all.sliced(caret_, to - caret_).indexOf(QLatin1Char('\n')); lineEnd >= 0) {
-    to = caret_ + lineEnd;
-  }
-  from = listbox::snapToCodePoint(text_, from, true);
-  to = listbox::snapToCodePoint(text_, to, false);
-  switch (query) {
-    case Qt::ImEnabled: return !readOnly_;
-    case Qt::ImReadOnly: return readOnly_;
-    case Qt::ImCursorRectangle:
-    case Qt::ImAnchorRectangle:
-      return rowsValid_ ? QVariant(caretRect().translated(viewport()->pos())) : QVariant(QRect());
-    case Qt::ImFont: return font();
-    case Qt::ImCursorPosition: return toInt(caret_ - from);
-    case Qt::ImAnchorPosition: return toInt(clampTo(anchor_, from, to) - from);
-    case Qt::ImSurroundingText: return all.sliced(from, to - from).toString();
-    case Qt::ImCurrentSelection: {
-      const qsizetype start = clampTo(selectionStart(), from, to);
-      const qsizetype end = clampTo(selectionStart() + selectionLength(), from, to);
-      return all.sliced(start, end - start).toString();
-    }
-    case Qt::ImHints: return static_cast<int>(Qt::ImhMultiLine);
-    default: return QAbstractScrollArea::inputMethodQuery(query);
-  }
 }
 
 }  // namespace ordwell

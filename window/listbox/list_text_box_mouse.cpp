@@ -10,6 +10,7 @@
 #include <QContextMenuEvent>
 #include <QFocusEvent>
 #include <QGuiApplication>
+#include <QInputMethod>
 #include <QKeySequence>
 #include <QMenu>
 #include <QMimeData>
@@ -33,6 +34,10 @@ constexpr int kDragScrollMs = 50;
 }  // namespace
 
 void ListTextBox::mousePressEvent(QMouseEvent* event) {
+  if (!preedit_.isEmpty()) {
+    // A click ends composing: the input method commits what it has before the caret moves.
+    QGuiApplication::inputMethod()->commit();
+  }
   if (event->button() == Qt::MiddleButton && !readOnly_ &&
       QGuiApplication::clipboard()->supportsSelection()) {
     // X11 habit: the middle button pastes the most recent selection where it is clicked. Another

@@ -22,7 +22,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <memory>
+#include <optional>
 
 namespace ordwell {
 
@@ -42,34 +44,30 @@ void ListTextBox::paintEvent(QPaintEvent* event) {
   const QRect exposed = event->rect();
   painter.setPen(pal.color(QPalette::Text));
 
+  const std::optional<Composition> composed = composition();
   int y = kTopMargin;
   for (qsizetype row = topRow(); row < rows_.rowCount() && y < viewport()->height(); ++row, y += height) {
+    if (composed && row == composed->firstRow) {
+      // The composed rows stand in for the caret's row and the ones its preedit re-wrapped.
+      y = paintComposition(painter, *composed, y, showCaret) - height;
+      row += composed->rowsReplaced - 1;
+      continue;
+    }
     if (y + height <= exposed.top() || y > exposed.bottom()) {
       continue;
     }
     const qsizetype start = rows_.rowStart(row);
     const qsizetype end = rows_.rowEnd(text_, row);
-    const bool preeditHere = row == caretRow && !preedit_.isEmpty();
     QTextLayout layout(QString(), font(), viewport());
-    setupLayout(layout, row, true);
+    setupLayout(layout, row);
 
     QList<QTextLayout::FormatRange> formats;
     if (selEnd > start && selStart < end) {
       QTextLayout::FormatRange range;
       range.start = toInt(std::max(selStart, start) - start);
       range.length = toInt(std::min(selEnd, end) - start) - range.start;
-      if (preeditHere && caret_ - start <= range.start) {
-        range.start += toInt(preedit_.size());
-      }
       range.format.setBackground(pal.brush(QPalette::Highlight));
       range.format.setForeground(pal.brush(QPalette::HighlightedText));
-      formats.append(range);
-    }
-    if (preeditHere) {
-      QTextLayout::FormatRange range;
-      range.start = toInt(caret_ - start);
-      range.length = toInt(preedit_.size());
-      range.format.setFontUnderline(true);
       formats.append(range);
     }
     const QPointF origin(kSideMargin, y);
@@ -79,13 +77,12 @@ void ListTextBox::paintEvent(QPaintEvent* event) {
     }
     // A selected line break shows as a space-wide mark after the row's text.
     if (selStart <= end && selEnd > end && rows_.endsWithLineBreak(text_, row)) {
-      const qreal x = origin.x() + layout.lineAt(0).naturalTextWidth();
-      painter.fillRect(QRectF(x, y, fontMetrics().horizontalAdvance(QLatin1Char(' ')), height),
-                       pal.brush(QPalette::Highlight));
+      const qreal width = fontMetrics().horizontalAdvance(QLatin1Char(' '));
+      const qreal x = origin.x() + lineBreakMarkX(layout.lineAt(0), row, width);
+      painter.fillRect(QRectF(x, y, width, height), pal.brush(QPalette::Highlight));
     }
     if (showCaret && row == caretRow) {
-      const qsizetype inRow = caret_ - start + (preeditHere ? preedit_.size() : 0);
-      layout.drawCursor(&painter, origin, toInt(inRow), 1);
+      layout.drawCursor(&painter, origin, toInt(caret_ - start), 1);
     }
     if (dropCaret_ >= 0 && rows_.rowOf(dropCaret_) == row) {
       layout.drawCursor(&painter, origin, toInt(dropCaret_ - start), 1);
@@ -111,6 +108,50 @@ void drawMarkGlyph(QPainter& painter, QChar mark, qreal left, qreal right, qreal
 }
 
 }  // namespace
+
+int ListTextBox::paintComposition(QPainter& painter, const Composition& composed, int y, bool showCaret) {
+  const int height = lineHeight();
+  const Qt::LayoutDirection direction = rowDirection(composed.firstRow);
+  const qsizetype preeditEnd = composed.preeditAt + preedit_.size();
+  const qsizetype caret = composed.preeditAt + preeditCursor_;
+  const auto caretRow = static_cast<std::size_t>(
+      std::upper_bound(composed.starts.begin(), composed.starts.end(), caret) - composed.starts.begin() - 1);
+  for (std::size_t i = 0; i < composed.starts.size(); ++i, y += height) {
+    const qsizetype start = composed.starts[i];
+    const QString text = composedRowText(composed, i);
+    QTextLayout layout(QString(), font(), viewport());
+    setupLineLayout(layout, text, direction);
+    // The input method's formats, or an underline when it sends none.
+    QList<QTextLayout::FormatRange> formats;
+    QList<QTextLayout::FormatRange> wanted = preeditFormats_;
+    if (wanted.isEmpty()) {
+      QTextLayout::FormatRange underline;
+      underline.start = 0;
+      underline.length = toInt(preedit_.size());
+      underline.format.setFontUnderline(true);
+      wanted.append(underline);
+    }
+    for (const QTextLayout::FormatRange& range : wanted) {
+      const qsizetype from = std::max(composed.preeditAt + range.start, start);
+      const qsizetype to =
+          std::min({composed.preeditAt + range.start + range.length, preeditEnd, start + text.size()});
+      if (from < to) {
+        formats.append({toInt(from - start), toInt(to - from), range.format});
+      }
+    }
+    const QPointF origin(kSideMargin, y);
+    layout.draw(&painter, origin, formats);
+    if (showCaret && preeditCursorShown_ && i == caretRow) {
+      layout.drawCursor(&painter, origin, toInt(caret - start), 1);
+    }
+  }
+  return y;
+}
+
+qreal ListTextBox::lineBreakMarkX(const QTextLine& line, qsizetype row, qreal width) const {
+  // After the text in its reading direction: right of a left-to-right line, left of the other.
+  return rowDirection(row) == Qt::RightToLeft ? line.x() - width : line.naturalTextWidth();
+}
 
 void ListTextBox::drawWhitespaceMarks(QPainter& painter, const QTextLayout& layout, qsizetype row,
                                       QPointF origin, qsizetype selStart, qsizetype selEnd) {
@@ -162,9 +203,11 @@ void ListTextBox::drawWhitespaceMarks(QPainter& painter, const QTextLayout& layo
   if (rows_.endsWithLineBreak(text_, row)) {
     painter.setPen(colourAt(end));
     const QChar pilcrow(0x00B6);
-    const qreal left = origin.x() + line.naturalTextWidth();
-    drawMarkGlyph(painter, pilcrow, left, left + metrics.horizontalAdvance(pilcrow) + metrics.height(),
-                  baseline);
+    const qreal advance = metrics.horizontalAdvance(pilcrow);
+    const qreal left = origin.x() + lineBreakMarkX(line, row, advance);
+    // Room to the right of a left-to-right line; a right-to-left line's text starts right after.
+    const qreal room = rowDirection(row) == Qt::RightToLeft ? advance : advance + metrics.height();
+    drawMarkGlyph(painter, pilcrow, left, left + room, baseline);
   }
   painter.restore();
 }
@@ -200,6 +243,10 @@ void ListTextBox::changeEvent(QEvent* event) {
   if (event->type() == QEvent::FontChange) {
     advances_ = std::make_unique<listbox::AdvanceCache>(font(), viewport());
     layoutRows(true);
+  } else if (event->type() == QEvent::LayoutDirectionChange) {
+    // Lines without a strong character follow the box's direction.
+    paragraph_ = {};
+    viewport()->update();
   } else if (event->type() == QEvent::StyleChange) {
     layoutRows(false);
   }

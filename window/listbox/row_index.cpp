@@ -3,7 +3,11 @@
 #include "window/listbox/advance_cache.h"
 
 #include <QChar>
+#include <QLatin1Char>
 #include <QString>
+#include <QStringView>
+#include <QTextLayout>
+#include <QTextOption>
 
 #include <algorithm>
 #include <utility>
@@ -48,6 +52,84 @@ qsizetype clusterBreak(const char16_t* d, qsizetype n, qsizetype start, qsizetyp
     return -1;
   }
   return d[j] == u'\n' ? j + 1 : j;
+}
+
+// Returns true for the characters whose rows the per-character measure wraps as the text layout
+// would: Latin, Greek and Cyrillic letters without combining marks, digits, punctuation, spaces
+// and tabs. Everything else (joining and shaped scripts, marks, surrogates, CJK with its own
+// break rules, Thai with its dictionary breaks, controls) is wrapped by a QTextLayout.
+bool measuredByCharacter(char16_t c) {
+  if (c < 0x80) {
+    return c >= 0x20 ? c < 0x7F : c == u'\t';
+  }
+  return (c >= 0xA0 && c < 0x300 && c != 0xAD) || (c >= 0x370 && c < 0x483) || (c >= 0x48A && c < 0x530);
+}
+
+// A paragraph of shaped text whose characters measured alone take at most this share of the row
+// surely fits the row: shaping never widens text this much.
+constexpr float kSurelyFits = 0.5F;
+
+// The first window of text laid out to find a row's end, in UTF-16 units; it doubles while the
+// row could run past it.
+constexpr qsizetype kFirstWindow = 256;
+// A row found in a window that cuts its paragraph must end this far before the cut, so that the
+// cut word cannot have changed where it breaks.
+constexpr qsizetype kCutMargin = 64;
+
+// Returns where the row from `start` ends when QTextLayout wraps it, as nextRowStart does.
+qsizetype layoutNextRowStart(const QString& text, qsizetype start, float width, AdvanceCache& advances) {
+  const QStringView all(text);
+  const qsizetype n = text.size();
+  {
+    // Short shaped lines, as in a list of names, need no layout.
+    float x = 0.0F;
+    for (qsizetype i = start; i < n && i - start < kMaxRowUnits && x <= width * kSurelyFits; ++i) {
+      const char16_t c = all[i].unicode();
+      if (c == u'\n') {
+        return i + 1;
+      }
+      if (c == u'\t') {
+        x += advances.tabAdvance(x);
+      } else if (QChar::isHighSurrogate(c) && i + 1 < n && all[i + 1].isLowSurrogate()) {
+        x += advances.advance(QChar::surrogateToUcs4(c, all[i + 1].unicode()));
+        ++i;
+      } else {
+        x += advances.advance(c);
+      }
+      if (i + 1 == n && x <= width * kSurelyFits) {
+        return -1;
+      }
+    }
+  }
+  QTextOption option;
+  option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+  option.setTabStopDistance(advances.tabStop());
+  for (qsizetype window = kFirstWindow;; window *= 2) {
+    const qsizetype limit = std::min(n, start + window);
+    const qsizetype lineBreak = all.sliced(start, limit - start).indexOf(QLatin1Char('\n'));
+    const qsizetype end = lineBreak >= 0 ? start + lineBreak : limit;
+    const bool cut = lineBreak < 0 && limit < n;
+    QTextLayout layout(text.mid(start, end - start), advances.font(), advances.device());
+    layout.setTextOption(option);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    if (!line.isValid()) {
+      return lineBreak >= 0 ? end + 1 : -1;
+    }
+    line.setLineWidth(width);
+    const qsizetype rowEnd = start + line.textLength();
+    layout.endLayout();
+    if (rowEnd < (cut ? end - kCutMargin : end) && rowEnd > start) {
+      return rowEnd;
+    }
+    if (!cut) {
+      return lineBreak >= 0 ? end + 1 : -1;
+    }
+    if (window >= kMaxRowUnits) {
+      return clusterBreak(reinterpret_cast<const char16_t*>(text.constData()), n, start,
+                          start + kMaxRowUnits);
+    }
+  }
 }
 
 }  // namespace
@@ -139,15 +221,31 @@ qsizetype RowIndex::nextRowStart(const QString& text, qsizetype start, float wid
   const auto* d = reinterpret_cast<const char16_t*>(text.constData());
   const qsizetype n = text.size();
   float x = 0.0F;
-  qsizetype breakAfterSpace = -1;
+  qsizetype breakAfter = -1;
   qsizetype i = start;
   while (i < n) {
     const char16_t c = d[i];
+    if (i - start >= kMaxRowUnits) {
+      return c == u'\n' ? i + 1 : clusterBreak(d, n, start, i);
+    }
+    if (c > u' ' && c < 0x7F) {
+      // Printable ASCII, the bulk of most lists: measured from the table, nothing else to decide.
+      const float advance = advances.advance(c);
+      if (x + advance > width && i > start) {
+        return breakAfter > start ? breakAfter : clusterBreak(d, n, start, i);
+      }
+      x += advance;
+      // A hyphen or slash between letters may end a row too ("well-|known", "and/|or"), but not
+      // one before a digit, so "10-20" and "-5" stay whole.
+      if (c <= u'/' && (c == u'-' || c == u'/') && i > start && i + 1 < n &&
+          QChar::isLetterOrNumber(d[i - 1]) && QChar::isLetter(d[i + 1])) {
+        breakAfter = i + 1;
+      }
+      ++i;
+      continue;
+    }
     if (c == u'\n') {
       return i + 1;
-    }
-    if (i - start >= kMaxRowUnits) {
-      return clusterBreak(d, n, start, i);
     }
     if (c == u' ' || c == u'\t') {
       // Spaces may hang past the edge so a word-wrapped row ends with its space, but a space that
@@ -156,23 +254,19 @@ qsizetype RowIndex::nextRowStart(const QString& text, qsizetype start, float wid
         return i;
       }
       x += c == u' ' ? advances.advance(c) : advances.tabAdvance(x);
-      breakAfterSpace = i + 1;
+      breakAfter = i + 1;
       ++i;
       continue;
     }
-    qsizetype units = 1;
-    float advance = 0.0F;
-    if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(d[i + 1])) {
-      advance = advances.advance(QChar::surrogateToUcs4(c, d[i + 1]));
-      units = 2;
-    } else {
-      advance = advances.advance(c);
+    if (!measuredByCharacter(c)) {
+      return layoutNextRowStart(text, start, width, advances);
     }
+    const float advance = advances.advance(c);
     if (x + advance > width && i > start) {
-      return breakAfterSpace > start ? breakAfterSpace : clusterBreak(d, n, start, i);
+      return breakAfter > start ? breakAfter : clusterBreak(d, n, start, i);
     }
     x += advance;
-    i += units;
+    ++i;
   }
   return -1;
 }

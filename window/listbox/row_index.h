@@ -12,8 +12,9 @@ class AdvanceCache;
 
 // The visual rows of a text wrapped at a given width: the start offset of every row, in UTF-16
 // units. A row ends at a '\n' (which belongs to it but is not shown) or where the next row starts.
-// Rows break after spaces where possible, else between characters, never inside a surrogate pair
-// or before a combining mark.
+// Rows break after spaces (or a hyphen or slash between letters) where possible, else between
+// characters, never inside a surrogate pair or before a combining mark; text other than Latin,
+// Greek and Cyrillic is broken where QTextLayout would break it.
 class RowIndex {
  public:
   // Wraps all of `text` at `width` pixels.

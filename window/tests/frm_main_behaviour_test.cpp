@@ -69,8 +69,11 @@ class FrmMainBehaviourTest : public QObject {
   void droppedFileThatIsNotTextShowsAWarning();
 
  private:
-  std::unique_ptr<FrmMain> NewForm() const {
-    return std::make_unique<FrmMain>(ordwell::services::AppFacts::WithPath(appDir_->path().toStdU16String()));
+  // A window whose message boxes are recorded in shown_.
+  std::unique_ptr<FrmMain> NewForm() {
+    return std::make_unique<FrmMain>(
+        ordwell::services::AppFacts::WithPath(appDir_->path().toStdU16String()),
+        ordwell::services::MessageBoxes([this](const MsgBoxRecord& record) { shown_.push_back(record); }));
   }
 
   std::unique_ptr<QTemporaryDir> appDir_;
@@ -81,13 +84,9 @@ void FrmMainBehaviourTest::init() {
   appDir_ = std::make_unique<QTemporaryDir>();
   QVERIFY(appDir_->isValid());
   shown_.clear();
-  ordwell::services::SetMsgBoxHook([this](const MsgBoxRecord& record) { shown_.push_back(record); });
 }
 
-void FrmMainBehaviourTest::cleanup() {
-  ordwell::services::SetMsgBoxHook({});
-  appDir_.reset();
-}
+void FrmMainBehaviourTest::cleanup() { appDir_.reset(); }
 
 void FrmMainBehaviourTest::firstStartWithoutSettingsUsesTheDefaults() {
   const auto form = NewForm();

@@ -1,13 +1,19 @@
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QCursor>
+#include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 #include <optional>
+#include <random>
 #include <vector>
 
+#include "sorting/sort_list.h"
 #include "window/frm_main.h"
 #include "window/listbox/list_text_box.h"
 #include "window/tests/window_test_support.h"
@@ -42,6 +48,7 @@ class FrmMainResponsivenessTest : public QObject {
   void ctrlReturnSortsFromEveryBox();
   void sortShowsTheWaitCursorUntilTheResultIsShown();
   void onlyALargePasteShowsTheWaitCursor();
+  void aLongSortKeepsTheWindowAnsweringAndIgnoresInput();
 
  private:
   // A shown, active window with the options panel open.
@@ -61,14 +68,14 @@ void FrmMainResponsivenessTest::init() {
   appDir_ = std::make_unique<QTemporaryDir>();
   QVERIFY(appDir_->isValid());
   cursorAtMessage_.clear();
-  ordwell::services::SetMsgBoxHook(
-      [this](const MsgBoxRecord&) { cursorAtMessage_.push_back(OverrideShape()); });
-  form_ = std::make_unique<FrmMain>(ordwell::services::AppFacts::WithPath(appDir_->path().toStdU16String()));
+  form_ = std::make_unique<FrmMain>(ordwell::services::AppFacts::WithPath(appDir_->path().toStdU16String()),
+                                    ordwell::services::MessageBoxes([this](const MsgBoxRecord&) {
+                                      cursorAtMessage_.push_back(OverrideShape());
+                                    }));
 }
 
 void FrmMainResponsivenessTest::cleanup() {
   form_.reset();
-  ordwell::services::SetMsgBoxHook({});
   appDir_.reset();
 }
 
@@ -148,6 +155,69 @@ void FrmMainResponsivenessTest::onlyALargePasteShowsTheWaitCursor() {
   QCOMPARE(TextOf(listIn), "a few\nlines\n" + large);
   QCOMPARE(cursorWhenChanged, (std::vector<std::optional<Qt::CursorShape>>{std::nullopt, Qt::WaitCursor}));
   QCOMPARE(OverrideShape(), std::nullopt);
+}
+
+void FrmMainResponsivenessTest::aLongSortKeepsTheWindowAnsweringAndIgnoresInput() {
+  QVERIFY(ShowForm());
+  auto* const listIn = Control<ListTextBox>(*form_, "txtListIn");
+  auto* const listOut = Control<ListTextBox>(*form_, "txtListOut");
+  auto* const options = Control<QPushButton>(*form_, "cmdOptions");
+  QAccessibleInterface* const window = QAccessible::queryAccessibleInterface(form_.get());
+  // 300,000 lines of random mixed-case words: a sort that takes a while on any machine.
+  std::mt19937 random(7u);
+  std::uniform_int_distribution<int> letter(0, 51);
+  QString list;
+  for (int i = 0; i < 300000; ++i) {
+    for (int k = 0; k < 7; ++k) {
+      const int l = letter(random);
+      list += QChar(l < 26 ? u'a' + l : u'A' + (l - 26));
+    }
+    list += '\n';
+  }
+  SetTextOf(listIn, list);
+  SetTextOf(Control(*form_, "txtDelimiterIn"), "\n");
+  listIn->setFocus();
+  const QString optionsCaption = options->text();
+
+  // While the sort runs, a timer keeps firing; its first tick tries every kind of input.
+  int ticksWhileSorting = 0;
+  bool busyShown = true;
+  QTimer ticker;
+  ticker.setInterval(0);
+  connect(&ticker, &QTimer::timeout, this, [&] {
+    if (!form_->IsSorting()) return;
+    busyShown = busyShown && window->state().busy;
+    if (++ticksWhileSorting > 1) return;
+    QTest::mouseClick(options, Qt::LeftButton);
+    QTest::mouseClick(Control(*form_, "cmdGo"), Qt::LeftButton);
+    QTest::keyClick(listIn, Qt::Key_X);
+    QTest::keyClick(listIn, Qt::Key_Return, Qt::ControlModifier);
+    Control<QPushButton>(*form_, "cmdAbout")->click();  // as a screen reader's press action does
+  });
+  const QSignalSpy shown(listOut, &ListTextBox::textChanged);
+  QSignalSpy finished(form_.get(), &FrmMain::sortFinished);
+  ticker.start();
+  QTest::mouseClick(Control(*form_, "cmdGo"), Qt::LeftButton);
+  QVERIFY(form_->IsSorting());
+  QVERIFY(finished.wait(120000));
+  ticker.stop();
+
+  QVERIFY(ticksWhileSorting > 1);
+  QVERIFY(busyShown);
+  QVERIFY(!window->state().busy);
+  QCOMPARE(OverrideShape(), std::nullopt);
+  QCOMPARE(shown.count(), 1);
+  const ordwell::SortResult expected = ordwell::SortListText(ordwell::services::ToCrLf(list), u"\r\n", u", ");
+  QVERIFY(TextOf(listOut) == ordwell::services::FromCrLf(expected.text));
+  QCOMPARE(TextOf(listIn), list);
+  QCOMPARE(options->text(), optionsCaption);
+  QVERIFY(cursorAtMessage_.empty());
+  // Nothing was queued to act later, and the window takes input again.
+  QTest::qWait(20);
+  QCOMPARE(finished.count(), 1);
+  QCOMPARE(shown.count(), 1);
+  QTest::mouseClick(options, Qt::LeftButton);
+  QVERIFY(options->text() != optionsCaption);
 }
 
 QTEST_MAIN(FrmMainResponsivenessTest)

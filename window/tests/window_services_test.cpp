@@ -52,7 +52,7 @@ void WindowServicesTest::textBoxTurnsLineBreaksIntoCrLfBothWays() {
   QFETCH(QString, widget);
   QFETCH(std::u16string, readBack);
   QPlainTextEdit edit;
-  const TextBox box(&edit);
+  TextBox box(&edit);
   box.SetText(given);
   QCOMPARE(edit.toPlainText(), widget);
   QVERIFY(box.Text() == readBack);
@@ -88,7 +88,7 @@ void WindowServicesTest::selectionInCrLfUnitsLandsOnTheRightCharacters() {
   QFETCH(qsizetype, readStart);
   QFETCH(qsizetype, readLength);
   QPlainTextEdit edit;
-  const TextBox box(&edit);
+  TextBox box(&edit);
   box.SetText(u"ab\r\ncd\r\n\r\nef");
   box.SetSelStart(start);
   QCOMPARE(box.SelLength(), qsizetype(0));
@@ -108,7 +108,7 @@ void WindowServicesTest::selectingFromZeroForTheWholeLengthSelectsEverything_dat
 void WindowServicesTest::selectingFromZeroForTheWholeLengthSelectsEverything() {
   QFETCH(std::u16string, text);
   QPlainTextEdit edit;
-  const TextBox box(&edit);
+  TextBox box(&edit);
   box.SetText(text);
   edit.moveCursor(QTextCursor::End);
   box.SetSelStart(0);
@@ -127,7 +127,8 @@ void WindowServicesTest::selectAllSelectsTheWholeTextInEitherBox() {
   QFETCH(std::u16string, text);
   QPlainTextEdit edit;
   ordwell::ListTextBox list;
-  for (const TextBox& box : {TextBox(&edit), TextBox(&list)}) {
+  TextBox boxes[] = {TextBox(&edit), TextBox(&list, ordwell::services::MessageBoxes())};
+  for (TextBox& box : boxes) {
     box.SetText(text);
     box.SetSelStart(2);
     box.SelectAll();
@@ -138,7 +139,7 @@ void WindowServicesTest::selectAllSelectsTheWholeTextInEitherBox() {
 
 void WindowServicesTest::textBoxKeepsCharactersPlainTextWouldChange() {
   QPlainTextEdit edit;
-  const TextBox box(&edit);
+  TextBox box(&edit);
   const std::u16string text = u"a\u00A0b\tc";  // no-break space and tab
   box.SetText(text);
   QVERIFY(box.Text() == text);
@@ -176,7 +177,7 @@ void WindowServicesTest::keyDownDeliversKeyCodeAndShiftThenTheBoxHandlesTheKey()
   QFETCH(int, shift);
   QFETCH(QString, typed);
   QPlainTextEdit edit;
-  const TextBox box(&edit);
+  TextBox box(&edit);
   std::vector<std::pair<int, int>> seen;
   box.OnKeyDown([&](std::int16_t KeyCode, std::int16_t Shift) { seen.emplace_back(KeyCode, Shift); });
   QTest::keyClick(&edit, static_cast<Qt::Key>(key), modifiers);
@@ -190,7 +191,7 @@ void WindowServicesTest::keyDownDeliversKeyCodeAndShiftThenTheBoxHandlesTheKey()
 
 void WindowServicesTest::buttonCaptionIsShownLiterallyWithoutAccessKey() {
   QPushButton button;
-  const ordwell::services::CommandButton command(&button);
+  ordwell::services::CommandButton command(&button);
   command.SetCaption(u"Save && &Exit");
   QVERIFY(command.Caption() == u"Save && &Exit");
   QVERIFY(QKeySequence::mnemonic(button.text()).isEmpty());
@@ -204,7 +205,7 @@ void WindowServicesTest::fixedSizeWindowOffersNoMaximiseButton() {
   for (const bool shownFirst : {false, true}) {
     QWidget window;
     if (shownFirst) window.show();
-    const ordwell::services::FormWindow form(&window);
+    ordwell::services::FormWindow form(&window);
     form.SetClientSize(7500, 4620);
     const Qt::WindowFlags flags = window.windowFlags();
     QVERIFY(flags.testFlag(Qt::CustomizeWindowHint));
@@ -222,11 +223,10 @@ void WindowServicesTest::fixedSizeWindowOffersNoMaximiseButton() {
 
 void WindowServicesTest::messageBoxWithoutTitleShowsTheApplicationTitle() {
   std::vector<ordwell::services::MsgBoxRecord> shown;
-  const auto previous = ordwell::services::SetMsgBoxHook(
+  const ordwell::services::MessageBoxes boxes(
       [&](const ordwell::services::MsgBoxRecord& record) { shown.push_back(record); });
-  ordwell::services::MsgBox(nullptr, u"one\r\ntwo", ordwell::services::vbExclamation);
-  ordwell::services::MsgBox(nullptr, u"x", ordwell::services::vbInformation, u"About");
-  ordwell::services::SetMsgBoxHook(previous);
+  boxes.MsgBox(nullptr, u"one\r\ntwo", ordwell::services::vbExclamation);
+  boxes.MsgBox(nullptr, u"x", ordwell::services::vbInformation, u"About");
   QCOMPARE(shown.size(), std::size_t(2));
   QVERIFY(shown[0].Prompt == u"one\r\ntwo");
   QCOMPARE(shown[0].Style, 48);
