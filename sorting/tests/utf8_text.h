@@ -48,16 +48,17 @@ inline std::u16string Utf16Of(std::string_view bytes) {
   std::u16string text;
   for (std::size_t i = 0; i < bytes.size();) {
     const auto lead = static_cast<unsigned char>(bytes[i]);
-    const int length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
     char32_t c = length == 1 ? lead : lead & (0x7Fu >> length);
-    for (int k = 1; k < length; ++k) c = (c << 6) | (static_cast<unsigned char>(bytes[i + k]) & 0x3Fu);
+    for (std::size_t k = 1; k < length; ++k)
+      c = (c << 6) | (static_cast<unsigned char>(bytes[i + k]) & 0x3Fu);
     if (c >= 0x10000) {
       text += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
       text += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
     } else {
       text += static_cast<char16_t>(c);
     }
-    i += static_cast<std::size_t>(length);
+    i += length;
   }
   return text;
 }
