@@ -14,7 +14,7 @@
 #include <system_error>
 #include <thread>
 
-#include "sorting/detail/big_buffer.h"
+#include "io/big_buffer.h"
 #include "sorting/detail/key_prefix.h"
 #include "sorting/detail/key_ranks.h"
 #include "sorting/detail/task_queue.h"
@@ -96,13 +96,13 @@ const UChar* Units(std::string_view item, std::vector<UChar>& scratch, int32_t& 
 // Key bytes, grown as keys are added; the room not yet written is never touched, so it costs no
 // memory.
 struct KeyBytes {
-  detail::BigBuffer<std::uint8_t> buffer;
+  io::BigBuffer<std::uint8_t> buffer;
   std::size_t used = 0;
 
   // Makes room for `bytes` in all, keeping what was written.
   void Reserve(std::size_t bytes) {
     if (bytes <= buffer.size()) return;
-    detail::BigBuffer<std::uint8_t> larger(bytes);
+    io::BigBuffer<std::uint8_t> larger(bytes);
     if (used != 0) std::memcpy(larger.data(), buffer.data(), used);
     buffer = std::move(larger);
   }

@@ -13,7 +13,7 @@
 #include <type_traits>
 #include <utility>
 
-#include "sorting/detail/big_buffer.h"
+#include "io/big_buffer.h"
 #include "sorting/detail/key_prefix.h"
 #include "sorting/detail/quicksort_driver.h"
 #include "sorting/detail/record_steps.h"
@@ -45,7 +45,7 @@ template <class Record, class Char>
 class SortedRecords final : public detail::BasicSortedItems<Char> {
  public:
   SortedRecords(std::basic_string_view<Char> text, std::size_t count, std::size_t itemUnits,
-                detail::BigBuffer<Record> records, bool keysAsLongAsTexts)
+                io::BigBuffer<Record> records, bool keysAsLongAsTexts)
       : text_(text),
         count_(count),
         itemUnits_(itemUnits),
@@ -90,7 +90,7 @@ class SortedRecords final : public detail::BasicSortedItems<Char> {
   std::basic_string_view<Char> text_;
   std::size_t count_;
   std::size_t itemUnits_;
-  detail::BigBuffer<Record> records_;
+  io::BigBuffer<Record> records_;
   bool keysAsLongAsTexts_;
 };
 
@@ -123,7 +123,7 @@ void SplitInto(std::basic_string_view<Char> text, std::basic_string_view<Char> s
 // keeps them as the sorted items of `text`.
 template <class Record, class Keys, class Char>
 std::unique_ptr<detail::BasicSortedItems<Char>> SortSplitRecords(std::basic_string_view<Char> text,
-                                                                 detail::BigBuffer<Record> records,
+                                                                 io::BigBuffer<Record> records,
                                                                  const Keys& keys,
                                                                  const detail::ParallelPlan& plan,
                                                                  bool keysAsLongAsTexts = true) {
@@ -148,7 +148,7 @@ std::unique_ptr<detail::BasicSortedItems<Char>> SortSplitRecords(std::basic_stri
 template <class Record, class Unit>
 std::unique_ptr<detail::SortedItems> SortRecords(std::u16string_view text, std::u16string_view separator,
                                                  std::size_t count, const detail::ParallelPlan& plan) {
-  detail::BigBuffer<Unit> keys(text.size());
+  io::BigBuffer<Unit> keys(text.size());
   const auto lower = [&keys, text] {
     if constexpr (sizeof(Unit) == 1) {
       LowerCaseUnitsNarrow(text.data(), keys.data(), text.size());
@@ -156,7 +156,7 @@ std::unique_ptr<detail::SortedItems> SortRecords(std::u16string_view text, std::
       LowerCaseUnits(text.data(), keys.data(), text.size());
     }
   };
-  detail::BigBuffer<Record> records(count);
+  io::BigBuffer<Record> records(count);
   // Lower-casing and splitting are independent; on a large list they share the cores.
   const bool large = text.size() >= std::min(kMinParallelSplitUnits, 64 * plan.grain);
   detail::RunBoth(
@@ -194,7 +194,7 @@ std::unique_ptr<detail::BasicSortedItems<char>> SortByteRecords(std::string_view
                                                                 const detail::ParallelPlan& plan,
                                                                 LineBreaks breaks) {
   const auto* const bytes = reinterpret_cast<const std::uint8_t*>(text.data());
-  detail::BigBuffer<Record> records(count);
+  io::BigBuffer<Record> records(count);
   if (!breaks.lineFeedsAsCrLf && !AnyHighByte(text)) {
     // ASCII: every key is its text lower-cased, byte for byte.
     SplitInto(text, separator, records.data(), breaks.crBeforeSeparator);

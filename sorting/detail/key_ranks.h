@@ -13,7 +13,7 @@
 #include <limits>
 #include <vector>
 
-#include "sorting/detail/big_buffer.h"
+#include "io/big_buffer.h"
 #include "sorting/detail/key_prefix.h"
 #include "sorting/detail/task_queue.h"
 
@@ -87,9 +87,9 @@ std::uint64_t SortEntries(Entry* entries, std::uint8_t* same, std::size_t lo, st
 // The items of a list in key order.
 struct KeyOrder {
   // entries[i].item: the item at position i in key order (equal keys in no particular order).
-  BigBuffer<key_ranks::Entry> entries;
+  io::BigBuffer<key_ranks::Entry> entries;
   // same[i]: whether the key at position i equals the one at i - 1.
-  BigBuffer<std::uint8_t> same;
+  io::BigBuffer<std::uint8_t> same;
   // Whether two items with equal keys have different texts (case variants of one key).
   bool variants = false;
 };
@@ -103,10 +103,10 @@ KeyOrder SortKeys(const Record* records, std::size_t count, const Keys& keys, Sa
   using key_ranks::Entry;
   KeyOrder result;
   if (count == 0) return result;
-  BigBuffer<Entry>& entries = result.entries;
-  entries = BigBuffer<Entry>(count);
-  BigBuffer<std::uint8_t>& same = result.same;
-  same = BigBuffer<std::uint8_t>(count);
+  io::BigBuffer<Entry>& entries = result.entries;
+  entries = io::BigBuffer<Entry>(count);
+  io::BigBuffer<std::uint8_t>& same = result.same;
+  same = io::BigBuffer<std::uint8_t>(count);
   const auto entryOf = [records, &keys](std::size_t i) {
     const std::size_t length = keys.Length(records[i].offset, records[i].length);
     return Entry{

@@ -20,7 +20,7 @@
 #include <optional>
 #include <utility>
 
-#include "sorting/detail/big_buffer.h"
+#include "io/big_buffer.h"
 #include "sorting/detail/key_prefix.h"
 #include "sorting/detail/key_ranks.h"
 #include "sorting/detail/quicksort_driver.h"
@@ -209,15 +209,15 @@ class RecordSteps {
         workCount_);
     // A second buffer rather than an in-place permutation: following the permutation's cycles
     // costs a cache miss per record, one after the other.
-    BigBuffer<Record> moved;
+    io::BigBuffer<Record> moved;
     if (!sorted.variants) {
       sorted.same.Release();
-      moved = BigBuffer<Record>(count);
+      moved = io::BigBuffer<Record>(count);
       for (std::size_t i = 0; i < count; ++i) moved[i] = r[sorted.entries[i].item];
     } else {
       // Dense ranks: comparing them is comparing keys.
-      BigBuffer<std::uint32_t> ranks(count);
-      BigBuffer<std::uint32_t> items(count);
+      io::BigBuffer<std::uint32_t> ranks(count);
+      io::BigBuffer<std::uint32_t> items(count);
       std::uint32_t rank = 0;
       for (std::size_t i = 0; i < count; ++i) {
         if (i != 0 && sorted.same[i] == 0) ++rank;
@@ -233,7 +233,7 @@ class RecordSteps {
       plan.pool = pool_;
       RankSteps(ranks.data(), items.data(), origin_ + lo).Sort(0, static_cast<std::int64_t>(count) - 1, plan);
       ranks.Release();
-      moved = BigBuffer<Record>(count);
+      moved = io::BigBuffer<Record>(count);
       for (std::size_t i = 0; i < count; ++i) moved[i] = r[items[i]];
     }
     std::copy(moved.data(), moved.data() + count, r);

@@ -1,10 +1,7 @@
 #include "tools/ordwell-sort/stream_decode.h"
 
-#include <sys/mman.h>
-
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -43,18 +40,6 @@ std::size_t DecodeSequence(std::string_view bytes, std::size_t i, char32_t& code
     return 4;
   }
   return 0;
-}
-
-// Allocates room for `count` units in whole 2 MiB pages marked for transparent huge pages: the
-// first touch of every 4 KiB page of a large text costs more than decoding into it.
-std::unique_ptr<char16_t[], FreeUnits> AllocateUnits(std::size_t count) {
-  constexpr std::size_t kHugePage = std::size_t{2} << 20;
-  if (count > (static_cast<std::size_t>(-1) - kHugePage) / sizeof(char16_t)) throw std::bad_alloc();
-  const std::size_t bytes = (count * sizeof(char16_t) + kHugePage - 1) / kHugePage * kHugePage;
-  void* const memory = std::aligned_alloc(kHugePage, bytes);
-  if (memory == nullptr) throw std::bad_alloc();
-  ::madvise(memory, bytes, MADV_HUGEPAGE);
-  return std::unique_ptr<char16_t[], FreeUnits>(static_cast<char16_t*>(memory));
 }
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
@@ -123,8 +108,6 @@ char16_t* DecodeInto(std::string_view bytes, char16_t* const begin, char16_t* ou
 
 }  // namespace
 
-void FreeUnits::operator()(char16_t* units) const noexcept { std::free(units); }
-
 DecodedText DecodeStreamText(std::string_view bytes) {
   return DecodeStreamTexts(std::span<const std::string_view>(&bytes, 1), {});
 }
@@ -138,14 +121,14 @@ DecodedText DecodeStreamTexts(std::span<const std::string_view> pieces, std::u16
     capacity += piece.size() + static_cast<std::size_t>(std::count(piece.begin(), piece.end(), '\n'));
   }
   if (pieces.size() > 1) capacity += (pieces.size() - 1) * joint.size();
-  result.units = AllocateUnits(capacity);
-  char16_t* const begin = result.units.get();
+  result.units = io::BigBuffer<char16_t>(capacity);
+  char16_t* const begin = result.units.data();
   char16_t* out = begin;
   for (std::size_t k = 0; k < pieces.size(); ++k) {
     if (k != 0) out = std::copy(joint.begin(), joint.end(), out);
     out = DecodeInto(pieces[k], begin, out, result.errorOffset);
     if (out == nullptr) {
-      result.units.reset();
+      result.units.Release();
       result.valid = false;
       result.errorPiece = k;
       return result;

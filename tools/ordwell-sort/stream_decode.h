@@ -1,28 +1,24 @@
 #pragma once
 
 #include <cstddef>
-#include <memory>
 #include <span>
 #include <string_view>
+
+#include "io/big_buffer.h"
 
 // Decoding the command's UTF-8 input streams into the UTF-16 list text the window sorts.
 namespace ordwell::cli {
 
-// Frees memory from std::aligned_alloc.
-struct FreeUnits {
-  void operator()(char16_t* units) const noexcept;
-};
-
 // The outcome of decoding: the text, or the piece and the byte offset in it where the UTF-8 stops
 // being valid.
 struct DecodedText {
-  std::unique_ptr<char16_t[], FreeUnits> units;
+  io::BigBuffer<char16_t> units;
   std::size_t length = 0;
   bool valid = true;
   std::size_t errorPiece = 0;
   std::size_t errorOffset = 0;
 
-  std::u16string_view Text() const noexcept { return {units.get(), length}; }
+  std::u16string_view Text() const noexcept { return {units.data(), length}; }
 };
 
 // Decodes UTF-8 into UTF-16, turning each LF that is not already preceded by CR into CR LF.

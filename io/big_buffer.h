@@ -1,8 +1,8 @@
 #pragma once
 
-// An uninitialised array for the large working buffers of a sort. Large ones come straight from
-// the system and are marked for transparent huge pages: the first touch of every 4 KiB page costs
-// more than the work done on it, and huge pages cut the number of those faults by 512.
+// An uninitialised array for large working buffers (a sort's, a decoded text). Large ones come
+// straight from the system and are marked for transparent huge pages: the first touch of every 4 KiB page
+// costs more than the work done on it, and huge pages cut the number of those faults by 512.
 
 #include <cstddef>
 #include <memory>
@@ -13,7 +13,7 @@
 #include <sys/mman.h>
 #endif
 
-namespace ordwell::detail {
+namespace ordwell::io {
 
 template <class T>
 class BigBuffer {
@@ -84,4 +84,4 @@ class BigBuffer {
   std::unique_ptr<T[]> owned_;
 };
 
-}  // namespace ordwell::detail
+}  // namespace ordwell::io
