@@ -21,11 +21,13 @@ class WorkerPool;
 // One parallel step's pending work as the pool's threads see it. Every member is guarded by the
 // pool's mutex.
 class PoolJob {
+ public:
+  PoolJob(const PoolJob&) = delete;
+  PoolJob& operator=(const PoolJob&) = delete;
+
  protected:
   PoolJob() = default;
   ~PoolJob() = default;
-  PoolJob(const PoolJob&) = delete;
-  PoolJob& operator=(const PoolJob&) = delete;
 
  private:
   friend class WorkerPool;
@@ -76,7 +78,7 @@ class WorkerPool {
     try {
       threads_.reserve(threads - 1);
       for (unsigned t = 1; t < threads; ++t)
-        threads_.emplace_back([this](std::stop_token stop) { Work(stop); });
+        threads_.emplace_back([this](const std::stop_token& stop) { Work(stop); });
     } catch (const std::system_error&) {
       // No thread to spare: the ones started do the work.
     } catch (const std::bad_alloc&) {

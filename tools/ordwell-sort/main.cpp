@@ -74,6 +74,7 @@ int Run(int argc, char** argv) {
   if (!options.exact && !options.zeroTerminated && options.inputSeparator == kLineBreak &&
       options.outputSeparator == kLineBreak) {
     std::vector<std::string_view> streams;
+    streams.reserve(inputs.size());
     for (const io::OwnedBytes& input : inputs) streams.push_back(input.view());
     options.crLfLineBreaks = LineBreaksAllCrLf(streams);
   }
