@@ -54,9 +54,8 @@ bool WriteAll(int fd, std::string_view data) noexcept {
 }
 
 void OwnedBytes::clear() noexcept {
-  data_.reset();
+  buffer_.Release();
   size_ = 0;
-  capacity_ = 0;
 }
 
 int ReadAll(int fd, std::size_t limit, OwnedBytes& out) {
@@ -66,23 +65,22 @@ int ReadAll(int fd, std::size_t limit, OwnedBytes& out) {
   std::size_t capacity = std::size_t{1} << 16;
   struct stat info {};
   if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
-    const off_t offset = ::lseek(fd, 0, SEEK_CUR);
-    const auto rest = static_cast<std::size_t>(info.st_size - std::max<off_t>(offset, 0));
-    capacity = std::max<std::size_t>(rest + 1, 1);  // +1 so the end is seen without growing
+    const off_t offset = std::max<off_t>(::lseek(fd, 0, SEEK_CUR), 0);
+    // +1 so that the end is seen without growing the buffer.
+    capacity = info.st_size > offset ? static_cast<std::size_t>(info.st_size - offset) + 1 : 1;
   }
   capacity = std::min(capacity, limit + 1);
-  out.data_ = std::make_unique_for_overwrite<char[]>(capacity);
-  out.capacity_ = capacity;
+  // Huge pages for a large input: faulting in a fresh 4 KiB page costs more than copying into it.
+  out.buffer_ = BigBuffer<char>(capacity);
   for (;;) {
-    if (out.size_ == out.capacity_) {
+    const std::size_t held = out.buffer_.size();
+    if (out.size_ == held) {
       if (out.size_ > limit) break;
-      const std::size_t grown = std::min(out.capacity_ + out.capacity_ / 2 + 1, limit + 1);
-      auto larger = std::make_unique_for_overwrite<char[]>(grown);
-      std::memcpy(larger.get(), out.data_.get(), out.size_);
-      out.data_ = std::move(larger);
-      out.capacity_ = grown;
+      BigBuffer<char> larger(std::min(held + held / 2 + 1, limit + 1));
+      std::memcpy(larger.data(), out.buffer_.data(), out.size_);
+      out.buffer_ = std::move(larger);
     }
-    const ssize_t got = ReadSome(fd, out.data_.get() + out.size_, out.capacity_ - out.size_);
+    const ssize_t got = ReadSome(fd, out.buffer_.data() + out.size_, out.buffer_.size() - out.size_);
     if (got < 0) return errno;
     if (got == 0) return 0;
     out.size_ += static_cast<std::size_t>(got);

@@ -3,9 +3,10 @@
 #include <sys/types.h>
 
 #include <cstddef>
-#include <memory>
 #include <string_view>
 #include <utility>
+
+#include "io/big_buffer.h"
 
 // Small POSIX file helpers shared by the settings library and the command-line tool: a file
 // descriptor owner, reads and writes that survive interruptions, and reading a whole stream into
@@ -52,7 +53,7 @@ bool WriteAll(int fd, std::string_view data) noexcept;
 class OwnedBytes {
  public:
   // Returns the bytes.
-  std::string_view view() const noexcept { return {data_.get(), size_}; }
+  std::string_view view() const noexcept { return {buffer_.data(), size_}; }
 
   // Returns the number of bytes.
   std::size_t size() const noexcept { return size_; }
@@ -62,9 +63,8 @@ class OwnedBytes {
 
  private:
   friend int ReadAll(int, std::size_t, OwnedBytes&);
-  std::unique_ptr<char[]> data_;
+  BigBuffer<char> buffer_;
   std::size_t size_ = 0;
-  std::size_t capacity_ = 0;
 };
 
 // Reads `fd` to its end into `out`, sized from fstat for a regular file and grown by half again
