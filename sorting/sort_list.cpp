@@ -164,19 +164,6 @@ std::unique_ptr<detail::SortedItems> SortRecords(std::u16string_view text, std::
   return SortSplitRecords(text, std::move(records), detail::StoredKeys<Unit>{keys.data()}, plan);
 }
 
-// Returns whether any byte of `text` is 0x80 or above; eight at a time.
-bool AnyHighByte(std::string_view text) noexcept {
-  std::uint64_t any = 0;
-  std::size_t i = 0;
-  for (; i + 8 <= text.size(); i += 8) {
-    std::uint64_t word;
-    std::memcpy(&word, text.data() + i, sizeof word);
-    any |= word;
-  }
-  for (; i < text.size(); ++i) any |= static_cast<unsigned char>(text[i]);
-  return (any & 0x8080808080808080ull) != 0;
-}
-
 // How a UTF-8 text's line breaks are read.
 struct LineBreaks {
   // A CR just before a separator belongs to the separator.
@@ -195,7 +182,7 @@ std::unique_ptr<detail::BasicSortedItems<char>> SortByteRecords(std::string_view
                                                                 LineBreaks breaks) {
   const auto* const bytes = reinterpret_cast<const std::uint8_t*>(text.data());
   io::BigBuffer<Record> records(count);
-  if (!breaks.lineFeedsAsCrLf && !AnyHighByte(text)) {
+  if (!breaks.lineFeedsAsCrLf && IsAscii(text)) {
     // ASCII: every key is its text lower-cased, byte for byte.
     SplitInto(text, separator, records.data(), breaks.crBeforeSeparator);
     return SortSplitRecords(text, std::move(records), detail::AsciiTextKeys{bytes}, plan);
@@ -361,6 +348,18 @@ bool BasicSortedList<Char>::SameKeyAsPrevious(std::size_t index) const noexcept 
 
 template class BasicSortedList<char16_t>;
 template class BasicSortedList<char>;
+
+bool IsAscii(std::string_view text) noexcept {
+  std::uint64_t any = 0;
+  std::size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + i, sizeof word);
+    any |= word;
+  }
+  for (; i < text.size(); ++i) any |= static_cast<unsigned char>(text[i]);
+  return (any & 0x8080808080808080ull) == 0;
+}
 
 bool EqualSortKeys(std::string_view a, std::string_view b) noexcept {
   const auto* const x = reinterpret_cast<const std::uint8_t*>(a.data());

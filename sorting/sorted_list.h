@@ -71,4 +71,7 @@ bool EqualSortKeys(std::u16string_view a, std::u16string_view b) noexcept;
 // The same for UTF-8 items as SortedUtf8List orders them.
 bool EqualSortKeys(std::string_view a, std::string_view b) noexcept;
 
+// Returns whether every byte of `text` is below 0x80 (the text is ASCII); eight at a time.
+bool IsAscii(std::string_view text) noexcept;
+
 }  // namespace ordwell

@@ -19,18 +19,4 @@ int CompareKeys(std::u16string_view a, std::u16string_view b) noexcept {
   return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
-int CompareKeys(std::string_view a, std::string_view b) noexcept {
-  const auto lower = [](char c) {
-    const auto byte = static_cast<unsigned char>(c);
-    return byte >= 'A' && byte <= 'Z' ? byte + ('a' - 'A') : byte;
-  };
-  const std::size_t common = std::min(a.size(), b.size());
-  for (std::size_t i = 0; i < common; ++i) {
-    const int x = lower(a[i]);
-    const int y = lower(b[i]);
-    if (x != y) return x < y ? -1 : 1;
-  }
-  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
-}
-
 }  // namespace ordwell::cli

@@ -132,9 +132,6 @@ class SplitList {
 // Compares the sort keys of two items: negative, zero or positive.
 int CompareKeys(std::u16string_view a, std::u16string_view b) noexcept;
 
-// The same for ASCII items as the byte sort orders them.
-int CompareKeys(std::string_view a, std::string_view b) noexcept;
-
 // Returns the index of the first item of `items` (in input order) that is out of order: below
 // the one before it (above it with `reverse`), or equal to it with `unique`; nullopt when there
 // is none. compare(a, b) orders two items.

@@ -6,25 +6,13 @@
 #include <system_error>
 #include <thread>
 
+#include "sorting/sorted_list.h"
 #include "tools/ordwell-sort/output.h"
 #include "tools/ordwell-sort/stream_decode.h"
 
 namespace ordwell::cli {
 
 namespace {
-
-// Whether every byte is below 0x80; eight at a time.
-bool IsAscii(std::string_view bytes) noexcept {
-  std::uint64_t any = 0;
-  std::size_t i = 0;
-  for (; i + 8 <= bytes.size(); i += 8) {
-    std::uint64_t word;
-    std::memcpy(&word, bytes.data() + i, sizeof word);
-    any |= word;
-  }
-  for (; i < bytes.size(); ++i) any |= static_cast<unsigned char>(bytes[i]);
-  return (any & 0x8080808080808080ull) == 0;
-}
 
 // Whether every piece is valid UTF-8; a large piece is checked in two halves side by side.
 bool AllValidUtf8(std::span<const std::string_view> pieces) {
@@ -72,7 +60,8 @@ std::optional<ByteSort> PlanByteSort(std::span<const std::string_view> pieces,
   if (inputSeparator.find_first_of(u"\r\n") != std::u16string_view::npos) return std::nullopt;
   if (inputSeparator.empty()) {
     // Every unit is an item: a byte only for ASCII, and a decoded LF is two of them.
-    if (!std::all_of(pieces.begin(), pieces.end(), IsAscii) || any('\r') || any('\n')) return std::nullopt;
+    if (!std::all_of(pieces.begin(), pieces.end(), ordwell::IsAscii) || any('\r') || any('\n'))
+      return std::nullopt;
     return ByteSort{"", "", false};
   }
   // Items may hold line breaks: an LF after no CR reads as the CR LF it decodes to.
