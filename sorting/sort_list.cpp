@@ -119,14 +119,12 @@ void SplitInto(std::basic_string_view<Char> text, std::basic_string_view<Char> s
   });
 }
 
-// Sorts split records by the keys `keys` reads, telling equal keys' texts apart in `text`, and
-// keeps them as the sorted items of `text`.
+// Sorts split records by the keys `keys` reads, telling equal keys' texts apart in `text` when
+// their order must be exact, and keeps them as the sorted items of `text`.
 template <class Record, class Keys, class Char>
-std::unique_ptr<detail::BasicSortedItems<Char>> SortSplitRecords(std::basic_string_view<Char> text,
-                                                                 io::BigBuffer<Record> records,
-                                                                 const Keys& keys,
-                                                                 const detail::ParallelPlan& plan,
-                                                                 bool keysAsLongAsTexts = true) {
+std::unique_ptr<detail::BasicSortedItems<Char>> SortSplitRecords(
+    std::basic_string_view<Char> text, io::BigBuffer<Record> records, const Keys& keys,
+    const detail::ParallelPlan& plan, TieOrder ties, bool keysAsLongAsTexts = true) {
   const std::size_t count = records.size();
   std::size_t itemUnits = 0;
   for (std::size_t i = 0; i < count; ++i) {
@@ -134,9 +132,13 @@ std::unique_ptr<detail::BasicSortedItems<Char>> SortSplitRecords(std::basic_stri
     itemUnits += records[i].length;
   }
   const Char* const units = text.data();
-  const auto sameText = [units](const Record& a, const Record& b) {
-    return a.length == b.length && std::memcmp(units + a.offset, units + b.offset,
-                                               static_cast<std::size_t>(a.length) * sizeof(Char)) == 0;
+  // With ties in any order, equal keys may as well have equal texts: the ranks then never need
+  // the quicksort's exchanges replayed over them.
+  const bool anyTieOrder = ties == TieOrder::kAny;
+  const auto sameText = [units, anyTieOrder](const Record& a, const Record& b) {
+    return anyTieOrder ||
+           (a.length == b.length && std::memcmp(units + a.offset, units + b.offset,
+                                                static_cast<std::size_t>(a.length) * sizeof(Char)) == 0);
   };
   detail::RecordSteps<Record, Keys, decltype(sameText)>(records.data(), keys, sameText)
       .Sort(0, static_cast<std::int64_t>(count) - 1, plan);
@@ -147,7 +149,8 @@ std::unique_ptr<detail::BasicSortedItems<Char>> SortSplitRecords(std::basic_stri
 // Lower-cases the text once into keys of `Unit`, splits it into records, and sorts them.
 template <class Record, class Unit>
 std::unique_ptr<detail::SortedItems> SortRecords(std::u16string_view text, std::u16string_view separator,
-                                                 std::size_t count, const detail::ParallelPlan& plan) {
+                                                 std::size_t count, const detail::ParallelPlan& plan,
+                                                 TieOrder ties) {
   io::BigBuffer<Unit> keys(text.size());
   const auto lower = [&keys, text] {
     if constexpr (sizeof(Unit) == 1) {
@@ -161,7 +164,7 @@ std::unique_ptr<detail::SortedItems> SortRecords(std::u16string_view text, std::
   const bool large = text.size() >= std::min(kMinParallelSplitUnits, 64 * plan.grain);
   detail::RunBoth(
       large ? plan.pool : nullptr, [&] { SplitInto(text, separator, records.data()); }, lower);
-  return SortSplitRecords(text, std::move(records), detail::StoredKeys<Unit>{keys.data()}, plan);
+  return SortSplitRecords(text, std::move(records), detail::StoredKeys<Unit>{keys.data()}, plan, ties);
 }
 
 // How a UTF-8 text's line breaks are read.
@@ -179,13 +182,13 @@ template <class Record>
 std::unique_ptr<detail::BasicSortedItems<char>> SortByteRecords(std::string_view text,
                                                                 std::string_view separator, std::size_t count,
                                                                 const detail::ParallelPlan& plan,
-                                                                LineBreaks breaks) {
+                                                                LineBreaks breaks, TieOrder ties) {
   const auto* const bytes = reinterpret_cast<const std::uint8_t*>(text.data());
   io::BigBuffer<Record> records(count);
   if (!breaks.lineFeedsAsCrLf && IsAscii(text)) {
     // ASCII: every key is its text lower-cased, byte for byte.
     SplitInto(text, separator, records.data(), breaks.crBeforeSeparator);
-    return SortSplitRecords(text, std::move(records), detail::AsciiTextKeys{bytes}, plan);
+    return SortSplitRecords(text, std::move(records), detail::AsciiTextKeys{bytes}, plan, ties);
   }
   detail::ShiftedItems shifted;
   {
@@ -203,17 +206,17 @@ std::unique_ptr<detail::BasicSortedItems<char>> SortByteRecords(std::string_view
         });
   }
   if (!shifted.anyHigh() && shifted.empty()) {
-    return SortSplitRecords(text, std::move(records), detail::AsciiTextKeys{bytes}, plan);
+    return SortSplitRecords(text, std::move(records), detail::AsciiTextKeys{bytes}, plan, ties);
   }
   const detail::Utf8TextKeys keys{bytes, LowerCaseTable(), &shifted, breaks.lineFeedsAsCrLf};
-  return SortSplitRecords(text, std::move(records), keys, plan, shifted.empty());
+  return SortSplitRecords(text, std::move(records), keys, plan, ties, shifted.empty());
 }
 
 // Splits and sorts a list; nullptr when the list is refused.
 template <class Char>
 std::unique_ptr<detail::BasicSortedItems<Char>> SortItems(std::basic_string_view<Char> listText,
                                                           std::basic_string_view<Char> separator,
-                                                          const detail::SortOptions& options,
+                                                          const detail::SortOptions& options, TieOrder ties,
                                                           LineBreaks breaks = {}) {
   // An empty separator occurs in any non-empty text.
   if (listText.empty() || detail::FindSeparator(listText, separator) == std::basic_string_view<Char>::npos)
@@ -236,16 +239,16 @@ std::unique_ptr<detail::BasicSortedItems<Char>> SortItems(std::basic_string_view
   }
   const bool compact = !options.wideRecords && listText.size() <= std::numeric_limits<std::uint32_t>::max();
   if constexpr (std::is_same_v<Char, char>) {
-    return compact ? SortByteRecords<detail::CompactRecord>(listText, separator, count, plan, breaks)
-                   : SortByteRecords<detail::WideRecord>(listText, separator, count, plan, breaks);
+    return compact ? SortByteRecords<detail::CompactRecord>(listText, separator, count, plan, breaks, ties)
+                   : SortByteRecords<detail::WideRecord>(listText, separator, count, plan, breaks, ties);
   } else {
     const bool narrow = !options.wideKeys && AllUnitsBelow256(listText.data(), listText.size());
     if (compact) {
-      return narrow ? SortRecords<detail::CompactRecord, std::uint8_t>(listText, separator, count, plan)
-                    : SortRecords<detail::CompactRecord, char16_t>(listText, separator, count, plan);
+      return narrow ? SortRecords<detail::CompactRecord, std::uint8_t>(listText, separator, count, plan, ties)
+                    : SortRecords<detail::CompactRecord, char16_t>(listText, separator, count, plan, ties);
     }
-    return narrow ? SortRecords<detail::WideRecord, std::uint8_t>(listText, separator, count, plan)
-                  : SortRecords<detail::WideRecord, char16_t>(listText, separator, count, plan);
+    return narrow ? SortRecords<detail::WideRecord, std::uint8_t>(listText, separator, count, plan, ties)
+                  : SortRecords<detail::WideRecord, char16_t>(listText, separator, count, plan, ties);
   }
 }
 
@@ -256,7 +259,8 @@ namespace detail {
 SortResult SortListTextWith(std::u16string_view listText, std::u16string_view inputSeparator,
                             std::u16string_view outputSeparator, const SortOptions& options) {
   SortResult result;
-  const std::unique_ptr<detail::SortedItems> items = SortItems(listText, inputSeparator, options);
+  const std::unique_ptr<detail::SortedItems> items =
+      SortItems(listText, inputSeparator, options, TieOrder::kExact);
   if (items == nullptr) {
     result.refused = true;
   } else {
@@ -273,21 +277,21 @@ SortResult SortListText(std::u16string_view listText, std::u16string_view inputS
 }
 
 std::optional<SortedList> SortWith(std::u16string_view listText, std::u16string_view inputSeparator,
-                                   const detail::SortOptions& options) {
-  std::unique_ptr<detail::SortedItems> items = SortItems(listText, inputSeparator, options);
+                                   const detail::SortOptions& options, TieOrder ties) {
+  std::unique_ptr<detail::SortedItems> items = SortItems(listText, inputSeparator, options, ties);
   if (items == nullptr) return std::nullopt;
   return SortedList(std::move(items));
 }
 
 std::optional<SortedUtf8List> SortWith(std::string_view listText, std::string_view inputSeparator,
-                                       const detail::SortOptions& options) {
-  std::unique_ptr<detail::BasicSortedItems<char>> items = SortItems(listText, inputSeparator, options);
+                                       const detail::SortOptions& options, TieOrder ties) {
+  std::unique_ptr<detail::BasicSortedItems<char>> items = SortItems(listText, inputSeparator, options, ties);
   if (items == nullptr) return std::nullopt;
   return SortedUtf8List(std::move(items));
 }
 
 std::optional<SortedUtf8List> SortStreamTextWith(std::string_view listText, std::string_view inputSeparator,
-                                                 const detail::SortOptions& options) {
+                                                 const detail::SortOptions& options, TieOrder ties) {
   LineBreaks breaks;
   if (inputSeparator == "\r\n") {
     // Every LF ends an item, with the CR before it if any; no item holds an LF.
@@ -299,18 +303,20 @@ std::optional<SortedUtf8List> SortStreamTextWith(std::string_view listText, std:
     breaks.lineFeedsAsCrLf = true;
   }
   std::unique_ptr<detail::BasicSortedItems<char>> items =
-      SortItems(listText, inputSeparator, options, breaks);
+      SortItems(listText, inputSeparator, options, ties, breaks);
   if (items == nullptr) return std::nullopt;
   return SortedUtf8List(std::move(items));
 }
 
-std::optional<SortedUtf8List> SortStreamText(std::string_view listText, std::string_view inputSeparator) {
-  return SortStreamTextWith(listText, inputSeparator, {});
+std::optional<SortedUtf8List> SortStreamText(std::string_view listText, std::string_view inputSeparator,
+                                             TieOrder ties) {
+  return SortStreamTextWith(listText, inputSeparator, {}, ties);
 }
 
 template <class Char>
-std::optional<BasicSortedList<Char>> BasicSortedList<Char>::Sort(Text listText, Text inputSeparator) {
-  return SortWith(listText, inputSeparator, {});
+std::optional<BasicSortedList<Char>> BasicSortedList<Char>::Sort(Text listText, Text inputSeparator,
+                                                                 TieOrder ties) {
+  return SortWith(listText, inputSeparator, {}, ties);
 }
 
 template <class Char>
@@ -340,6 +346,10 @@ std::basic_string<Char> BasicSortedList<Char>::Join(Text separator) const {
 
 template <class Char>
 bool BasicSortedList<Char>::SameKeyAsPrevious(std::size_t index) const noexcept {
+  // Callers walk the items in order, each a cache miss away from the last: fetching one a little
+  // ahead lets those misses overlap.
+  constexpr std::size_t kFetchAhead = 16;
+  if (index + kFetchAhead < items_->Count()) __builtin_prefetch(items_->Item(index + kFetchAhead).data());
   const Text a = items_->Item(index - 1);
   const Text b = items_->Item(index);
   if (a.size() != b.size() && items_->KeysAsLongAsTexts()) return false;
@@ -364,9 +374,29 @@ bool IsAscii(std::string_view text) noexcept {
 bool EqualSortKeys(std::string_view a, std::string_view b) noexcept {
   const auto* const x = reinterpret_cast<const std::uint8_t*>(a.data());
   const auto* const y = reinterpret_cast<const std::uint8_t*>(b.data());
+  // Identical bytes have identical keys: skip them, eight at a time.
+  const std::size_t common = std::min(a.size(), b.size());
+  std::size_t same = 0;
+  for (; same + 8 <= common; same += 8) {
+    std::uint64_t wx;
+    std::uint64_t wy;
+    std::memcpy(&wx, x + same, sizeof wx);
+    std::memcpy(&wy, y + same, sizeof wy);
+    if (wx != wy) break;
+  }
+  while (same < common && x[same] == y[same]) ++same;
+  if (same == a.size() && same == b.size()) return true;
+  // Back up to a character start in both texts: the nearest byte at or before `same` that is not
+  // a continuation byte in either. A character spans at most three bytes before its last one, so
+  // when those are all continuation bytes, none spans `same`, and it starts a character itself.
+  const auto continuation = [](std::string_view t, std::size_t k) {
+    return k < t.size() && (static_cast<std::uint8_t>(t[k]) & 0xC0) == 0x80;
+  };
+  std::size_t i = same;
+  while (i > 0 && same - i < 3 && (continuation(a, i) || continuation(b, i))) --i;
+  if (continuation(a, i) || continuation(b, i)) i = same;
   // ASCII eight bytes at a time while both have it: there, key bytes lie at text bytes, and a
   // text that ends in ASCII has a key of its own length.
-  std::size_t i = 0;
   for (;; i += 8) {
     const std::size_t restA = a.size() - i;
     const std::size_t restB = b.size() - i;

@@ -13,6 +13,15 @@ template <class Char>
 class BasicSortedItems;
 }  // namespace detail
 
+// Where a sort leaves items whose keys are equal but whose texts differ ("Apple", "apple").
+enum class TieOrder {
+  // Where the quicksort's exchanges leave them: the order SortListText gives.
+  kExact,
+  // In whatever order is quickest to reach, for callers that put equal keys in an order of
+  // their own afterwards.
+  kAny,
+};
+
 // The items of a list text in sorted order, as views into that text, for callers that want to
 // stream or transform the result instead of joining it. `Char` is char16_t for UTF-16 text and
 // char for UTF-8 text; both give the same items in the same order for the same list.
@@ -24,8 +33,9 @@ class BasicSortedList {
   // Splits and sorts `listText` exactly as SortListText does (UTF-8 as its UTF-16 form; a byte
   // that is not part of a valid character sorts as a character of its own); nullopt when
   // SortListText would refuse the list. The result points into `listText`, which must outlive it.
-  // Throws std::length_error as SortListText does.
-  static std::optional<BasicSortedList> Sort(Text listText, Text inputSeparator);
+  // Throws std::length_error as SortListText does. `ties` says where equal keys may end.
+  static std::optional<BasicSortedList> Sort(Text listText, Text inputSeparator,
+                                             TieOrder ties = TieOrder::kExact);
 
   // Takes the items a sort produced.
   explicit BasicSortedList(std::unique_ptr<const detail::BasicSortedItems<Char>> items) noexcept;
@@ -61,8 +71,9 @@ using SortedUtf8List = BasicSortedList<char>;
 // it). `inputSeparator` is "\r\n", which then splits at every LF (a CR just before it belongs to
 // the line break), or holds neither CR nor LF (std::invalid_argument otherwise). The items point
 // into `listText`, each LF in them as it is there; nullopt when SortListText would refuse the
-// list; throws std::length_error as SortListText does.
-std::optional<SortedUtf8List> SortStreamText(std::string_view listText, std::string_view inputSeparator);
+// list; throws std::length_error as SortListText does. `ties` says where equal keys may end.
+std::optional<SortedUtf8List> SortStreamText(std::string_view listText, std::string_view inputSeparator,
+                                             TieOrder ties = TieOrder::kExact);
 
 // Returns whether `a` and `b` have equal sort keys (they differ at most in letter case), so the
 // sort may put either first.

@@ -50,14 +50,15 @@ namespace ordwell {
 
 // SortedList::Sort with explicit options.
 std::optional<SortedList> SortWith(std::u16string_view listText, std::u16string_view inputSeparator,
-                                   const detail::SortOptions& options);
+                                   const detail::SortOptions& options, TieOrder ties = TieOrder::kExact);
 
 // SortedUtf8List::Sort with explicit options.
 std::optional<SortedUtf8List> SortWith(std::string_view listText, std::string_view inputSeparator,
-                                       const detail::SortOptions& options);
+                                       const detail::SortOptions& options, TieOrder ties = TieOrder::kExact);
 
 // SortStreamText with explicit options.
 std::optional<SortedUtf8List> SortStreamTextWith(std::string_view listText, std::string_view inputSeparator,
-                                                 const detail::SortOptions& options);
+                                                 const detail::SortOptions& options,
+                                                 TieOrder ties = TieOrder::kExact);
 
 }  // namespace ordwell

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -153,10 +154,30 @@ TEST(Utf8List, SortsRandomListsAsTheUtf16SortDoesWhateverTheWorkSplit) {
     options.scanBudget = round % 3 == 0 ? 0 : (round % 3 == 1 ? -1 : static_cast<std::int64_t>(rng() % 4000));
     options.wideRecords = round % 5 == 0;
     ASSERT_EQ(Items(SortWith(ToUtf8(list), ToUtf8(separator), options)), expected);
-    // Equal keys agree with the UTF-16 ones.
+    // With ties in any order, the same items come out with the same key at every position.
+    auto anyTies = Items(SortWith(ToUtf8(list), ToUtf8(separator), options, TieOrder::kAny));
+    ASSERT_EQ(anyTies.has_value(), expected.has_value());
+    if (anyTies) {
+      for (std::size_t i = 0; i < anyTies->size(); ++i)
+        ASSERT_TRUE(EqualSortKeys(std::string_view((*anyTies)[i]), std::string_view((*expected)[i]))) << i;
+      auto exact = *expected;
+      std::sort(exact.begin(), exact.end());
+      std::sort(anyTies->begin(), anyTies->end());
+      ASSERT_EQ(*anyTies, exact);
+    }
+    // Equal keys agree with the UTF-16 ones, also between neighbours in the order, which share
+    // the longest prefixes.
     if (pool.size() >= 2) {
       ASSERT_EQ(EqualSortKeys(std::string_view(ToUtf8(pool[0])), std::string_view(ToUtf8(pool[1]))),
                 EqualSortKeys(std::u16string_view(pool[0]), std::u16string_view(pool[1])));
+    }
+    for (std::size_t i = 1; expected && i < expected->size(); ++i) {
+      const std::string& a = (*expected)[i - 1];
+      const std::string& b = (*expected)[i];
+      ASSERT_EQ(
+          EqualSortKeys(std::string_view(a), std::string_view(b)),
+          EqualSortKeys(std::u16string_view(testing::Utf16Of(a)), std::u16string_view(testing::Utf16Of(b))))
+          << i;
     }
   }
 }

@@ -45,7 +45,7 @@ std::optional<ArrangedItems<List>> Arrange(const List& items, SameKey&& sameKey,
     if (!how.inputOrderTies) return std::nullopt;
     bool inOrder = true;
     for (std::size_t i = 1; i < count && inOrder; ++i) {
-      inOrder = !(sameKey(i) && items[i].data() < items[i - 1].data());
+      inOrder = !(items[i].data() < items[i - 1].data() && sameKey(i));
     }
     if (inOrder) return std::nullopt;
   }

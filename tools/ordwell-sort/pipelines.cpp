@@ -47,6 +47,13 @@ Arrangement ArrangementOf(const Options& options) {
           .reverse = options.reverse};
 }
 
+// Where the sort may leave equal keys: anywhere when arranging puts them in input order or keeps
+// only one of each.
+ordwell::TieOrder TiesOf(const Options& options) {
+  const Arrangement how = ArrangementOf(options);
+  return how.inputOrderTies || how.unique ? ordwell::TieOrder::kAny : ordwell::TieOrder::kExact;
+}
+
 // Checks the order of `items`, in input order, under `compare`; returns the exit status.
 template <typename Items, typename Compare>
 int CheckOrder(const Items& items, Compare&& compare, const Options& options) {
@@ -106,7 +113,8 @@ int SortAndWriteBytes(std::span<const std::string_view> pieces, const ByteSort& 
     }
     text = joined;
   }
-  const std::optional<ordwell::SortedUtf8List> sorted = ordwell::SortStreamText(text, plan.separator);
+  const std::optional<ordwell::SortedUtf8List> sorted =
+      ordwell::SortStreamText(text, plan.separator, TiesOf(options));
   const std::string outputSeparator = OutputBytes(OutputSeparatorOf(options));
   const std::string ending = OutputBytes(EndingOf(options));
   ByteWriter out(STDOUT_FILENO);
@@ -180,7 +188,7 @@ int DecodeSortAndWrite(std::span<const std::string_view> pieces, std::span<const
   if (collator != nullptr) return CollateAndWrite(list.Text(), *collator, options);
 
   const std::optional<ordwell::SortedList> sorted =
-      ordwell::SortedList::Sort(list.Text(), options.inputSeparator);
+      ordwell::SortedList::Sort(list.Text(), options.inputSeparator, TiesOf(options));
   bool written = false;
   if (!sorted) {
     if (options.exact) {
