@@ -30,8 +30,12 @@ DecodedText DecodeStreamText(std::string_view bytes);
 // after the other. Throws std::bad_alloc.
 DecodedText DecodeStreamTexts(std::span<const std::string_view> pieces, std::u16string_view joint);
 
-// Returns whether `bytes` is valid UTF-8 (DecodeStreamText would decode it).
+// Returns whether `bytes` is valid UTF-8 (DecodeStreamText would decode it): sixteen bytes at a
+// time where the processor can, else as IsValidUtf8Scalar does.
 bool IsValidUtf8(std::string_view bytes) noexcept;
+
+// The same, a character at a time.
+bool IsValidUtf8Scalar(std::string_view bytes) noexcept;
 
 // Returns the items' text of a text stream: `bytes` without a leading UTF-8 byte-order mark and
 // without one final line break (LF or CR LF), which ends the last item rather than starting one.

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <optional>
+#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -135,3 +136,43 @@ TEST(OrdwellSortByteWriter, WritesPiecesInOrderWhateverTheirSizeAgainstTheBuffer
 
 }  // namespace
 }  // namespace ordwell::cli
+
+TEST(OrdwellSortUtf8Check, AgreesWithTheCharacterByCharacterCheckAtEveryPlaceInABlock) {
+  // Valid characters of every length and their edges, next to what breaks each rule: stray and
+  // missing continuation bytes, overlong forms, surrogate halves, values beyond U+10FFFF.
+  const std::vector<std::string> pieces = {"a",
+                                           "\x7F",
+                                           "\xC2\x80",
+                                           "\xDF\xBF",
+                                           "\xE0\xA0\x80",
+                                           "\xED\x9F\xBF",
+                                           "\xEE\x80\x80",
+                                           "\xEF\xBF\xBF",
+                                           "\xF0\x90\x80\x80",
+                                           "\xF4\x8F\xBF\xBF",
+                                           "\x80",
+                                           "\xBF",
+                                           "\xC0\xAF",
+                                           "\xC1\xBF",
+                                           "\xC2",
+                                           "\xE0\x9F\xBF",
+                                           "\xE1\x80",
+                                           "\xED\xA0\x80",
+                                           "\xF0\x8F\xBF\xBF",
+                                           "\xF4\x90\x80\x80",
+                                           "\xF5\x80\x80\x80",
+                                           "\xFF",
+                                           "\xF1\x80\x80",
+                                           std::string(1, '\0')};
+  std::mt19937 rng(21);
+  for (int round = 0; round < 20000; ++round) {
+    // Mostly valid pieces, so that a single fault lands anywhere in a block or at the end.
+    std::string text;
+    const int count = std::uniform_int_distribution<int>(0, 24)(rng);
+    for (int i = 0; i < count; ++i) {
+      const std::size_t which = rng() % 8 == 0 ? rng() % pieces.size() : rng() % 10;
+      text += pieces[which];
+    }
+    ASSERT_EQ(ordwell::cli::IsValidUtf8(text), ordwell::cli::IsValidUtf8Scalar(text)) << round;
+  }
+}
