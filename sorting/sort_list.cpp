@@ -132,15 +132,16 @@ std::unique_ptr<detail::BasicSortedItems<Char>> SortSplitRecords(
     itemUnits += records[i].length;
   }
   const Char* const units = text.data();
-  // With ties in any order, equal keys may as well have equal texts: the ranks then never need
-  // the quicksort's exchanges replayed over them.
-  const bool anyTieOrder = ties == TieOrder::kAny;
+  // Unless ties must end where the quicksort's exchanges leave them, equal keys may as well have
+  // equal texts: the ranks then never need those exchanges replayed over them.
+  const bool anyTieOrder = ties != TieOrder::kExact;
   const auto sameText = [units, anyTieOrder](const Record& a, const Record& b) {
     return anyTieOrder ||
            (a.length == b.length && std::memcmp(units + a.offset, units + b.offset,
                                                 static_cast<std::size_t>(a.length) * sizeof(Char)) == 0);
   };
-  detail::RecordSteps<Record, Keys, decltype(sameText)>(records.data(), keys, sameText)
+  detail::RecordSteps<Record, Keys, decltype(sameText)>(records.data(), keys, sameText, 0,
+                                                        ties == TieOrder::kInput)
       .Sort(0, static_cast<std::int64_t>(count) - 1, plan);
   return std::make_unique<SortedRecords<Record, Char>>(text, count, itemUnits, std::move(records),
                                                        keysAsLongAsTexts);

@@ -20,6 +20,8 @@ enum class TieOrder {
   // In whatever order is quickest to reach, for callers that put equal keys in an order of
   // their own afterwards.
   kAny,
+  // In the order their items come in the list text.
+  kInput,
 };
 
 // The items of a list text in sorted order, as views into that text, for callers that want to

@@ -73,6 +73,11 @@ inline constexpr std::uint64_t LowerAsciiLetters(std::uint64_t word) noexcept {
   return word | (upper >> 2);
 }
 
+// Orders two keys that agree as far as the shorter one goes: by length.
+inline int LengthOrder(std::size_t aKey, std::size_t bKey) noexcept {
+  return aKey < bKey ? -1 : (aKey == bKey ? 0 : 1);
+}
+
 // Keys read straight from a byte text, lower-cased as they are read: ASCII letters become lower
 // case and every other byte compares as itself. For ASCII text this is the order the stored
 // lower-cased keys give, without a buffer as large as the text.
@@ -88,26 +93,27 @@ struct AsciiTextKeys {
   const std::uint8_t* text;
 };
 
-// Orders the keys of the items at `aOffset` and `bOffset` (texts of `aLength` and `bLength`
-// units), which agree, zero padded, on key units [0, depth + kPrefixUnits): by unit value, a
-// proper prefix first.
+// Returns a negative number, zero or a positive number as the key of the item at `aOffset` is
+// below, equal to or above that of the item at `bOffset` (texts of `aLength` and `bLength` units),
+// keys that agree, zero padded, on key units [0, depth + kPrefixUnits): by unit value, a proper
+// prefix first.
 template <class Keys>
-inline bool TailLess(const Keys& keys, std::size_t aOffset, std::size_t aLength, std::size_t bOffset,
+inline int TailOrder(const Keys& keys, std::size_t aOffset, std::size_t aLength, std::size_t bOffset,
                      std::size_t bLength, std::size_t depth) noexcept {
   constexpr std::size_t kUnits = kPrefixUnits<typename Keys::Unit>;
   const std::size_t aKey = keys.Length(aOffset, aLength);
   const std::size_t bKey = keys.Length(bOffset, bLength);
   std::size_t i = depth + kUnits;
   // A key that ends inside the agreeing part is a prefix of the other one.
-  if (aKey <= i || bKey <= i) return aKey < bKey;
+  if (aKey <= i || bKey <= i) return LengthOrder(aKey, bKey);
   const std::size_t common = std::min(aKey, bKey);
   for (; i < common; i += kUnits) {
     // Past `common` the longer key's units only make its prefix larger, as its length would.
     const std::uint64_t x = keys.Prefix(aOffset, aLength, i);
     const std::uint64_t y = keys.Prefix(bOffset, bLength, i);
-    if (x != y) return x < y;
+    if (x != y) return x < y ? -1 : 1;
   }
-  return aKey < bKey;
+  return LengthOrder(aKey, bKey);
 }
 
 // Where an item lies in the list text (and its key in the key buffer), with 64 bits of its key,

@@ -36,9 +36,15 @@ class RecordSteps {
   // sorting/sort_list.h; records[0] stands for array index `origin`, which decides where the
   // middle of a range is. Every record's prefix
   // must hold key units [0, kPrefixUnits). sameText(a, b) tells whether two records with equal keys have the
-  // same text.
-  RecordSteps(Record* records, Keys keys, SameText sameText, std::int64_t origin = 0) noexcept
-      : records_(records), keys_(keys), sameText_(std::move(sameText)), origin_(origin) {}
+  // same text. With `inputOrderTies`, equal keys are ordered by where their items lie in the text
+  // instead, so no two records tie.
+  RecordSteps(Record* records, Keys keys, SameText sameText, std::int64_t origin = 0,
+              bool inputOrderTies = false) noexcept
+      : records_(records),
+        keys_(keys),
+        sameText_(std::move(sameText)),
+        origin_(origin),
+        inputOrderTies_(inputOrderTies) {}
 
   // Sorts the inclusive range [lo, hi] following `plan`, on its pool or, without one, on a pool
   // of its own; falls back to fewer threads when the system refuses to start one. A failure on
@@ -122,12 +128,14 @@ class RecordSteps {
     const Record pivot = records_[middle - origin_];
     const Keys keys = keys_;
     Record* const r = records_;
-    const auto less = [depth, keys](const Record& a, const Record& b) {
+    const bool inputOrderTies = inputOrderTies_;
+    const auto less = [depth, keys, inputOrderTies](const Record& a, const Record& b) {
       if (a.prefix != b.prefix) return a.prefix < b.prefix;
       // The scans meet the pivot's own item about twice per partition; its key is equal to
       // itself, and reading it would cost a cache miss.
       if (a.offset == b.offset && a.length == b.length) return false;
-      return TailLess(keys, a.offset, a.length, b.offset, b.length, depth);
+      const int order = TailOrder(keys, a.offset, a.length, b.offset, b.length, depth);
+      return order != 0 ? order < 0 : inputOrderTies && a.offset < b.offset;
     };
     const std::uint64_t pivotPrefix = pivot.prefix;
     while (tmpLow <= tmpHi) {
@@ -207,6 +215,21 @@ class RecordSteps {
     KeyOrder sorted = SortKeys(
         r, count, keys_, [this, r](std::uint32_t a, std::uint32_t b) { return sameText_(r[a], r[b]); }, pool_,
         workCount_);
+    if (inputOrderTies_) {
+      // Equal keys in the order their items lie in the text.
+      for (std::size_t a = 0; a < count;) {
+        std::size_t b = a + 1;
+        while (b < count && sorted.same[b] != 0) ++b;
+        if (b - a > 1) {
+          std::sort(sorted.entries.data() + a, sorted.entries.data() + b,
+                    [r](const key_ranks::Entry& x, const key_ranks::Entry& y) {
+                      return r[x.item].offset < r[y.item].offset;
+                    });
+        }
+        a = b;
+      }
+      sorted.variants = false;
+    }
     // A second buffer rather than an in-place permutation: following the permutation's cycles
     // costs a cache miss per record, one after the other.
     io::BigBuffer<Record> moved;
@@ -243,6 +266,7 @@ class RecordSteps {
   Keys keys_;
   SameText sameText_;
   std::int64_t origin_;
+  bool inputOrderTies_;
   std::int64_t scanBudget_ = -1;
   unsigned threads_ = 1;
   std::size_t grain_ = 1;

@@ -275,16 +275,16 @@ struct Utf8TextKeys {
   bool lineFeedsAsCrLf = false;
 };
 
-// TailLess for UTF-8 keys: streams both keys, so a comparison reads each key once however far
+// TailOrder for UTF-8 keys: streams both keys, so a comparison reads each key once however far
 // its characters are from their text bytes.
-inline bool TailLess(const Utf8TextKeys& keys, std::size_t aOffset, std::size_t aLength, std::size_t bOffset,
+inline int TailOrder(const Utf8TextKeys& keys, std::size_t aOffset, std::size_t aLength, std::size_t bOffset,
                      std::size_t bLength, std::size_t depth) noexcept {
   const ShiftedItem* const aShift = keys.Find(aOffset);
   const ShiftedItem* const bShift = keys.Find(bOffset);
   const std::size_t aKey = aShift != nullptr ? static_cast<std::size_t>(aShift->keyLength) : aLength;
   const std::size_t bKey = bShift != nullptr ? static_cast<std::size_t>(bShift->keyLength) : bLength;
   const std::size_t i = depth + 8;
-  if (aKey <= i || bKey <= i) return aKey < bKey;
+  if (aKey <= i || bKey <= i) return LengthOrder(aKey, bKey);
   Utf8KeyStream a = keys.StreamAt(aOffset, aLength, i, aShift);
   Utf8KeyStream b = keys.StreamAt(bOffset, bLength, i, bShift);
   const std::size_t common = std::min(aKey, bKey);
@@ -292,9 +292,9 @@ inline bool TailLess(const Utf8TextKeys& keys, std::size_t aOffset, std::size_t 
   while (a.Key() < common && !a.Done() && !b.Done()) {
     const std::uint64_t x = a.Next();
     const std::uint64_t y = b.Next();
-    if (x != y) return x < y;
+    if (x != y) return x < y ? -1 : 1;
   }
-  return aKey < bKey;
+  return LengthOrder(aKey, bKey);
 }
 
 }  // namespace ordwell::detail

@@ -15,6 +15,7 @@
 
 #include "sorting/detail/sort_list_detail.h"
 #include "sorting/sorted_list.h"
+#include "sorting/tests/reference_sort.h"
 #include "sorting/tests/utf8_text.h"
 
 namespace ordwell {
@@ -164,6 +165,14 @@ TEST(Utf8List, SortsRandomListsAsTheUtf16SortDoesWhateverTheWorkSplit) {
       std::sort(exact.begin(), exact.end());
       std::sort(anyTies->begin(), anyTies->end());
       ASSERT_EQ(*anyTies, exact);
+      // With ties in input order, the items are those of a stable sort by key.
+      std::vector<std::u16string> stable = reference::Split(list, separator);
+      std::stable_sort(stable.begin(), stable.end(), [](const std::u16string& x, const std::u16string& y) {
+        return reference::LowerCase(x) < reference::LowerCase(y);
+      });
+      std::vector<std::string> stableBytes;
+      for (const std::u16string& item : stable) stableBytes.push_back(ToUtf8(item));
+      ASSERT_EQ(Items(SortWith(ToUtf8(list), ToUtf8(separator), options, TieOrder::kInput)), stableBytes);
     }
     // Equal keys agree with the UTF-16 ones, also between neighbours in the order, which share
     // the longest prefixes.

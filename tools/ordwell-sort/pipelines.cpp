@@ -47,11 +47,19 @@ Arrangement ArrangementOf(const Options& options) {
           .reverse = options.reverse};
 }
 
-// Where the sort may leave equal keys: anywhere when arranging puts them in input order or keeps
-// only one of each.
+// Where the sort leaves equal keys: in input order unless the quicksort's own order is asked for.
 ordwell::TieOrder TiesOf(const Options& options) {
+  return ArrangementOf(options).inputOrderTies ? ordwell::TieOrder::kInput : ordwell::TieOrder::kExact;
+}
+
+// Returns `sorted` arranged for output, or nullopt when the sort left it so: ascending, with
+// equal keys in input order.
+template <typename List>
+std::optional<ArrangedItems<List>> ArrangeSorted(const List& sorted, const Options& options) {
   const Arrangement how = ArrangementOf(options);
-  return how.inputOrderTies || how.unique ? ordwell::TieOrder::kAny : ordwell::TieOrder::kExact;
+  if (how.inputOrderTies && !how.unique && !how.reverse) return std::nullopt;
+  const auto sameKey = [&sorted](std::size_t i) { return sorted.SameKeyAsPrevious(i); };
+  return Arrange(sorted, sameKey, how);
 }
 
 // Checks the order of `items`, in input order, under `compare`; returns the exit status.
@@ -146,8 +154,7 @@ int SortAndWriteBytes(std::span<const std::string_view> pieces, const ByteSort& 
     }
     out.Write(ending);
   };
-  const auto sameKey = [&](std::size_t i) { return sorted->SameKeyAsPrevious(i); };
-  const auto arranged = Arrange(*sorted, sameKey, ArrangementOf(options));
+  const auto arranged = ArrangeSorted(*sorted, options);
   if (arranged) {
     writeAll(*arranged);
   } else {
@@ -200,8 +207,7 @@ int DecodeSortAndWrite(std::span<const std::string_view> pieces, std::span<const
     WarnOneItem(options);
     written = WriteText(list.Text(), ending);
   } else {
-    const auto sameKey = [&](std::size_t i) { return sorted->SameKeyAsPrevious(i); };
-    const auto arranged = Arrange(*sorted, sameKey, ArrangementOf(options));
+    const auto arranged = ArrangeSorted(*sorted, options);
     written = arranged ? WriteSorted(*arranged, separator, ending) : WriteSorted(*sorted, separator, ending);
   }
   return WriteStatus(written, options.output);
