@@ -47,9 +47,12 @@ Arrangement ArrangementOf(const Options& options) {
           .reverse = options.reverse};
 }
 
-// Where the sort leaves equal keys: in input order unless the quicksort's own order is asked for.
+// Where the sort leaves equal keys: in input order unless the quicksort's own order is asked for,
+// and anywhere when only one of each is kept (arranging picks the first in the input).
 ordwell::TieOrder TiesOf(const Options& options) {
-  return ArrangementOf(options).inputOrderTies ? ordwell::TieOrder::kInput : ordwell::TieOrder::kExact;
+  const Arrangement how = ArrangementOf(options);
+  if (how.inputOrderTies) return ordwell::TieOrder::kInput;
+  return how.unique ? ordwell::TieOrder::kAny : ordwell::TieOrder::kExact;
 }
 
 // Returns `sorted` arranged for output, or nullopt when the sort left it so: ascending, with
