@@ -243,6 +243,44 @@ TEST(Utf8List, SortsBytesThatAreNotUtf8WithoutFailing) {
   EXPECT_EQ((*sorted)[0], "a\xC4");
   EXPECT_FALSE(EqualSortKeys(std::string_view("\xC3"), std::string_view("\xC3\xA9")));
 }
+TEST(Utf8List, SortsListsThatComeInRunsIntoInputOrderTies) {
+  // Sorted, reversed, organ pipes and sawtooths of items with case variants and duplicates: the
+  // runs a merge takes, with equal keys inside runs and across them.
+  std::mt19937 rng(22);
+  for (int round = 0; round < 60; ++round) {
+    SCOPED_TRACE(::testing::Message() << "round " << round);
+    std::vector<std::u16string> items(
+        static_cast<std::size_t>(std::uniform_int_distribution<int>(2, 4000)(rng)));
+    // Few equal keys, so that the runs are long, but some: an item now and then is a copy.
+    for (std::size_t i = 0; i < items.size(); ++i)
+      items[i] = i % 50 == 49 ? items[rng() % i] : RandomItem(rng, 6) + u"-" + RandomItem(rng, 6);
+    const auto byKey = [](const std::u16string& x, const std::u16string& y) {
+      return reference::LowerCase(x) < reference::LowerCase(y);
+    };
+    std::stable_sort(items.begin(), items.end(), byKey);
+    const std::size_t run = std::size_t{1} << (round % 12);
+    switch (round % 4) {
+      case 0: break;
+      case 1: std::reverse(items.begin(), items.end()); break;
+      case 2: std::reverse(items.begin() + static_cast<std::ptrdiff_t>(items.size() / 2), items.end()); break;
+      case 3:
+        for (std::size_t at = 0; at < items.size(); at += run)
+          std::rotate(items.begin(),
+                      items.begin() + static_cast<std::ptrdiff_t>(std::min(run, items.size() - at)),
+                      items.end());
+        break;
+    }
+    std::u16string list;
+    for (const std::u16string& item : items) list += (list.empty() ? u"" : u"\n") + item;
+    std::vector<std::u16string> stable = reference::Split(list, u"\n");
+    std::stable_sort(stable.begin(), stable.end(), byKey);
+    std::vector<std::string> expected;
+    for (const std::u16string& item : stable) expected.push_back(ToUtf8(item));
+    detail::SortOptions options;
+    options.threads = 1 + static_cast<unsigned>(round % 2);
+    ASSERT_EQ(Items(SortWith(ToUtf8(list), "\n", options, TieOrder::kInput)), expected);
+  }
+}
 
 }  // namespace
 }  // namespace ordwell

@@ -1,0 +1,83 @@
+#pragma once
+
+// Sorts records that come in a few long runs (sorted or reversed lists, organ pipes, lists
+// appended to each other) by merging the runs, in time n log2(runs), under a total order: one in
+// which no two records are equal, so every sort gives the same result and this one may take the
+// input's shape as it finds it.
+
+#include <algorithm>
+#include <cstddef>
+#include <vector>
+
+#include "io/big_buffer.h"
+#include "sorting/detail/task_queue.h"
+
+namespace ordwell::detail {
+
+// Sorts records[0, count) by `less`, a total order, when they form at most count / kMinRunLength
+// runs, each ascending or descending; returns false, having changed nothing, when they form more.
+// Two threads of `pool`, when given, share each round of merges.
+template <class Record, class Less>
+bool MergeRuns(Record* records, std::size_t count, const Less& less, WorkerPool* pool) {
+  constexpr std::size_t kMinRunLength = 64;
+  const std::size_t maxRuns = count / kMinRunLength;
+  if (maxRuns < 2) return false;
+  // The runs' starts, then `count`; a run is descending when its first two records are.
+  std::vector<std::size_t> bounds;
+  std::vector<bool> descending;
+  for (std::size_t i = 0; i < count;) {
+    if (bounds.size() == maxRuns) return false;
+    std::size_t j = i + 1;
+    const bool down = j < count && less(records[j], records[i]);
+    if (down) {
+      while (j < count && less(records[j], records[j - 1])) ++j;
+    } else {
+      while (j < count && !less(records[j], records[j - 1])) ++j;
+    }
+    bounds.push_back(i);
+    descending.push_back(down);
+    i = j;
+  }
+  bounds.push_back(count);
+  // With no two records equal, a descending run reversed is an ascending one.
+  for (std::size_t k = 0; k + 1 < bounds.size(); ++k) {
+    if (descending[k]) std::reverse(records + bounds[k], records + bounds[k + 1]);
+  }
+  if (bounds.size() == 2) return true;
+
+  io::BigBuffer<Record> spare(count);
+  Record* from = records;
+  Record* to = spare.data();
+  while (bounds.size() > 2) {
+    const std::size_t runs = bounds.size() - 1;
+    // Merges the pairs of runs [2 * first, 2 * last); an odd run out is copied as it is.
+    const auto mergePairs = [&](std::size_t first, std::size_t last) {
+      for (std::size_t p = first; p < last; ++p) {
+        const std::size_t lo = bounds[2 * p];
+        const std::size_t mid = bounds[std::min(2 * p + 1, runs)];
+        const std::size_t hi = bounds[std::min(2 * p + 2, runs)];
+        std::merge(from + lo, from + mid, from + mid, from + hi, to + lo, less);
+      }
+    };
+    const std::size_t pairs = (runs + 1) / 2;
+    // The two threads take the pairs on either side of the middle record.
+    const std::size_t split =
+        static_cast<std::size_t>(std::upper_bound(bounds.begin(), bounds.end(), count / 2) - bounds.begin()) /
+        2;
+    if (pool != nullptr && split > 0 && split < pairs) {
+      RunBoth(
+          pool, [&] { mergePairs(0, split); }, [&] { mergePairs(split, pairs); });
+    } else {
+      mergePairs(0, pairs);
+    }
+    std::vector<std::size_t> merged;
+    for (std::size_t k = 0; k < bounds.size(); k += 2) merged.push_back(bounds[k]);
+    if (merged.back() != count) merged.push_back(count);
+    bounds = std::move(merged);
+    std::swap(from, to);
+  }
+  if (from != records) std::copy(from, from + count, records);
+  return true;
+}
+
+}  // namespace ordwell::detail
