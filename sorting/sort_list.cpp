@@ -141,14 +141,13 @@ std::unique_ptr<detail::BasicSortedItems<Char>> SortSplitRecords(
            (a.length == b.length && std::memcmp(units + a.offset, units + b.offset,
                                                 static_cast<std::size_t>(a.length) * sizeof(Char)) == 0);
   };
-  // Unless the quicksort's ties are asked for, the order is keys, then where items lie: a total
-  // order, which lists in a few long runs reach fastest by merging them.
-  const auto inputLess = [&keys](const Record& a, const Record& b) {
-    if (a.prefix != b.prefix) return a.prefix < b.prefix;
-    const int order = detail::TailOrder(keys, a.offset, a.length, b.offset, b.length, 0);
-    return order != 0 ? order < 0 : a.offset < b.offset;
+  // Unless the quicksort's ties are asked for, equal keys may stay in the order they come, which
+  // lists in a few long runs reach fastest by merging them.
+  const auto keyOrder = [&keys](const Record& a, const Record& b) {
+    if (a.prefix != b.prefix) return a.prefix < b.prefix ? -1 : 1;
+    return detail::TailOrder(keys, a.offset, a.length, b.offset, b.length, 0);
   };
-  if (ties == TieOrder::kExact || !detail::MergeRuns(records.data(), count, inputLess, plan.pool)) {
+  if (ties == TieOrder::kExact || !detail::MergeRuns(records.data(), count, keyOrder, plan.pool)) {
     detail::RecordSteps<Record, Keys, decltype(sameText)>(records.data(), keys, sameText, 0,
                                                           ties == TieOrder::kInput)
         .Sort(0, static_cast<std::int64_t>(count) - 1, plan);

@@ -1,9 +1,8 @@
 #pragma once
 
 // Sorts records that come in a few long runs (sorted or reversed lists, organ pipes, lists
-// appended to each other) by merging the runs, in time n log2(runs), under a total order: one in
-// which no two records are equal, so every sort gives the same result and this one may take the
-// input's shape as it finds it.
+// appended to each other) by key, equal keys in the order they come, by merging the runs: time
+// n log2(runs).
 
 #include <algorithm>
 #include <cstddef>
@@ -14,37 +13,51 @@
 
 namespace ordwell::detail {
 
-// Sorts records[0, count) by `less`, a total order, when they form at most count / kMinRunLength
-// runs, each ascending or descending; returns false, having changed nothing, when they form more.
-// Two threads of `pool`, when given, share each round of merges.
-template <class Record, class Less>
-bool MergeRuns(Record* records, std::size_t count, const Less& less, WorkerPool* pool) {
+// Sorts records[0, count) by key, equal keys in the order they come, when the records form at
+// most count / kMinRunLength runs, each ascending or descending by key; returns false, having
+// changed nothing, when they form more. keyOrder(a, b) compares two records' keys: negative,
+// zero or positive. Two threads of `pool`, when given, share each round of merges.
+template <class Record, class KeyOrder>
+bool MergeRuns(Record* records, std::size_t count, const KeyOrder& keyOrder, WorkerPool* pool) {
   constexpr std::size_t kMinRunLength = 64;
   const std::size_t maxRuns = count / kMinRunLength;
   if (maxRuns < 2) return false;
-  // The runs' starts, then `count`; a run is descending when its first two records are.
+  // The runs' starts, then `count`; a run is descending when its first two keys are.
   std::vector<std::size_t> bounds;
   std::vector<bool> descending;
   for (std::size_t i = 0; i < count;) {
     if (bounds.size() == maxRuns) return false;
     std::size_t j = i + 1;
-    const bool down = j < count && less(records[j], records[i]);
+    while (j < count && keyOrder(records[j - 1], records[j]) == 0) ++j;
+    const bool down = j < count && keyOrder(records[j - 1], records[j]) > 0;
     if (down) {
-      while (j < count && less(records[j], records[j - 1])) ++j;
+      while (j < count && keyOrder(records[j - 1], records[j]) >= 0) ++j;
     } else {
-      while (j < count && !less(records[j], records[j - 1])) ++j;
+      while (j < count && keyOrder(records[j - 1], records[j]) <= 0) ++j;
     }
     bounds.push_back(i);
     descending.push_back(down);
     i = j;
   }
   bounds.push_back(count);
-  // With no two records equal, a descending run reversed is an ascending one.
+  // A descending run reversed is ascending, with each stretch of equal keys turned back into the
+  // order it came in.
   for (std::size_t k = 0; k + 1 < bounds.size(); ++k) {
-    if (descending[k]) std::reverse(records + bounds[k], records + bounds[k + 1]);
+    if (!descending[k]) continue;
+    Record* const first = records + bounds[k];
+    Record* const last = records + bounds[k + 1];
+    std::reverse(first, last);
+    for (Record* equal = first; equal != last;) {
+      Record* end = equal + 1;
+      while (end != last && keyOrder(end[-1], *end) == 0) ++end;
+      std::reverse(equal, end);
+      equal = end;
+    }
   }
   if (bounds.size() == 2) return true;
 
+  // Merging takes equal keys from the earlier run first, so they stay in the order they came.
+  const auto less = [&keyOrder](const Record& a, const Record& b) { return keyOrder(a, b) < 0; };
   io::BigBuffer<Record> spare(count);
   Record* from = records;
   Record* to = spare.data();
