@@ -194,6 +194,10 @@ class RecordSteps {
         return;
       }
       RefreshPrefixes(range);
+      if (range.settled && inputOrderTies_) {
+        SortSettledByInput(range);
+        return;
+      }
       const auto [tmpLow, tmpHi] = Partition(range);
       work += static_cast<std::uint64_t>((tmpLow - range.lo) + (range.hi - tmpHi));
       auto [small, large] = Sides(range, tmpLow, tmpHi);
@@ -205,6 +209,17 @@ class RecordSteps {
       }
       range = small;
     }
+  }
+
+  // Sorts a settled range, whose keys differ at most in length, when ties go in input order:
+  // shorter keys first, equal ones by where their items lie.
+  void SortSettledByInput(const Range& range) const {
+    const Keys keys = keys_;
+    std::sort(records_ + range.lo, records_ + range.hi + 1, [keys](const Record& a, const Record& b) {
+      const std::size_t aKey = keys.Length(a.offset, a.length);
+      const std::size_t bKey = keys.Length(b.offset, b.length);
+      return aKey != bKey ? aKey < bKey : a.offset < b.offset;
+    });
   }
 
   // Finishes [lo, hi] in O(m log^2 m) at worst: ranks its keys, and takes their order as it is
