@@ -88,7 +88,9 @@ void ForEachShortSeparator(std::string_view text, std::string_view separator, On
   while (at < end) {
     at = static_cast<const char*>(std::memchr(at, separator[0], static_cast<std::size_t>(end - at)));
     if (at == nullptr) return;
-    if (std::memcmp(at + 1, separator.data() + 1, length - 1) == 0) {
+    // A one-byte separator (a line break, most often) matches wherever memchr stops, without a
+    // call to compare nothing.
+    if (length == 1 || std::memcmp(at + 1, separator.data() + 1, length - 1) == 0) {
       onMatch(static_cast<std::size_t>(at - t));
       at += length;  // matches may not start inside the previous one
     } else {
