@@ -8,7 +8,6 @@
 #include <cstddef>
 #include <vector>
 
-#include "io/big_buffer.h"
 #include "sorting/detail/task_queue.h"
 
 namespace ordwell::detail {
@@ -58,18 +57,16 @@ bool MergeRuns(Record* records, std::size_t count, const KeyOrder& keyOrder, Wor
 
   // Merging takes equal keys from the earlier run first, so they stay in the order they came.
   const auto less = [&keyOrder](const Record& a, const Record& b) { return keyOrder(a, b) < 0; };
-  io::BigBuffer<Record> spare(count);
-  Record* from = records;
-  Record* to = spare.data();
   while (bounds.size() > 2) {
     const std::size_t runs = bounds.size() - 1;
-    // Merges the pairs of runs [2 * first, 2 * last); an odd run out is copied as it is.
+    // Merges the pairs of runs [2 * first, 2 * last); an odd run out stays as it is. A merge
+    // borrows room for the shorter of its two runs, and does without when there is none.
     const auto mergePairs = [&](std::size_t first, std::size_t last) {
       for (std::size_t p = first; p < last; ++p) {
         const std::size_t lo = bounds[2 * p];
         const std::size_t mid = bounds[std::min(2 * p + 1, runs)];
         const std::size_t hi = bounds[std::min(2 * p + 2, runs)];
-        std::merge(from + lo, from + mid, from + mid, from + hi, to + lo, less);
+        std::inplace_merge(records + lo, records + mid, records + hi, less);
       }
     };
     const std::size_t pairs = (runs + 1) / 2;
@@ -87,9 +84,7 @@ bool MergeRuns(Record* records, std::size_t count, const KeyOrder& keyOrder, Wor
     for (std::size_t k = 0; k < bounds.size(); k += 2) merged.push_back(bounds[k]);
     if (merged.back() != count) merged.push_back(count);
     bounds = std::move(merged);
-    std::swap(from, to);
   }
-  if (from != records) std::copy(from, from + count, records);
   return true;
 }
 
