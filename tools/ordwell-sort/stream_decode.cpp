@@ -258,7 +258,7 @@ class Utf8Blocks {
   const auto* in = reinterpret_cast<const std::uint8_t*>(bytes.data());
   const std::uint8_t* const end = in + bytes.size();
   // An error ends the check at the next stretch of 64 blocks.
-  constexpr std::size_t kStretch = 64 * 16;
+  constexpr std::size_t kStretch = std::size_t{64} * 16;
   while (end - in >= 16) {
     const std::uint8_t* const stop =
         in + std::min<std::size_t>(kStretch, static_cast<std::size_t>(end - in)) / 16 * 16;
