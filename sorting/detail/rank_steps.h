@@ -131,7 +131,7 @@ class RankSteps {
       tree = owned.get();
       work += static_cast<std::uint64_t>(hi - lo + 1);
     }
-    const std::uint64_t perStep = 2 * (ScanTree::kBlock + tree->Levels());
+    const std::uint64_t perStep = tree->StepCost();
     std::uint64_t steps = 0;
     while (tmpLow <= tmpHi) {
       tmpLow = tree->FirstAtLeast(tmpLow, hi, pivot);
