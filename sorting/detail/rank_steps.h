@@ -131,20 +131,20 @@ class RankSteps {
       tree = owned.get();
       work += static_cast<std::uint64_t>(hi - lo + 1);
     }
-    const std::uint64_t perStep = tree->StepCost();
-    std::uint64_t steps = 0;
+    std::uint64_t queries = 0;
+    std::uint64_t exchanges = 0;
     while (tmpLow <= tmpHi) {
       tmpLow = tree->FirstAtLeast(tmpLow, hi, pivot);
       tmpHi = tree->LastAtMost(tmpHi, lo, pivot);
-      steps += 2;
+      queries += 2;
       if (tmpLow > tmpHi) break;
       exchange(tmpLow, tmpHi);
       tree->Exchanged(tmpLow, tmpHi);
-      ++steps;
+      ++exchanges;
       ++tmpLow;
       --tmpHi;
     }
-    work += steps * perStep;
+    work += queries * tree->QueryCost() + exchanges * tree->ExchangeCost();
     return {tmpLow, tmpHi};
   }
 

@@ -86,9 +86,13 @@ class ScanTree {
     return limit;
   }
 
-  // Returns the most ranks and tree entries that one query, or the update after one exchange,
-  // reads: two blocks, and a node's two halves on each level of two paths.
-  std::size_t StepCost() const noexcept { return 2 * kBlock + 4 * kFanout * levelStart_.size(); }
+  // Returns the most ranks and tree entries one query reads: two blocks, and a node's largest
+  // ranks on each level up and down.
+  std::size_t QueryCost() const noexcept { return 2 * (kBlock + kFanout * levelStart_.size()); }
+
+  // Returns the most ranks and tree entries one exchange's update reads: for each of two blocks,
+  // the block, and a node's largest and smallest ranks on each level of its path.
+  std::size_t ExchangeCost() const noexcept { return 2 * (kBlock + 2 * kFanout * levelStart_.size()); }
 
   // Takes note that the items at `a` and `b` were exchanged.
   void Exchanged(std::int64_t a, std::int64_t b) noexcept {
@@ -205,29 +209,36 @@ class ScanTree {
             *std::min_element(node.min.begin(), node.min.end())};
   }
 
-  // The extremes of `node` with child `lane` holding `value`. Reads the node as it was, so the
-  // loads do not wait for narrower stores to the same bytes.
-  static Extremes SummaryWith(const Node& node, std::size_t lane, Extremes value) noexcept {
+  // The largest (kLargest) or the smallest of `values` with entry `lane` holding `value`. Reads
+  // the entries as they were, so the loads do not wait for a narrower store to the same bytes.
+  template <bool kLargest>
+  static std::int32_t ExtremeWith(const std::array<std::int32_t, kFanout>& values, std::size_t lane,
+                                  std::int32_t value) noexcept {
 #if defined(__SSE2__)
     const __m128i at = _mm_set1_epi32(static_cast<int>(lane));
-    const __m128i largest = _mm_set1_epi32(value.max);
-    const __m128i smallest = _mm_set1_epi32(value.min);
-    __m128i x[4];
-    __m128i n[4];
+    const __m128i replacement = _mm_set1_epi32(value);
+    __m128i v[4];
     for (int k = 0; k < 4; ++k) {
       const __m128i here = _mm_cmpeq_epi32(_mm_setr_epi32(4 * k, 4 * k + 1, 4 * k + 2, 4 * k + 3), at);
-      x[k] =
-          _mm_or_si128(_mm_and_si128(here, largest), _mm_andnot_si128(here, Load(node.max.data() + 4 * k)));
-      n[k] =
-          _mm_or_si128(_mm_and_si128(here, smallest), _mm_andnot_si128(here, Load(node.min.data() + 4 * k)));
+      v[k] =
+          _mm_or_si128(_mm_and_si128(here, replacement), _mm_andnot_si128(here, Load(values.data() + 4 * k)));
     }
-    return Reduce(Larger(Larger(x[0], x[1]), Larger(x[2], x[3])),
-                  Smaller(Smaller(n[0], n[1]), Smaller(n[2], n[3])));
+    if constexpr (kLargest) {
+      __m128i m = Larger(Larger(v[0], v[1]), Larger(v[2], v[3]));
+      m = Larger(m, _mm_shuffle_epi32(m, _MM_SHUFFLE(1, 0, 3, 2)));
+      m = Larger(m, _mm_shuffle_epi32(m, _MM_SHUFFLE(2, 3, 0, 1)));
+      return _mm_cvtsi128_si32(m);
+    } else {
+      __m128i m = Smaller(Smaller(v[0], v[1]), Smaller(v[2], v[3]));
+      m = Smaller(m, _mm_shuffle_epi32(m, _MM_SHUFFLE(1, 0, 3, 2)));
+      m = Smaller(m, _mm_shuffle_epi32(m, _MM_SHUFFLE(2, 3, 0, 1)));
+      return _mm_cvtsi128_si32(m);
+    }
 #else
-    Node changed = node;
-    changed.max[lane] = value.max;
-    changed.min[lane] = value.min;
-    return Summary(changed);
+    std::array<std::int32_t, kFanout> changed = values;
+    changed[lane] = value;
+    return kLargest ? *std::max_element(changed.begin(), changed.end())
+                    : *std::min_element(changed.begin(), changed.end());
 #endif
   }
 
@@ -249,23 +260,6 @@ class ScanTree {
     node.max[lane] = value.max;
     node.min[lane] = value.min;
 #endif
-  }
-
-  // The extremes of a group whose extremes were `group` after one member's went from `before`
-  // to `after`; sets `rescan` when only a look at every member can tell.
-  static Extremes Changed(Extremes group, Extremes before, Extremes after, bool& rescan) noexcept {
-    Extremes result = group;
-    if (after.max >= group.max) {
-      result.max = after.max;
-    } else if (before.max == group.max) {
-      rescan = true;
-    }
-    if (after.min <= group.min) {
-      result.min = after.min;
-    } else if (before.min == group.min) {
-      rescan = true;
-    }
-    return result;
   }
 
   // Bit k set for each child k whose largest rank is at least `pivot` (biased).
@@ -305,8 +299,20 @@ class ScanTree {
     Node* node = &NodeAt(0, entry >> kShift);
     std::size_t lane = entry & (kFanout - 1);
     Extremes was{node->max[lane], node->min[lane]};
+    Extremes now = was;
+    // A block or node whose extreme was the one it lost is read again; otherwise the extreme
+    // follows from the old one and the new member's.
     bool rescan = false;
-    Extremes now = Changed(was, {removed, removed}, {added, added}, rescan);
+    if (added >= was.max) {
+      now.max = added;
+    } else if (removed == was.max) {
+      rescan = true;
+    }
+    if (added <= was.min) {
+      now.min = added;
+    } else if (removed == was.min) {
+      rescan = true;
+    }
     if (rescan) now = ScanBlock(block);
     for (std::size_t level = 0;; ++level) {
       if (now.max == was.max && now.min == was.min) return;
@@ -318,9 +324,17 @@ class ScanTree {
       Node* const parent = &NodeAt(level + 1, up >> kShift);
       const std::size_t parentLane = up & (kFanout - 1);
       const Extremes group{parent->max[parentLane], parent->min[parentLane]};
-      rescan = false;
-      Extremes next = Changed(group, was, now, rescan);
-      if (rescan) next = SummaryWith(*node, lane, now);
+      Extremes next = group;
+      if (now.max >= group.max) {
+        next.max = now.max;
+      } else if (was.max == group.max) {
+        next.max = ExtremeWith<true>(node->max, lane, now.max);
+      }
+      if (now.min <= group.min) {
+        next.min = now.min;
+      } else if (was.min == group.min) {
+        next.min = ExtremeWith<false>(node->min, lane, now.min);
+      }
       Store(*node, lane, now);
       entry = up;
       node = parent;
