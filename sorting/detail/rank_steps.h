@@ -129,22 +129,17 @@ class RankSteps {
       // Out of budget: the rest of this partition, and everything below it, scans by the tree.
       owned = std::make_unique<ScanTree>(ranks_, lo, hi);
       tree = owned.get();
-      work += static_cast<std::uint64_t>(hi - lo + 1);
     }
-    std::uint64_t queries = 0;
-    std::uint64_t exchanges = 0;
     while (tmpLow <= tmpHi) {
       tmpLow = tree->FirstAtLeast(tmpLow, hi, pivot);
       tmpHi = tree->LastAtMost(tmpHi, lo, pivot);
-      queries += 2;
       if (tmpLow > tmpHi) break;
       exchange(tmpLow, tmpHi);
       tree->Exchanged(tmpLow, tmpHi);
-      ++exchanges;
       ++tmpLow;
       --tmpHi;
     }
-    work += queries * tree->QueryCost() + exchanges * tree->ExchangeCost();
+    work += tree->TakeWork();
     return {tmpLow, tmpHi};
   }
 

@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <utility>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -50,10 +51,12 @@ class ScanTree {
       const std::size_t below = levelStart_[level] - levelStart_[level - 1];
       for (std::size_t node = 0; node < below; ++node) Set(level, node, Summary(NodeAt(level - 1, node)));
     }
+    work_ = static_cast<std::uint64_t>(hi - lo + 1) + 2 * kFanout * total;
   }
 
   // Returns the first index in [from, limit) whose rank is at least `pivot`, or `limit`.
   std::int64_t FirstAtLeast(std::int64_t from, std::int64_t limit, std::uint32_t pivot) const noexcept {
+    work_ += kBlock;
     if (from >= limit) return limit;
     const std::size_t first = BlockOf(from);
     const std::size_t last = BlockOf(limit - 1);
@@ -63,6 +66,7 @@ class ScanTree {
     if (first == last) return limit;
     const std::size_t block = FirstBlock(first + 1, last + 1, Biased(pivot));
     if (block == kNone) return limit;
+    work_ += kBlock;
     for (std::int64_t k = BlockStart(block), end = std::min(limit, BlockEnd(block)); k < end; ++k) {
       if (ranks_[k] >= pivot) return k;
     }
@@ -71,6 +75,7 @@ class ScanTree {
 
   // Returns the last index in (limit, from] whose rank is at most `pivot`, or `limit`.
   std::int64_t LastAtMost(std::int64_t from, std::int64_t limit, std::uint32_t pivot) const noexcept {
+    work_ += kBlock;
     if (from <= limit) return limit;
     const std::size_t first = BlockOf(from);
     const std::size_t last = BlockOf(limit + 1);
@@ -80,24 +85,23 @@ class ScanTree {
     if (first == last) return limit;
     const std::size_t block = LastBlock(last, first, Biased(pivot));
     if (block == kNone) return limit;
+    work_ += kBlock;
     for (std::int64_t k = BlockEnd(block) - 1, end = std::max(limit, BlockStart(block) - 1); k > end; --k) {
       if (ranks_[k] <= pivot) return k;
     }
     return limit;
   }
 
-  // Returns the most ranks and tree entries one query reads: two blocks, and a node's largest
-  // ranks on each level up and down.
-  std::size_t QueryCost() const noexcept { return 2 * (kBlock + kFanout * levelStart_.size()); }
-
-  // Returns the most ranks and tree entries one exchange's update reads: for each of two blocks,
-  // the block, and a node's largest and smallest ranks on each level of its path.
-  std::size_t ExchangeCost() const noexcept { return 2 * (kBlock + 2 * kFanout * levelStart_.size()); }
+  // Returns the ranks and tree entries read since the last call (or since the tree was built,
+  // building included): a whole block or node for each one a query or an update looks at, and
+  // at least the block a query starts in.
+  std::uint64_t TakeWork() noexcept { return std::exchange(work_, 0); }
 
   // Takes note that the items at `a` and `b` were exchanged.
   void Exchanged(std::int64_t a, std::int64_t b) noexcept {
     const std::size_t blockA = BlockOf(a);
     const std::size_t blockB = BlockOf(b);
+    work_ += 2;
     // Within one block, ranks only changed places.
     if (blockA == blockB) return;
     const std::int32_t atA = Biased(ranks_[a]);
@@ -149,10 +153,12 @@ class ScanTree {
   const Node& NodeAt(std::size_t level, std::size_t node) const noexcept {
     return nodes_[levelStart_[level] + node];
   }
+  static void Store(Node& node, std::size_t lane, Extremes value) noexcept {
+    node.max[lane] = value.max;
+    node.min[lane] = value.min;
+  }
   void Set(std::size_t level, std::size_t entry, Extremes value) noexcept {
-    Node& node = NodeAt(level, entry >> kShift);
-    node.max[entry & (kFanout - 1)] = value.max;
-    node.min[entry & (kFanout - 1)] = value.min;
+    Store(NodeAt(level, entry >> kShift), entry & (kFanout - 1), value);
   }
 
 #if defined(__SSE2__)
@@ -218,8 +224,9 @@ class ScanTree {
     const __m128i at = _mm_set1_epi32(static_cast<int>(lane));
     const __m128i replacement = _mm_set1_epi32(value);
     __m128i v[4];
-    for (int k = 0; k < 4; ++k) {
-      const __m128i here = _mm_cmpeq_epi32(_mm_setr_epi32(4 * k, 4 * k + 1, 4 * k + 2, 4 * k + 3), at);
+    for (std::size_t k = 0; k < 4; ++k) {
+      const auto first = static_cast<int>(4 * k);
+      const __m128i here = _mm_cmpeq_epi32(_mm_setr_epi32(first, first + 1, first + 2, first + 3), at);
       v[k] =
           _mm_or_si128(_mm_and_si128(here, replacement), _mm_andnot_si128(here, Load(values.data() + 4 * k)));
     }
@@ -239,26 +246,6 @@ class ScanTree {
     changed[lane] = value;
     return kLargest ? *std::max_element(changed.begin(), changed.end())
                     : *std::min_element(changed.begin(), changed.end());
-#endif
-  }
-
-  // Sets child `lane` of `node` to `value`. With SSE2, by storing the four lanes around it: the
-  // searches load them together soon after, and a load that spans a narrower store still on its
-  // way to the cache has to wait for it.
-  static void Store(Node& node, std::size_t lane, Extremes value) noexcept {
-#if defined(__SSE2__)
-    const std::size_t first = lane & ~std::size_t{3};
-    const __m128i here =
-        _mm_cmpeq_epi32(_mm_setr_epi32(0, 1, 2, 3), _mm_set1_epi32(static_cast<int>(lane & 3)));
-    auto* const largest = reinterpret_cast<__m128i*>(node.max.data() + first);
-    auto* const smallest = reinterpret_cast<__m128i*>(node.min.data() + first);
-    _mm_store_si128(largest, _mm_or_si128(_mm_and_si128(here, _mm_set1_epi32(value.max)),
-                                          _mm_andnot_si128(here, _mm_load_si128(largest))));
-    _mm_store_si128(smallest, _mm_or_si128(_mm_and_si128(here, _mm_set1_epi32(value.min)),
-                                           _mm_andnot_si128(here, _mm_load_si128(smallest))));
-#else
-    node.max[lane] = value.max;
-    node.min[lane] = value.min;
 #endif
   }
 
@@ -313,7 +300,11 @@ class ScanTree {
     } else if (removed == was.min) {
       rescan = true;
     }
-    if (rescan) now = ScanBlock(block);
+    work_ += 2;
+    if (rescan) {
+      now = ScanBlock(block);
+      work_ += kBlock;
+    }
     for (std::size_t level = 0;; ++level) {
       if (now.max == was.max && now.min == was.min) return;
       if (level + 1 == levelStart_.size()) {
@@ -324,16 +315,19 @@ class ScanTree {
       Node* const parent = &NodeAt(level + 1, up >> kShift);
       const std::size_t parentLane = up & (kFanout - 1);
       const Extremes group{parent->max[parentLane], parent->min[parentLane]};
+      work_ += 2;
       Extremes next = group;
       if (now.max >= group.max) {
         next.max = now.max;
       } else if (was.max == group.max) {
         next.max = ExtremeWith<true>(node->max, lane, now.max);
+        work_ += kFanout;
       }
       if (now.min <= group.min) {
         next.min = now.min;
       } else if (was.min == group.min) {
         next.min = ExtremeWith<false>(node->min, lane, now.min);
+        work_ += kFanout;
       }
       Store(*node, lane, now);
       entry = up;
@@ -350,6 +344,7 @@ class ScanTree {
     std::size_t entry = from;
     std::size_t level = 0;
     for (;;) {
+      work_ += kFanout;
       const std::uint32_t mask =
           AtLeast(NodeAt(level, entry >> kShift), pivot) & (~std::uint32_t{0} << (entry & (kFanout - 1)));
       if (mask != 0) {
@@ -363,6 +358,7 @@ class ScanTree {
     }
     // The subtree found starts before `to`, so it holds real blocks; its first match is the one.
     if ((entry << (kShift * level)) >= to) return kNone;
+    work_ += kFanout * level;
     while (level > 0) {
       --level;
       entry = (entry << kShift) +
@@ -376,6 +372,7 @@ class ScanTree {
     std::size_t entry = to - 1;
     std::size_t level = 0;
     for (;;) {
+      work_ += kFanout;
       const std::uint32_t mask = AtMost(NodeAt(level, entry >> kShift), pivot) &
                                  (~std::uint32_t{0} >> (31 - (entry & (kFanout - 1))));
       if (mask != 0) {
@@ -387,6 +384,7 @@ class ScanTree {
       ++level;
       if (((entry + 1) << (kShift * level)) <= from) return kNone;
     }
+    work_ += kFanout * level;
     while (level > 0) {
       --level;
       entry = (entry << kShift) +
@@ -401,6 +399,8 @@ class ScanTree {
   // Where each level's nodes start in nodes_, from the blocks' level up to the single top node.
   std::vector<std::size_t> levelStart_;
   std::vector<Node> nodes_;
+  // The ranks and tree entries read since TakeWork last ran.
+  mutable std::uint64_t work_ = 0;
 };
 
 }  // namespace ordwell::detail
