@@ -29,7 +29,11 @@ struct Entry {
   std::uint32_t length;
 };
 
-inline bool BitsLess(const Entry& a, const Entry& b) noexcept { return a.bits < b.bits; }
+// Orders entries by their bits; a type of its own rather than a function pointer, so std::sort
+// inlines the comparison.
+struct BitsLess {
+  bool operator()(const Entry& a, const Entry& b) const noexcept { return a.bits < b.bits; }
+};
 
 // Sorts entries[lo, hi) by key and sets same[i] for each entry whose key equals the one before;
 // returns the work: m * bit_width(m) for each run of m entries sorted.
@@ -53,7 +57,7 @@ std::uint64_t SortEntries(Entry* entries, std::uint8_t* same, std::size_t lo, st
   while (!pending.empty()) {
     const Run run = pending.back();
     pending.pop_back();
-    std::sort(entries + run.lo, entries + run.hi, BitsLess);
+    std::sort(entries + run.lo, entries + run.hi, BitsLess{});
     work += (run.hi - run.lo) * static_cast<std::uint64_t>(std::bit_width(run.hi - run.lo));
     // Within a group of equal bits, a key that ends inside them is a prefix of every longer key
     // of the group: the short ones come first, by length (equal lengths, equal keys); the long

@@ -129,22 +129,17 @@ class RankSteps {
       // Out of budget: the rest of this partition, and everything below it, scans by the tree.
       owned = std::make_unique<ScanTree>(ranks_, lo, hi);
       tree = owned.get();
-      work += static_cast<std::uint64_t>(hi - lo + 1);
     }
-    const std::uint64_t perStep = 2 * (ScanTree::kBlock + tree->Levels());
-    std::uint64_t steps = 0;
     while (tmpLow <= tmpHi) {
       tmpLow = tree->FirstAtLeast(tmpLow, hi, pivot);
       tmpHi = tree->LastAtMost(tmpHi, lo, pivot);
-      steps += 2;
       if (tmpLow > tmpHi) break;
       exchange(tmpLow, tmpHi);
       tree->Exchanged(tmpLow, tmpHi);
-      ++steps;
       ++tmpLow;
       --tmpHi;
     }
-    work += steps * perStep;
+    work += tree->TakeWork();
     return {tmpLow, tmpHi};
   }
 
