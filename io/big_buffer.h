@@ -1,8 +1,11 @@
 #pragma once
 
 // An uninitialised array for large working buffers (a sort's, a decoded text). Large ones come
-// straight from the system and are marked for transparent huge pages: the first touch of every 4 KiB page
-// costs more than the work done on it, and huge pages cut the number of those faults by 512.
+// straight from the system, sized in whole 2 MiB pages, and go back to it as soon as they are
+// released. They are not marked for transparent huge pages: where the system gives those only on
+// request, a request on fragmented memory makes every fault wait for memory to be compacted, which
+// cost a 100 MB sort more (0.3 s) than the huge pages saved (0.04 s); where it gives them to any
+// large mapping, these get them when they are free.
 
 #include <cstddef>
 #include <memory>
@@ -30,7 +33,6 @@ class BigBuffer {
       bytes_ = (count * sizeof(T) + kHugePage - 1) / kHugePage * kHugePage;
       void* mapped = ::mmap(nullptr, bytes_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
       if (mapped == MAP_FAILED) throw std::bad_alloc();
-      ::madvise(mapped, bytes_, MADV_HUGEPAGE);
       data_ = static_cast<T*>(mapped);
       return;
     }

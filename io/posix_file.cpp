@@ -70,7 +70,6 @@ int ReadAll(int fd, std::size_t limit, OwnedBytes& out) {
     capacity = info.st_size > offset ? static_cast<std::size_t>(info.st_size - offset) + 1 : 1;
   }
   capacity = std::min(capacity, limit + 1);
-  // Huge pages for a large input: faulting in a fresh 4 KiB page costs more than copying into it.
   out.buffer_ = BigBuffer<char>(capacity);
   for (;;) {
     const std::size_t held = out.buffer_.size();
