@@ -95,29 +95,71 @@ class SortedRecords final : public detail::BasicSortedItems<Char> {
   bool keysAsLongAsTexts_;
 };
 
-// Calls visit(offset, length) for each item of `text` in list order. With `crBeforeSeparator` a
-// CR just before a separator belongs to the separator, not to the item.
+// Calls visit(offset, length) for each item of `text` that starts in [from, to), in list order,
+// where `from` is where an item starts and `to` is where one starts or the text's end (by
+// default, every item). With `crBeforeSeparator` a CR just before a separator belongs to the
+// separator, not to the item. Only a separator of one unit may part the text anywhere but its
+// start: longer ones can be found only from the left.
 template <class Char, class Visit>
 void ForEachItem(std::basic_string_view<Char> text, std::basic_string_view<Char> separator,
-                 bool crBeforeSeparator, Visit&& visit) {
-  std::size_t start = 0;
-  ForEachSeparator(text, separator, [&](std::size_t at) {
+                 bool crBeforeSeparator, Visit&& visit, std::size_t from = 0,
+                 std::size_t to = std::basic_string_view<Char>::npos) {
+  to = std::min(to, text.size());
+  std::size_t start = from;
+  ForEachSeparator(text.substr(from, to - from), separator, [&](std::size_t match) {
+    const std::size_t at = from + match;
     visit(start, (crBeforeSeparator && at > start && text[at - 1] == Char{'\r'} ? at - 1 : at) - start);
     start = at + separator.size();
   });
-  visit(start, text.size() - start);
+  if (to == text.size()) visit(start, text.size() - start);
 }
 
-// Sets each of `records` to where an item of `text` lies, in list order.
+// Sets `records` from the first on to where the items of `text` that start in [from, to) lie, as
+// ForEachItem finds them.
 template <class Record, class Char>
 void SplitInto(std::basic_string_view<Char> text, std::basic_string_view<Char> separator, Record* records,
-               bool crBeforeSeparator = false) {
+               bool crBeforeSeparator = false, std::size_t from = 0,
+               std::size_t to = std::basic_string_view<Char>::npos) {
   Record* r = records;
-  ForEachItem(text, separator, crBeforeSeparator, [&r](std::size_t offset, std::size_t length) {
-    r->offset = static_cast<decltype(r->offset)>(offset);
-    r->length = static_cast<decltype(r->length)>(length);
-    ++r;
-  });
+  ForEachItem(
+      text, separator, crBeforeSeparator,
+      [&r](std::size_t offset, std::size_t length) {
+        r->offset = static_cast<decltype(r->offset)>(offset);
+        r->length = static_cast<decltype(r->length)>(length);
+        ++r;
+      },
+      from, to);
+}
+
+// A byte text cut in two where an item starts, so that two threads can count, split and scan the
+// items of each part on their own.
+struct TextParts {
+  // Where the second part starts; 0 when the text is one part.
+  std::size_t cut = 0;
+  // The items in the first part, and in all.
+  std::size_t firstCount = 0;
+  std::size_t count = 0;
+};
+
+// Cuts a large text split on one byte after the first separator at or past its middle, and counts
+// the items of both parts side by side; else counts the items as one part.
+TextParts CountInParts(std::string_view text, std::string_view separator, detail::WorkerPool* pool) {
+  TextParts parts;
+  const std::size_t middle = text.size() / 2;
+  const void* const found = separator.size() == 1 && pool != nullptr && text.size() >= kMinParallelSplitUnits
+                                ? std::memchr(text.data() + middle, separator[0], text.size() - middle)
+                                : nullptr;
+  if (found == nullptr) {
+    parts.count = CountItems(text, separator);
+    return parts;
+  }
+  parts.cut = static_cast<std::size_t>(static_cast<const char*>(found) - text.data()) + 1;
+  std::size_t later = 0;
+  detail::RunBoth(
+      pool, [&] { parts.firstCount = CountItems(text.substr(0, parts.cut), separator) - 1; },
+      [&] { later = CountItems(text.substr(parts.cut), separator); });
+  parts.count = parts.firstCount + later;
+  return parts;
 }
 
 // Sorts split records by the keys `keys` reads, telling equal keys' texts apart in `text` when
@@ -190,31 +232,66 @@ struct LineBreaks {
 // with their text listed for the key source.
 template <class Record>
 std::unique_ptr<detail::BasicSortedItems<char>> SortByteRecords(std::string_view text,
-                                                                std::string_view separator, std::size_t count,
+                                                                std::string_view separator,
+                                                                const TextParts& parts,
                                                                 const detail::ParallelPlan& plan,
                                                                 LineBreaks breaks, TieOrder ties) {
   const auto* const bytes = reinterpret_cast<const std::uint8_t*>(text.data());
-  io::BigBuffer<Record> records(count);
+  io::BigBuffer<Record> records(parts.count);
   if (!breaks.lineFeedsAsCrLf && IsAscii(text)) {
     // ASCII: every key is its text lower-cased, byte for byte.
-    SplitInto(text, separator, records.data(), breaks.crBeforeSeparator);
+    if (parts.cut == 0) {
+      SplitInto(text, separator, records.data(), breaks.crBeforeSeparator);
+    } else {
+      detail::RunBoth(
+          plan.pool,
+          [&] { SplitInto(text, separator, records.data(), breaks.crBeforeSeparator, 0, parts.cut); },
+          [&] {
+            SplitInto(text, separator, records.data() + parts.firstCount, breaks.crBeforeSeparator,
+                      parts.cut);
+          });
+    }
     return SortSplitRecords(text, std::move(records), detail::AsciiTextKeys{bytes}, plan, ties);
   }
   detail::ShiftedItems shifted;
-  {
-    // Scanning the items for keys that are not aligned with their text and splitting are
-    // independent; on a large list they share the cores.
+  // Scans the items that start in [from, to) for keys that are not aligned with their text.
+  const auto scan = [bytes, text, separator, breaks](detail::ShiftedItems& found, std::size_t from,
+                                                     std::size_t to) {
+    ForEachItem(
+        text, separator, breaks.crBeforeSeparator,
+        [&](std::size_t offset, std::size_t length) {
+          found.Scan(bytes, offset, length, breaks.lineFeedsAsCrLf);
+        },
+        from, to);
+  };
+  if (parts.cut == 0) {
+    // Scanning and splitting are independent; on a large list they share the cores.
     const bool large = text.size() >= std::min(kMinParallelSplitUnits, 64 * plan.grain);
     detail::RunBoth(
         large ? plan.pool : nullptr,
         [&] { SplitInto(text, separator, records.data(), breaks.crBeforeSeparator); },
-        [&shifted, bytes, text, separator, breaks] {
-          ForEachItem(text, separator, breaks.crBeforeSeparator, [&](std::size_t offset, std::size_t length) {
-            shifted.Scan(bytes, offset, length, breaks.lineFeedsAsCrLf);
-          });
-          shifted.Seal();
-        });
+        [&] { scan(shifted, 0, text.size()); });
+  } else {
+    // Each thread splits and scans one part, in one pass over it.
+    detail::ShiftedItems later;
+    const auto splitAndScan = [&](detail::ShiftedItems& found, Record* out, std::size_t from,
+                                  std::size_t to) {
+      ForEachItem(
+          text, separator, breaks.crBeforeSeparator,
+          [&](std::size_t offset, std::size_t length) {
+            out->offset = static_cast<decltype(out->offset)>(offset);
+            out->length = static_cast<decltype(out->length)>(length);
+            ++out;
+            found.Scan(bytes, offset, length, breaks.lineFeedsAsCrLf);
+          },
+          from, to);
+    };
+    detail::RunBoth(
+        plan.pool, [&] { splitAndScan(shifted, records.data(), 0, parts.cut); },
+        [&] { splitAndScan(later, records.data() + parts.firstCount, parts.cut, text.size()); });
+    shifted.Append(later);
   }
+  shifted.Seal();
   if (!shifted.anyHigh() && shifted.empty()) {
     return SortSplitRecords(text, std::move(records), detail::AsciiTextKeys{bytes}, plan, ties);
   }
@@ -231,10 +308,10 @@ std::unique_ptr<detail::BasicSortedItems<Char>> SortItems(std::basic_string_view
   // An empty separator occurs in any non-empty text.
   if (listText.empty() || detail::FindSeparator(listText, separator) == std::basic_string_view<Char>::npos)
     return nullptr;
-  const std::size_t count = CountItems(listText, separator);
-  if (count > static_cast<std::uint64_t>(options.maxItems))
-    throw std::length_error("SortListText: the list has more items than a 32-bit index can address");
-
+  // A large text has items enough for every core whatever their count, so its threads start before
+  // the count, which they then share; a smaller text's count decides how many to start.
+  const bool large = listText.size() >= kMinParallelSplitUnits;
+  std::size_t count = large ? 0 : CountItems(listText, separator);
   detail::ParallelPlan plan;
   plan.threads =
       options.threads != 0 ? options.threads : detail::AutoThreads(std::max(count, listText.size() / 16));
@@ -247,10 +324,20 @@ std::unique_ptr<detail::BasicSortedItems<Char>> SortItems(std::basic_string_view
     plan.pool = &pool.emplace(plan.threads);
     plan.threads = plan.pool->Threads();
   }
+  TextParts parts;
+  if constexpr (std::is_same_v<Char, char>) {
+    parts = large ? CountInParts(listText, separator, plan.pool) : TextParts{0, 0, count};
+    count = parts.count;
+  } else {
+    if (large) count = CountItems(listText, separator);
+  }
+  if (count > static_cast<std::uint64_t>(options.maxItems))
+    throw std::length_error("SortListText: the list has more items than a 32-bit index can address");
+
   const bool compact = !options.wideRecords && listText.size() <= std::numeric_limits<std::uint32_t>::max();
   if constexpr (std::is_same_v<Char, char>) {
-    return compact ? SortByteRecords<detail::CompactRecord>(listText, separator, count, plan, breaks, ties)
-                   : SortByteRecords<detail::WideRecord>(listText, separator, count, plan, breaks, ties);
+    return compact ? SortByteRecords<detail::CompactRecord>(listText, separator, parts, plan, breaks, ties)
+                   : SortByteRecords<detail::WideRecord>(listText, separator, parts, plan, breaks, ties);
   } else {
     const bool narrow = !options.wideKeys && AllUnitsBelow256(listText.data(), listText.size());
     if (compact) {
@@ -370,15 +457,22 @@ template class BasicSortedList<char16_t>;
 template class BasicSortedList<char>;
 
 bool IsAscii(std::string_view text) noexcept {
+  constexpr std::uint64_t kHigh = 0x8080808080808080ull;
+  // Checked a stretch at a time, so that text that is not ASCII is told early.
+  constexpr std::size_t kStretch = 4096;
   std::uint64_t any = 0;
   std::size_t i = 0;
-  for (; i + 8 <= text.size(); i += 8) {
-    std::uint64_t word;
-    std::memcpy(&word, text.data() + i, sizeof word);
-    any |= word;
+  while (i + 8 <= text.size()) {
+    const std::size_t stop = std::min(text.size() - 7, i + kStretch);
+    for (; i < stop; i += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, text.data() + i, sizeof word);
+      any |= word;
+    }
+    if ((any & kHigh) != 0) return false;
   }
   for (; i < text.size(); ++i) any |= static_cast<unsigned char>(text[i]);
-  return (any & 0x8080808080808080ull) == 0;
+  return (any & kHigh) == 0;
 }
 
 bool EqualSortKeys(std::string_view a, std::string_view b) noexcept {

@@ -131,6 +131,11 @@ void ShiftedItems::Scan(const std::uint8_t* text, std::size_t offset, std::size_
   items_.push_back({offset, first, stream.Key()});
 }
 
+void ShiftedItems::Append(const ShiftedItems& later) {
+  items_.insert(items_.end(), later.items_.begin(), later.items_.end());
+  anyHigh_ = anyHigh_ || later.anyHigh_;
+}
+
 void ShiftedItems::Seal() {
   if (items_.empty()) return;
   // About 16 bits per item: one in sixteen items that are not shifted needs a search.

@@ -207,6 +207,9 @@ class ShiftedItems {
   // `lineFeedsAsCrLf` as for Utf8KeyStream.
   void Scan(const std::uint8_t* text, std::size_t offset, std::size_t length, bool lineFeedsAsCrLf);
 
+  // Takes the items `later` found, all at offsets past those found here; before Seal.
+  void Append(const ShiftedItems& later);
+
   // Builds the filter Find reads; call once every item is scanned.
   void Seal();
 

@@ -282,5 +282,29 @@ TEST(Utf8List, SortsListsThatComeInRunsIntoInputOrderTies) {
   }
 }
 
+TEST(Utf8List, SplitsALargeTextInTwoPartsAsInOne) {
+  // Texts of over 1 MiB are counted, split and scanned in two parts when there are two threads:
+  // items with keys of another length on both sides, line breaks inside items and before
+  // separators, and a cut that may fall anywhere.
+  std::mt19937 rng(23);
+  for (const std::string_view separator :
+       {std::string_view("\n"), std::string_view("\r\n"), std::string_view(",")}) {
+    SCOPED_TRACE(::testing::Message() << "separator " << testing::Utf16Of(separator).size());
+    std::string list;
+    while (list.size() < (std::size_t{3} << 19)) {
+      if (!list.empty()) list += separator == "\r\n" && rng() % 2 == 0 ? "\n" : separator;
+      list += ToUtf8(RandomItem(rng, 6));
+      if (separator == "," && rng() % 8 == 0) list += rng() % 2 == 0 ? "\n" : "\r\n";
+    }
+    const auto sortWith = [&](unsigned threads) {
+      detail::SortOptions options;
+      options.threads = threads;
+      return separator == "\n" ? Items(SortWith(list, separator, options))
+                               : Items(SortStreamTextWith(list, separator, options));
+    };
+    ASSERT_EQ(sortWith(2), sortWith(1));
+  }
+}
+
 }  // namespace
 }  // namespace ordwell
