@@ -70,12 +70,12 @@ int ReadAll(int fd, std::size_t limit, OwnedBytes& out) {
     capacity = info.st_size > offset ? static_cast<std::size_t>(info.st_size - offset) + 1 : 1;
   }
   capacity = std::min(capacity, limit + 1);
-  out.buffer_ = BigBuffer<char>(capacity);
+  out.buffer_ = BigBuffer<char>(capacity, Access::kSequential);
   for (;;) {
     const std::size_t held = out.buffer_.size();
     if (out.size_ == held) {
       if (out.size_ > limit) break;
-      BigBuffer<char> larger(std::min(held + held / 2 + 1, limit + 1));
+      BigBuffer<char> larger(std::min(held + held / 2 + 1, limit + 1), Access::kSequential);
       std::memcpy(larger.data(), out.buffer_.data(), out.size_);
       out.buffer_ = std::move(larger);
     }
