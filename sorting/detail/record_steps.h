@@ -115,9 +115,31 @@ class RecordSteps {
   // Partitions the range around the record in its middle; returns where the two scans ended
   // (tmpLow, tmpHi).
   std::pair<std::int64_t, std::int64_t> Partition(const Range& range) noexcept {
+    const std::size_t depth = range.depth;
+    const Keys keys = keys_;
+    // Two loops, one per tie rule, so that the quicksort's own one carries no test of the other.
+    if (inputOrderTies_) {
+      return PartitionBy(range, [depth, keys](const Record& a, const Record& b) {
+        if (a.prefix != b.prefix) return a.prefix < b.prefix;
+        if (a.offset == b.offset && a.length == b.length) return false;
+        const int order = TailOrder(keys, a.offset, a.length, b.offset, b.length, depth);
+        return order != 0 ? order < 0 : a.offset < b.offset;
+      });
+    }
+    return PartitionBy(range, [depth, keys](const Record& a, const Record& b) {
+      if (a.prefix != b.prefix) return a.prefix < b.prefix;
+      // The scans meet the pivot's own item about twice per partition; its key is equal to
+      // itself, and reading it would cost a cache miss.
+      if (a.offset == b.offset && a.length == b.length) return false;
+      return TailOrder(keys, a.offset, a.length, b.offset, b.length, depth) < 0;
+    });
+  }
+
+  // Partition with `less` ordering two records.
+  template <class Less>
+  std::pair<std::int64_t, std::int64_t> PartitionBy(const Range& range, const Less& less) noexcept {
     const std::int64_t lo = range.lo;
     const std::int64_t hi = range.hi;
-    const std::size_t depth = range.depth;
     std::int64_t tmpLow = lo;
     std::int64_t tmpHi = hi;
     // The middle of the range in array indexes: half their sum, a half rounded to the even
@@ -126,17 +148,7 @@ class RecordSteps {
     std::int64_t middle = sum / 2;
     if ((sum & 1) != 0 && (middle & 1) != 0) ++middle;
     const Record pivot = records_[middle - origin_];
-    const Keys keys = keys_;
     Record* const r = records_;
-    const bool inputOrderTies = inputOrderTies_;
-    const auto less = [depth, keys, inputOrderTies](const Record& a, const Record& b) {
-      if (a.prefix != b.prefix) return a.prefix < b.prefix;
-      // The scans meet the pivot's own item about twice per partition; its key is equal to
-      // itself, and reading it would cost a cache miss.
-      if (a.offset == b.offset && a.length == b.length) return false;
-      const int order = TailOrder(keys, a.offset, a.length, b.offset, b.length, depth);
-      return order != 0 ? order < 0 : inputOrderTies && a.offset < b.offset;
-    };
     const std::uint64_t pivotPrefix = pivot.prefix;
     while (tmpLow <= tmpHi) {
       // Each scan first skips, eight at a time, records whose prefix alone decides the comparison
