@@ -32,6 +32,9 @@ namespace {
 // Below this many units (or 64 sort grains) a second thread for lower-casing costs more than it saves.
 constexpr std::size_t kMinParallelSplitUnits = std::size_t{1} << 20;
 
+// Below this many records a second thread for their first key units costs more than it saves.
+constexpr std::size_t kMinParallelPrefixes = std::size_t{1} << 16;
+
 using detail::ForEachSeparator;
 
 // Counts the items splitting gives: one more than the separator matches.
@@ -169,11 +172,20 @@ std::unique_ptr<detail::BasicSortedItems<Char>> SortSplitRecords(
     std::basic_string_view<Char> text, io::BigBuffer<Record> records, const Keys& keys,
     const detail::ParallelPlan& plan, TieOrder ties, bool keysAsLongAsTexts = true) {
   const std::size_t count = records.size();
+  // Each record's first key units, and the units of all items; a large list's halves side by side.
   std::size_t itemUnits = 0;
-  for (std::size_t i = 0; i < count; ++i) {
-    records[i].prefix = keys.Prefix(records[i].offset, records[i].length, 0);
-    itemUnits += records[i].length;
-  }
+  std::size_t laterUnits = 0;
+  const auto fill = [&records, &keys](std::size_t from, std::size_t to, std::size_t& units) {
+    for (std::size_t i = from; i < to; ++i) {
+      records[i].prefix = keys.Prefix(records[i].offset, records[i].length, 0);
+      units += records[i].length;
+    }
+  };
+  const std::size_t half = count >= kMinParallelPrefixes ? count / 2 : count;
+  detail::RunBoth(
+      half < count ? plan.pool : nullptr, [&] { fill(0, half, itemUnits); },
+      [&] { fill(half, count, laterUnits); });
+  itemUnits += laterUnits;
   const Char* const units = text.data();
   // Unless ties must end where the quicksort's exchanges leave them, equal keys may as well have
   // equal texts: the ranks then never need those exchanges replayed over them.
