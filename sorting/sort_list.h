@@ -32,7 +32,8 @@
 // "Pear", "pear"). So a faster sort must leave every item where these exchanges would, unless no
 // two different texts share a key, when any sort by key gives the same result. The two ranges of
 // step 3 do not overlap, so neither the order in which they are sorted nor the number of threads
-// changes the result.
+// changes the result. (A caller may ask instead for equal keys in the order they come, or in any
+// order: TieOrder in sorting/sorted_list.h. Keys are then ordered as above.)
 //
 // A list text is split at each occurrence of the input separator, from the left and without
 // overlaps (empty items count; an empty separator leaves the whole text as one item), the items
