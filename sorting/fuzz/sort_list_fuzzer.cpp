@@ -5,8 +5,10 @@
 // sorting/sort_list.h), or when the sort's work exceeds its bound of n log^2 n for n items (plus
 // the keys' length times log n, for ranking keys 64 bits at a time), so that a quadratic path is
 // found however fast the machine. Every list that is valid UTF-16 (no lone surrogate half) is also
-// sorted from its UTF-8 bytes and must give the same text.
+// sorted from its UTF-8 bytes and must give the same text, and with ties in input order must give
+// a stable sort's.
 
+#include <algorithm>
 #include <atomic>
 #include <bit>
 #include <cstddef>
@@ -14,6 +16,7 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "sorting/detail/separator_search.h"
 #include "sorting/detail/sort_list_detail.h"
@@ -96,6 +99,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::optional<ordwell::SortedUtf8List> bytes = ordwell::SortWith(*byteList, *byteInput, options);
     if (bytes.has_value() == expected.refused) std::abort();
     if (bytes && bytes->Join(*byteOutput) != ordwell::testing::Utf8Of(expected.text)) std::abort();
+    // With ties in input order (a quicksort with a tie break, or merged runs) the items are those
+    // of a stable sort by key.
+    if (!expected.refused) {
+      std::vector<std::u16string> items = ordwell::reference::Split(list, inputSeparator);
+      std::stable_sort(items.begin(), items.end(), [](const std::u16string& a, const std::u16string& b) {
+        return ordwell::reference::LowerCase(a) < ordwell::reference::LowerCase(b);
+      });
+      std::u16string joined;
+      for (std::size_t i = 0; i < items.size(); ++i) joined += (i == 0 ? u"" : outputSeparator) + items[i];
+      const std::optional<ordwell::SortedUtf8List> stable =
+          ordwell::SortWith(*byteList, *byteInput, options, ordwell::TieOrder::kInput);
+      if (!stable || stable->Join(*byteOutput) != ordwell::testing::Utf8Of(joined)) std::abort();
+    }
   }
   return 0;
 }
