@@ -117,21 +117,15 @@ void ForEachItem(std::basic_string_view<Char> text, std::basic_string_view<Char>
   if (to == text.size()) visit(start, text.size() - start);
 }
 
-// Sets `records` from the first on to where the items of `text` that start in [from, to) lie, as
-// ForEachItem finds them.
+// Sets each of `records` to where an item of `text` lies, in list order.
 template <class Record, class Char>
-void SplitInto(std::basic_string_view<Char> text, std::basic_string_view<Char> separator, Record* records,
-               bool crBeforeSeparator = false, std::size_t from = 0,
-               std::size_t to = std::basic_string_view<Char>::npos) {
+void SplitInto(std::basic_string_view<Char> text, std::basic_string_view<Char> separator, Record* records) {
   Record* r = records;
-  ForEachItem(
-      text, separator, crBeforeSeparator,
-      [&r](std::size_t offset, std::size_t length) {
-        r->offset = static_cast<decltype(r->offset)>(offset);
-        r->length = static_cast<decltype(r->length)>(length);
-        ++r;
-      },
-      from, to);
+  ForEachItem(text, separator, false, [&r](std::size_t offset, std::size_t length) {
+    r->offset = static_cast<decltype(r->offset)>(offset);
+    r->length = static_cast<decltype(r->length)>(length);
+    ++r;
+  });
 }
 
 // A byte text cut in two where an item starts, so that two threads can count, split and scan the
@@ -250,58 +244,42 @@ std::unique_ptr<detail::BasicSortedItems<char>> SortByteRecords(std::string_view
                                                                 LineBreaks breaks, TieOrder ties) {
   const auto* const bytes = reinterpret_cast<const std::uint8_t*>(text.data());
   io::BigBuffer<Record> records(parts.count);
-  if (!breaks.lineFeedsAsCrLf && IsAscii(text)) {
-    // ASCII: every key is its text lower-cased, byte for byte.
-    if (parts.cut == 0) {
-      SplitInto(text, separator, records.data(), breaks.crBeforeSeparator);
-    } else {
-      detail::RunBoth(
-          plan.pool,
-          [&] { SplitInto(text, separator, records.data(), breaks.crBeforeSeparator, 0, parts.cut); },
-          [&] {
-            SplitInto(text, separator, records.data() + parts.firstCount, breaks.crBeforeSeparator,
-                      parts.cut);
-          });
-    }
-    return SortSplitRecords(text, std::move(records), detail::AsciiTextKeys{bytes}, plan, ties);
-  }
-  detail::ShiftedItems shifted;
-  // Scans the items that start in [from, to) for keys that are not aligned with their text.
-  const auto scan = [bytes, text, separator, breaks](detail::ShiftedItems& found, std::size_t from,
-                                                     std::size_t to) {
+  // Goes over the items that start in [from, to) once: sets records from `out` on to where they
+  // lie, and has `found` scan them for keys that are not aligned with their text (either may be
+  // null).
+  const auto splitPart = [&](Record* out, detail::ShiftedItems* found, std::size_t from, std::size_t to) {
     ForEachItem(
         text, separator, breaks.crBeforeSeparator,
         [&](std::size_t offset, std::size_t length) {
-          found.Scan(bytes, offset, length, breaks.lineFeedsAsCrLf);
-        },
-        from, to);
-  };
-  if (parts.cut == 0) {
-    // Scanning and splitting are independent; on a large list they share the cores.
-    const bool large = text.size() >= std::min(kMinParallelSplitUnits, 64 * plan.grain);
-    detail::RunBoth(
-        large ? plan.pool : nullptr,
-        [&] { SplitInto(text, separator, records.data(), breaks.crBeforeSeparator); },
-        [&] { scan(shifted, 0, text.size()); });
-  } else {
-    // Each thread splits and scans one part, in one pass over it.
-    detail::ShiftedItems later;
-    const auto splitAndScan = [&](detail::ShiftedItems& found, Record* out, std::size_t from,
-                                  std::size_t to) {
-      ForEachItem(
-          text, separator, breaks.crBeforeSeparator,
-          [&](std::size_t offset, std::size_t length) {
+          if (out != nullptr) {
             out->offset = static_cast<decltype(out->offset)>(offset);
             out->length = static_cast<decltype(out->length)>(length);
             ++out;
-            found.Scan(bytes, offset, length, breaks.lineFeedsAsCrLf);
-          },
-          from, to);
-    };
+          }
+          if (found != nullptr) found->Scan(bytes, offset, length, breaks.lineFeedsAsCrLf);
+        },
+        from, to);
+  };
+  // ASCII: every key is its text lower-cased, byte for byte, and nothing needs scanning.
+  const bool ascii = !breaks.lineFeedsAsCrLf && IsAscii(text);
+  detail::ShiftedItems shifted;
+  detail::ShiftedItems later;
+  if (parts.cut != 0) {
+    // Each thread splits (and scans) one part, in one pass over it.
     detail::RunBoth(
-        plan.pool, [&] { splitAndScan(shifted, records.data(), 0, parts.cut); },
-        [&] { splitAndScan(later, records.data() + parts.firstCount, parts.cut, text.size()); });
+        plan.pool, [&] { splitPart(records.data(), ascii ? nullptr : &shifted, 0, parts.cut); },
+        [&] {
+          splitPart(records.data() + parts.firstCount, ascii ? nullptr : &later, parts.cut, text.size());
+        });
     shifted.Append(later);
+  } else if (ascii) {
+    splitPart(records.data(), nullptr, 0, text.size());
+  } else {
+    // Scanning and splitting are independent; on a large list they share the cores.
+    const bool large = text.size() >= std::min(kMinParallelSplitUnits, 64 * plan.grain);
+    detail::RunBoth(
+        large ? plan.pool : nullptr, [&] { splitPart(records.data(), nullptr, 0, text.size()); },
+        [&] { splitPart(nullptr, &shifted, 0, text.size()); });
   }
   shifted.Seal();
   if (!shifted.anyHigh() && shifted.empty()) {
