@@ -11,8 +11,13 @@
 // a worst-case O(m log m) sort, whose order is the result when no key has two different texts;
 // otherwise the quicksort goes on over the ranks (RankSteps), with scans that find their stops
 // through a tree, O(m log^2 m) at worst.
+//
+// When equal keys go in input order, the order is total and any sort reaches it: large ranges are
+// then first split by the bytes of their prefixes, most significant first, and the quicksort only
+// finishes the small ranges left.
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <bit>
 #include <cstddef>
@@ -78,6 +83,8 @@ class RecordSteps {
     bool settled = false;
     // How many lopsided partitions in a row led to this range.
     int lopsided = 0;
+    // How many leading bytes of the prefixes all records of the range share.
+    unsigned sharedBytes = 0;
 
     std::int64_t Size() const noexcept { return hi - lo + 1; }
   };
@@ -87,6 +94,9 @@ class RecordSteps {
   static constexpr std::int64_t kMinRefreshSize = 16;
   static constexpr std::int64_t kMinAccounted = 32;
   static constexpr unsigned kBlock = 8;
+  // Ranges below this size are sorted by comparisons rather than split by a byte, whose 256
+  // counters would cost more than they save.
+  static constexpr std::int64_t kMinByteSplit = 512;
 
   // When every record of a range has the same prefix, the keys agree on the prefix's units too,
   // so the prefixes can move on to the next units: comparisons then rarely have to read the keys.
@@ -110,6 +120,64 @@ class RecordSteps {
           keys_.Length(r[i].offset, r[i].length) > next ? keys_.Prefix(r[i].offset, r[i].length, next) : 0;
     }
     range.depth = next;
+    range.sharedBytes = 0;
+  }
+
+  // Splits the range by the first byte in which its prefixes differ into up to 256 ranges, in
+  // place, and sorts or queues all but the largest, which becomes `range`; returns false when all
+  // prefixes are equal. Sorting the largest range last keeps the stack depth logarithmic.
+  bool SplitByByte(Range& range, TaskQueue* queue, std::size_t grain, std::uint64_t& work) {
+    Record* const r = records_;
+    std::array<std::int64_t, 256> counts{};
+    unsigned shift = 0;
+    for (;; ++range.sharedBytes) {
+      if (range.sharedBytes == sizeof(std::uint64_t)) return false;
+      shift = 56 - 8 * range.sharedBytes;
+      counts.fill(0);
+      for (std::int64_t i = range.lo; i <= range.hi; ++i) ++counts[(r[i].prefix >> shift) & 0xFF];
+      work += static_cast<std::uint64_t>(range.Size());
+      if (std::find(counts.begin(), counts.end(), range.Size()) == counts.end()) break;
+    }
+    // Each record goes straight to the next free place of its byte's range, and whatever was
+    // there moves on in turn.
+    std::array<std::int64_t, 256> next{};
+    std::array<std::int64_t, 256> end{};
+    std::int64_t at = range.lo;
+    for (std::size_t b = 0; b < 256; ++b) {
+      next[b] = at;
+      at += counts[b];
+      end[b] = at;
+    }
+    for (std::size_t b = 0; b < 256; ++b) {
+      while (next[b] < end[b]) {
+        Record moving = r[next[b]];
+        for (std::size_t d = (moving.prefix >> shift) & 0xFF; d != b; d = (moving.prefix >> shift) & 0xFF) {
+          std::swap(moving, r[next[d]++]);
+        }
+        r[next[b]++] = moving;
+      }
+    }
+    work += static_cast<std::uint64_t>(range.Size());
+    const auto largest =
+        static_cast<std::size_t>(std::max_element(counts.begin(), counts.end()) - counts.begin());
+    Range kept = range;
+    for (std::size_t b = 0; b < 256; ++b) {
+      if (counts[b] == 0) continue;
+      Range part = range;
+      part.hi = end[b] - 1;
+      part.lo = part.hi - counts[b] + 1;
+      part.sharedBytes = range.sharedBytes + 1;
+      part.lopsided = 0;
+      if (b == largest) {
+        kept = part;
+      } else if (queue != nullptr && part.Size() >= static_cast<std::int64_t>(grain)) {
+        queue->Push(part);
+      } else if (part.Size() > 1) {
+        SortRange(part, queue, grain, work);
+      }
+    }
+    range = kept;
+    return true;
   }
 
   // Partitions the range around the record in its middle; returns where the two scans ended
@@ -117,15 +185,6 @@ class RecordSteps {
   std::pair<std::int64_t, std::int64_t> Partition(const Range& range) noexcept {
     const std::size_t depth = range.depth;
     const Keys keys = keys_;
-    // Two loops, one per tie rule, so that the quicksort's own one carries no test of the other.
-    if (inputOrderTies_) {
-      return PartitionBy(range, [depth, keys](const Record& a, const Record& b) {
-        if (a.prefix != b.prefix) return a.prefix < b.prefix;
-        if (a.offset == b.offset && a.length == b.length) return false;
-        const int order = TailOrder(keys, a.offset, a.length, b.offset, b.length, depth);
-        return order != 0 ? order < 0 : a.offset < b.offset;
-      });
-    }
     return PartitionBy(range, [depth, keys](const Record& a, const Record& b) {
       if (a.prefix != b.prefix) return a.prefix < b.prefix;
       // The scans meet the pivot's own item about twice per partition; its key is equal to
@@ -210,6 +269,11 @@ class RecordSteps {
         SortSettledByInput(range);
         return;
       }
+      if (inputOrderTies_) {
+        if (range.Size() >= kMinByteSplit && SplitByByte(range, queue, grain, work)) continue;
+        SortByInput(range);
+        return;
+      }
       const auto [tmpLow, tmpHi] = Partition(range);
       work += static_cast<std::uint64_t>((tmpLow - range.lo) + (range.hi - tmpHi));
       auto [small, large] = Sides(range, tmpLow, tmpHi);
@@ -221,6 +285,17 @@ class RecordSteps {
       }
       range = small;
     }
+  }
+
+  // Sorts a range when ties go in input order, where no two records tie.
+  void SortByInput(const Range& range) const {
+    const std::size_t depth = range.depth;
+    const Keys keys = keys_;
+    std::sort(records_ + range.lo, records_ + range.hi + 1, [depth, keys](const Record& a, const Record& b) {
+      if (a.prefix != b.prefix) return a.prefix < b.prefix;
+      const int order = TailOrder(keys, a.offset, a.length, b.offset, b.length, depth);
+      return order != 0 ? order < 0 : a.offset < b.offset;
+    });
   }
 
   // Sorts a settled range, whose keys differ at most in length, when ties go in input order:

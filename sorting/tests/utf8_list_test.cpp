@@ -143,7 +143,7 @@ TEST(Utf8List, SortsRandomListsAsTheUtf16SortDoesWhateverTheWorkSplit) {
     for (int n = std::uniform_int_distribution<int>(1, 40)(rng); n > 0; --n)
       pool.push_back(RandomItem(rng, round % 4 == 0 ? 12 : 4));
     std::u16string list;
-    const int count = std::uniform_int_distribution<int>(0, round % 10 == 0 ? 3000 : 60)(rng);
+    const int count = std::uniform_int_distribution<int>(0, round % 5 == 0 ? 3000 : 60)(rng);
     for (int i = 0; i < count; ++i) {
       if (i != 0 || rng() % 10 == 0) list += separator;
       list += pool[std::uniform_int_distribution<std::size_t>(0, pool.size() - 1)(rng)];
