@@ -128,6 +128,19 @@ int SortAndWriteBytes(std::span<const std::string_view> pieces, const ByteSort& 
       ordwell::SortStreamText(text, plan.separator, TiesOf(options));
   const std::string outputSeparator = OutputBytes(OutputSeparatorOf(options));
   const std::string ending = OutputBytes(EndingOf(options));
+  if (!sorted) {
+    if (options.exact) {
+      Complain(std::string(ordwell::kRefusalMessage.begin(), ordwell::kRefusalMessage.end()));
+      return kExitRefused;
+    }
+    WarnOneItem(options);
+  }
+  const auto arranged = sorted ? ArrangeSorted(*sorted, options) : std::nullopt;
+  if (sorted && !plan.crLfInItems) {
+    return WriteStatus(arranged ? WriteSortedBytes(*arranged, outputSeparator, ending)
+                                : WriteSortedBytes(*sorted, outputSeparator, ending),
+                       options.output);
+  }
   ByteWriter out(STDOUT_FILENO);
   const auto writeItem = [&out, &plan](std::string_view item) {
     if (plan.crLfInItems) {
@@ -137,32 +150,21 @@ int SortAndWriteBytes(std::span<const std::string_view> pieces, const ByteSort& 
     }
   };
   if (!sorted) {
-    if (options.exact) {
-      Complain(std::string(ordwell::kRefusalMessage.begin(), ordwell::kRefusalMessage.end()));
-      return kExitRefused;
-    }
-    WarnOneItem(options);
     writeItem(text);
-    out.Write(ending);
-    return WriteStatus(out.Finish(), options.output);
-  }
-  const auto writeAll = [&](const auto& items) {
-    if (!plan.crLfInItems) {
-      EncodeItems(items, std::string_view(outputSeparator), std::string_view(ending), 0, items.size(), out);
-      return;
-    }
-    for (std::size_t i = 0; i < items.size(); ++i) {
-      if (i != 0) out.Write(outputSeparator);
-      writeItem(items[i]);
-    }
-    out.Write(ending);
-  };
-  const auto arranged = ArrangeSorted(*sorted, options);
-  if (arranged) {
-    writeAll(*arranged);
   } else {
-    writeAll(*sorted);
+    const auto writeAll = [&](const auto& items) {
+      for (std::size_t i = 0; i < items.size(); ++i) {
+        if (i != 0) out.Write(outputSeparator);
+        writeItem(items[i]);
+      }
+    };
+    if (arranged) {
+      writeAll(*arranged);
+    } else {
+      writeAll(*sorted);
+    }
   }
+  out.Write(ending);
   return WriteStatus(out.Finish(), options.output);
 }
 

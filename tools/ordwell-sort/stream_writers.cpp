@@ -1,7 +1,15 @@
 #include "tools/ordwell-sort/stream_writers.h"
 
 #include <algorithm>
+#include <array>
+#include <cerrno>
+#include <condition_variable>
 #include <cstring>
+#include <exception>
+#include <mutex>
+#include <new>
+#include <system_error>
+#include <thread>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -154,6 +162,114 @@ void ByteWriter::Flush() {
 
 void ByteWriter::WriteOut(std::string_view data) {
   if (!failed_) failed_ = !io::WriteAll(fd_, data);
+}
+
+char* BlockBuffer::Resize(std::size_t bytes) {
+  if (bytes > capacity_) {
+    data_.reset();
+    capacity_ = 0;
+    data_ = std::make_unique_for_overwrite<char[]>(bytes);
+    capacity_ = bytes;
+  }
+  size_ = bytes;
+  return data_.get();
+}
+
+bool WriteBlocksInOrder(int fd, std::size_t blocks, const BlockCopier& copy, const BlockWriterFn& write) {
+  constexpr std::size_t kSlots = 4;
+  constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+  struct Slot {
+    BlockBuffer bytes;
+    // The block the slot holds once it is copied, or kNone.
+    std::size_t block = kNone;
+    bool copied = false;
+  };
+  std::array<Slot, kSlots> slots;
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::size_t nextToCopy = 0;
+  std::size_t written = 0;
+  bool stop = false;
+  std::exception_ptr failure;
+
+  // With the lock held, takes the next block to copy when its slot is free, copies it without
+  // the lock, and files it; returns false when there is no such block.
+  const auto copyNext = [&](std::unique_lock<std::mutex>& lock) {
+    if (stop || nextToCopy >= blocks || nextToCopy >= written + kSlots) return false;
+    const std::size_t block = nextToCopy++;
+    Slot& slot = slots[block % kSlots];
+    lock.unlock();
+    bool copied = false;
+    std::exception_ptr error;
+    try {
+      copied = copy(block, slot.bytes);
+    } catch (const std::bad_alloc&) {
+      // The writer writes the block itself, which needs no room.
+    } catch (...) {
+      error = std::current_exception();
+    }
+    lock.lock();
+    slot.copied = copied;
+    slot.block = block;
+    if (error) {
+      failure = error;
+      stop = true;
+    }
+    changed.notify_all();
+    return true;
+  };
+
+  std::jthread helper;
+  try {
+    helper = std::jthread([&] {
+      std::unique_lock lock(mutex);
+      while (!stop && nextToCopy < blocks) {
+        if (!copyNext(lock)) changed.wait(lock);
+      }
+    });
+  } catch (const std::system_error&) {
+    // No thread to spare: this one copies every block.
+  }
+
+  std::unique_ptr<ByteWriter> direct;
+  bool ok = true;
+  int error = 0;
+  {
+    std::unique_lock lock(mutex);
+    while (ok && !stop && written < blocks) {
+      Slot& slot = slots[written % kSlots];
+      if (slot.block == written) {
+        lock.unlock();
+        try {
+          if (slot.copied) {
+            ok = io::WriteAll(fd, slot.bytes.View());
+          } else {
+            if (!direct) direct = std::make_unique<ByteWriter>(fd);
+            write(written, *direct);
+            ok = direct->Finish();
+          }
+        } catch (...) {
+          lock.lock();
+          stop = true;
+          if (!failure) failure = std::current_exception();
+          break;
+        }
+        if (!ok) error = errno;
+        lock.lock();
+        slot.block = kNone;
+        ++written;
+        changed.notify_all();
+      } else if (!copyNext(lock)) {
+        changed.wait(lock);
+      }
+    }
+    stop = true;
+    changed.notify_all();
+  }
+  if (helper.joinable()) helper.join();
+  if (failure) std::rethrow_exception(failure);
+  if (!ok) errno = error;
+  return ok;
 }
 
 }  // namespace ordwell::cli

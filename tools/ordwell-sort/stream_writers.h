@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -33,6 +35,33 @@ class ByteWriter {
   std::size_t used_ = 0;
   bool failed_ = false;
 };
+
+// Room for one block of output, kept from one block to the next.
+class BlockBuffer {
+ public:
+  // Returns room for `bytes` bytes, left uninitialised; throws std::bad_alloc.
+  char* Resize(std::size_t bytes);
+
+  std::string_view View() const noexcept { return {data_.get(), size_}; }
+
+ private:
+  std::unique_ptr<char[]> data_;
+  std::size_t capacity_ = 0;
+  std::size_t size_ = 0;
+};
+
+// Copies block `block` into `out`; returns false, copying nothing, when the block is too large to
+// be worth a copy.
+using BlockCopier = std::function<bool(std::size_t block, BlockBuffer& out)>;
+// Writes block `block` through `out` itself.
+using BlockWriterFn = std::function<void(std::size_t block, ByteWriter& out)>;
+
+// Writes blocks [0, blocks) on the file descriptor `fd` in order: this thread and a helper copy
+// blocks side by side (at most four ahead of the one being written), and this thread writes
+// them; a block `copy` declines, or one whose copy runs out of memory, goes through `write`
+// instead. Returns false when a write failed (errno tells why); a copier's other failure is
+// rethrown here once the helper has stopped.
+bool WriteBlocksInOrder(int fd, std::size_t blocks, const BlockCopier& copy, const BlockWriterFn& write);
 
 // Encodes UTF-16 text as UTF-8 onto a file descriptor through a buffer, turning each CR LF pair
 // back into LF (also when the pair is split between two writes); a lone surrogate half becomes

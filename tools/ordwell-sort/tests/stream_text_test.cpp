@@ -1,16 +1,23 @@
 #include "tools/ordwell-sort/byte_path.h"
+#include "tools/ordwell-sort/output.h"
 #include "tools/ordwell-sort/stream_decode.h"
 #include "tools/ordwell-sort/stream_writers.h"
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <array>
+#include <cerrno>
 #include <cstddef>
 #include <cstdio>
+#include <new>
 #include <optional>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace ordwell::cli {
@@ -132,6 +139,77 @@ TEST(OrdwellSortByteWriter, WritesPiecesInOrderWhateverTheirSizeAgainstTheBuffer
   written.resize(std::fread(written.data(), 1, written.size(), file));
   std::fclose(file);
   EXPECT_EQ(written, expected);
+}
+
+// Returns what `write` writes on file descriptor `fd`, standard output while it runs.
+template <typename Write>
+std::string WrittenOnStandardOutput(Write&& write) {
+  std::FILE* const file = std::tmpfile();
+  const int saved = ::dup(STDOUT_FILENO);
+  std::fflush(stdout);
+  ::dup2(::fileno(file), STDOUT_FILENO);
+  write();
+  ::dup2(saved, STDOUT_FILENO);
+  ::close(saved);
+  std::string written(static_cast<std::size_t>(std::ftell(file)), '\0');
+  std::rewind(file);
+  written.resize(std::fread(written.data(), 1, written.size(), file));
+  std::fclose(file);
+  return written;
+}
+
+TEST(OrdwellSortBlockWriter, WritesALargeListAsItsItemsJoinedWhateverTheBlocksHold) {
+  // Enough items to be copied in blocks on two threads, with items longer than a block's copy
+  // is allowed to be, which are written straight from the text.
+  std::mt19937 rng(41);
+  std::vector<std::string> texts;
+  for (std::size_t i = 0; i < 150'000; ++i) {
+    const std::size_t size = i % 40'000 == 7 ? (std::size_t{3} << 20) : rng() % 40;
+    texts.emplace_back(size, static_cast<char>('a' + i % 26));
+  }
+  const std::vector<std::string_view> items(texts.begin(), texts.end());
+  for (const auto& [separator, ending] : {std::pair<std::string_view, std::string_view>{"\n", "\n"},
+                                          std::pair<std::string_view, std::string_view>{", ", ""}}) {
+    std::string expected;
+    for (std::size_t i = 0; i < items.size(); ++i) (expected += i == 0 ? "" : separator) += items[i];
+    expected += ending;
+    bool written = false;
+    const std::string output =
+        WrittenOnStandardOutput([&] { written = WriteSortedBytes(items, separator, ending); });
+    EXPECT_TRUE(written);
+    EXPECT_TRUE(output == expected) << "separator '" << separator << "'";
+  }
+}
+
+TEST(OrdwellSortBlockWriter, WritesDeclinedAndFailedCopiesItselfAndReportsFailuresOnce) {
+  const auto block = [](std::size_t k) {
+    return std::string(k * 37 % 5000, static_cast<char>('a' + k % 26));
+  };
+  const auto copy = [&](std::size_t k, BlockBuffer& out) {
+    if (k % 7 == 3) return false;
+    if (k % 11 == 5) throw std::bad_alloc();
+    const std::string bytes = block(k);
+    std::copy(bytes.begin(), bytes.end(), out.Resize(bytes.size()));
+    return true;
+  };
+  const auto write = [&](std::size_t k, ByteWriter& out) { out.Write(block(k)); };
+  std::string expected;
+  for (std::size_t k = 0; k < 300; ++k) expected += block(k);
+  bool written = false;
+  EXPECT_EQ(WrittenOnStandardOutput([&] { written = WriteBlocksInOrder(STDOUT_FILENO, 300, copy, write); }),
+            expected);
+  EXPECT_TRUE(written);
+
+  errno = 0;
+  EXPECT_FALSE(WriteBlocksInOrder(-1, 300, copy, write));
+  EXPECT_EQ(errno, EBADF);
+  const auto failingCopy = [&](std::size_t k, BlockBuffer& out) {
+    if (k == 120) throw std::runtime_error("copy failed");
+    return copy(k, out);
+  };
+  std::FILE* const file = std::tmpfile();
+  EXPECT_THROW(WriteBlocksInOrder(::fileno(file), 300, failingCopy, write), std::runtime_error);
+  std::fclose(file);
 }
 
 }  // namespace
