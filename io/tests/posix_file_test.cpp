@@ -46,18 +46,24 @@ TEST(ReadAll, ReadsStreamsWholeAndStopsAtTheLimit) {
   }
 }
 
-TEST(ReadAll, ReadsARegularFileFromItsCurrentOffset) {
-  char name[] = "/tmp/ordwell-io-XXXXXX";
-  const UniqueFd file(::mkstemp(name));
-  ASSERT_TRUE(file.valid());
-  ::unlink(name);
-  ASSERT_TRUE(ordwell::io::WriteAll(file.get(), "skip|the rest"));
-  ASSERT_EQ(::lseek(file.get(), 5, SEEK_SET), 5);
-  OwnedBytes read;
-  EXPECT_EQ(ReadAll(file.get(), 1 << 20, read), 0);
-  EXPECT_EQ(read.view(), "the rest");
-  read.clear();
-  EXPECT_EQ(read.size(), 0U);
+TEST(ReadAll, ReadsARegularFileFromItsCurrentOffsetAndLeavesTheOffsetAtItsEnd) {
+  // A small file, and one large enough to be read in two halves side by side.
+  for (const std::size_t size : {std::size_t{8}, (std::size_t{33} << 19) + 3}) {
+    char name[] = "/tmp/ordwell-io-XXXXXX";
+    const UniqueFd file(::mkstemp(name));
+    ASSERT_TRUE(file.valid());
+    ::unlink(name);
+    std::string rest(size, '\0');
+    for (std::size_t i = 0; i < rest.size(); ++i) rest[i] = static_cast<char>('a' + i % 23);
+    ASSERT_TRUE(ordwell::io::WriteAll(file.get(), "skip|" + rest));
+    ASSERT_EQ(::lseek(file.get(), 5, SEEK_SET), 5);
+    OwnedBytes read;
+    EXPECT_EQ(ReadAll(file.get(), std::size_t{1} << 30, read), 0);
+    EXPECT_TRUE(read.view() == rest) << size;
+    EXPECT_EQ(::lseek(file.get(), 0, SEEK_CUR), static_cast<off_t>(5 + size));
+    read.clear();
+    EXPECT_EQ(read.size(), 0U);
+  }
 }
 
 TEST(UniqueFd, ClosesOnceAndReportsOpenFailures) {
