@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <system_error>
+#include <exception>
 #include <thread>
 
 #include "sorting/sorted_list.h"
@@ -14,9 +14,28 @@ namespace ordwell::cli {
 
 namespace {
 
-// Whether every piece is valid UTF-8; a large piece is checked in two halves side by side.
+// Texts this large are searched or checked in two halves side by side.
+constexpr std::size_t kMinSplit = std::size_t{1} << 22;
+
+// Returns whether `test` holds for both bytes[0, cut) and bytes[cut, end), testing the second on
+// another thread when one can be started.
+template <class Test>
+bool BothHalves(std::string_view bytes, std::size_t cut, const Test& test) noexcept {
+  bool secondHolds = false;
+  std::jthread second;
+  try {
+    second = std::jthread([&secondHolds, &test, rest = bytes.substr(cut)] { secondHolds = test(rest); });
+  } catch (const std::exception&) {
+    // No thread to spare.
+    secondHolds = test(bytes.substr(cut));
+  }
+  const bool firstHolds = test(bytes.substr(0, cut));
+  if (second.joinable()) second.join();
+  return firstHolds && secondHolds;
+}
+
+// Whether every piece is valid UTF-8.
 bool AllValidUtf8(std::span<const std::string_view> pieces) {
-  constexpr std::size_t kMinSplit = std::size_t{1} << 22;
   for (const std::string_view piece : pieces) {
     if (piece.size() < kMinSplit || std::thread::hardware_concurrency() < 2) {
       if (!IsValidUtf8(piece)) return false;
@@ -26,31 +45,26 @@ bool AllValidUtf8(std::span<const std::string_view> pieces) {
     // byte, and two valid halves make valid UTF-8.
     std::size_t middle = piece.size() / 2;
     for (int k = 0; k < 3 && (static_cast<unsigned char>(piece[middle]) & 0xC0) == 0x80; ++k) ++middle;
-    bool secondValid = false;
-    std::jthread second;
-    try {
-      second = std::jthread([&secondValid, rest = piece.substr(middle)] { secondValid = IsValidUtf8(rest); });
-    } catch (const std::system_error&) {
-      secondValid = IsValidUtf8(piece.substr(middle));
-    }
-    const bool firstValid = IsValidUtf8(piece.substr(0, middle));
-    if (second.joinable()) second.join();
-    if (!firstValid || !secondValid) return false;
+    if (!BothHalves(piece, middle, IsValidUtf8)) return false;
   }
   return true;
 }
 
-bool Contains(std::string_view bytes, char c) noexcept {
-  return std::memchr(bytes.data(), c, bytes.size()) != nullptr;
-}
-
 }  // namespace
+
+bool ContainsByte(std::string_view bytes, char c) noexcept {
+  const auto lacks = [c](std::string_view part) {
+    return std::memchr(part.data(), c, part.size()) == nullptr;
+  };
+  if (bytes.size() < kMinSplit || std::thread::hardware_concurrency() < 2) return !lacks(bytes);
+  return !BothHalves(bytes, bytes.size() / 2, lacks);
+}
 
 std::optional<ByteSort> PlanByteSort(std::span<const std::string_view> pieces,
                                      std::u16string_view inputSeparator, bool exact, bool equalKeysNeeded) {
   if (!AllValidUtf8(pieces)) return std::nullopt;
   const auto any = [pieces](char c) {
-    return std::any_of(pieces.begin(), pieces.end(), [c](std::string_view p) { return Contains(p, c); });
+    return std::any_of(pieces.begin(), pieces.end(), [c](std::string_view p) { return ContainsByte(p, c); });
   };
   if (inputSeparator == u"\r\n") {
     // Decoding makes every LF a CR LF, so each LF ends an item, with the CR before it if any;

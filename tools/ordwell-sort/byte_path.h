@@ -26,4 +26,7 @@ struct ByteSort {
 std::optional<ByteSort> PlanByteSort(std::span<const std::string_view> pieces,
                                      std::u16string_view inputSeparator, bool exact, bool unique);
 
+// Returns whether `bytes` holds the byte `c`; a large text is searched in two halves side by side.
+bool ContainsByte(std::string_view bytes, char c) noexcept;
+
 }  // namespace ordwell::cli

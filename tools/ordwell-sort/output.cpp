@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "tools/ordwell-sort/byte_path.h"
 #include "tools/ordwell-sort/messages.h"
 
 namespace ordwell::cli {
@@ -51,9 +52,7 @@ int WriteStatus(bool written, const std::string& output) {
 
 bool LineBreaksAllCrLf(std::span<const std::string_view> streams) noexcept {
   // Most lists have no CR at all: one fast search settles them.
-  const auto hasCr = [](std::string_view bytes) {
-    return std::memchr(bytes.data(), '\r', bytes.size()) != nullptr;
-  };
+  const auto hasCr = [](std::string_view bytes) { return ContainsByte(bytes, '\r'); };
   if (std::none_of(streams.begin(), streams.end(), hasCr)) return false;
   bool any = false;
   for (const std::string_view bytes : streams) {
