@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <system_error>
+#include <exception>
 #include <thread>
 
 namespace ordwell::io {
@@ -93,7 +93,7 @@ ssize_t ReadInHalves(int fd, char* data, std::size_t size, off_t offset) {
       second = ReadAt(fd, data + half, size - half, offset + static_cast<off_t>(half));
       secondError = errno;
     });
-  } catch (const std::system_error&) {
+  } catch (const std::exception&) {
     return 0;
   }
   const ssize_t first = ReadAt(fd, data, half, offset);

@@ -8,7 +8,6 @@
 #include <exception>
 #include <mutex>
 #include <new>
-#include <system_error>
 #include <thread>
 
 #if defined(__SSE2__)
@@ -175,7 +174,7 @@ char* BlockBuffer::Resize(std::size_t bytes) {
   return data_.get();
 }
 
-bool WriteBlocksInOrder(int fd, std::size_t blocks, const BlockCopier& copy, const BlockWriterFn& write) {
+bool WriteBlocksInOrder(int fd, std::size_t blocks, const BlockCopier& copy, const DirectBlockWriter& write) {
   constexpr std::size_t kSlots = 4;
   constexpr std::size_t kNone = static_cast<std::size_t>(-1);
   struct Slot {
@@ -219,6 +218,8 @@ bool WriteBlocksInOrder(int fd, std::size_t blocks, const BlockCopier& copy, con
     return true;
   };
 
+  // Room for blocks written straight from the text, taken before anything is written.
+  ByteWriter direct(fd, std::size_t{1} << 16);
   std::jthread helper;
   try {
     helper = std::jthread([&] {
@@ -227,11 +228,10 @@ bool WriteBlocksInOrder(int fd, std::size_t blocks, const BlockCopier& copy, con
         if (!copyNext(lock)) changed.wait(lock);
       }
     });
-  } catch (const std::system_error&) {
+  } catch (const std::exception&) {
     // No thread to spare: this one copies every block.
   }
 
-  std::unique_ptr<ByteWriter> direct;
   bool ok = true;
   int error = 0;
   {
@@ -244,9 +244,8 @@ bool WriteBlocksInOrder(int fd, std::size_t blocks, const BlockCopier& copy, con
           if (slot.copied) {
             ok = io::WriteAll(fd, slot.bytes.View());
           } else {
-            if (!direct) direct = std::make_unique<ByteWriter>(fd);
-            write(written, *direct);
-            ok = direct->Finish();
+            write(written, direct);
+            ok = direct.Finish();
           }
         } catch (...) {
           lock.lock();

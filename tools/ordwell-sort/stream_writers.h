@@ -54,14 +54,14 @@ class BlockBuffer {
 // be worth a copy.
 using BlockCopier = std::function<bool(std::size_t block, BlockBuffer& out)>;
 // Writes block `block` through `out` itself.
-using BlockWriterFn = std::function<void(std::size_t block, ByteWriter& out)>;
+using DirectBlockWriter = std::function<void(std::size_t block, ByteWriter& out)>;
 
 // Writes blocks [0, blocks) on the file descriptor `fd` in order: this thread and a helper copy
 // blocks side by side (at most four ahead of the one being written), and this thread writes
 // them; a block `copy` declines, or one whose copy runs out of memory, goes through `write`
 // instead. Returns false when a write failed (errno tells why); a copier's other failure is
 // rethrown here once the helper has stopped.
-bool WriteBlocksInOrder(int fd, std::size_t blocks, const BlockCopier& copy, const BlockWriterFn& write);
+bool WriteBlocksInOrder(int fd, std::size_t blocks, const BlockCopier& copy, const DirectBlockWriter& write);
 
 // Encodes UTF-16 text as UTF-8 onto a file descriptor through a buffer, turning each CR LF pair
 // back into LF (also when the pair is split between two writes); a lone surrogate half becomes
