@@ -6,11 +6,37 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <new>
+#include <optional>
 #include <vector>
 
+#include "io/big_buffer.h"
 #include "sorting/detail/task_queue.h"
 
 namespace ordwell::detail {
+
+// Merges the ascending runs [lo, mid) and [mid, hi), equal keys from the first run first, with
+// room for the shorter run at `spare`.
+template <class Record, class Less>
+void MergeAdjacent(Record* lo, Record* mid, Record* hi, Record* spare, const Less& less) {
+  if (lo == mid || mid == hi || !less(*mid, mid[-1])) return;
+  if (mid - lo <= hi - mid) {
+    Record* const spareEnd = std::copy(lo, mid, spare);
+    Record* a = spare;
+    Record* b = mid;
+    Record* out = lo;
+    while (a != spareEnd && b != hi) *out++ = less(*b, *a) ? *b++ : *a++;
+    std::copy(a, spareEnd, out);
+  } else {
+    // From the back: the larger key first, the second run's on a tie.
+    Record* const spareEnd = std::copy(mid, hi, spare);
+    Record* a = mid;
+    Record* b = spareEnd;
+    Record* out = hi;
+    while (a != lo && b != spare) *--out = less(b[-1], a[-1]) ? *--a : *--b;
+    std::copy_backward(spare, b, out);
+  }
+}
 
 // Sorts records[0, count) by key, equal keys in the order they come, when the records form at
 // most count / kMinRunLength runs, each ascending or descending by key; returns false, having
@@ -57,16 +83,26 @@ bool MergeRuns(Record* records, std::size_t count, const KeyOrder& keyOrder, Wor
 
   // Merging takes equal keys from the earlier run first, so they stay in the order they came.
   const auto less = [&keyOrder](const Record& a, const Record& b) { return keyOrder(a, b) < 0; };
+  // Room for the shorter run of every merge, taken once: the merge of [lo, hi) uses it from lo / 2
+  // on, so merges of disjoint ranges never share it. Without it, each merge borrows what it can.
+  std::optional<io::BigBuffer<Record>> spare;
+  try {
+    spare.emplace(count / 2 + 1);
+  } catch (const std::bad_alloc&) {
+  }
   while (bounds.size() > 2) {
     const std::size_t runs = bounds.size() - 1;
-    // Merges the pairs of runs [2 * first, 2 * last); an odd run out stays as it is. A merge
-    // borrows room for the shorter of its two runs, and does without when there is none.
+    // Merges the pairs of runs [2 * first, 2 * last); an odd run out stays as it is.
     const auto mergePairs = [&](std::size_t first, std::size_t last) {
       for (std::size_t p = first; p < last; ++p) {
         const std::size_t lo = bounds[2 * p];
         const std::size_t mid = bounds[std::min(2 * p + 1, runs)];
         const std::size_t hi = bounds[std::min(2 * p + 2, runs)];
-        std::inplace_merge(records + lo, records + mid, records + hi, less);
+        if (spare) {
+          MergeAdjacent(records + lo, records + mid, records + hi, spare->data() + lo / 2, less);
+        } else {
+          std::inplace_merge(records + lo, records + mid, records + hi, less);
+        }
       }
     };
     const std::size_t pairs = (runs + 1) / 2;

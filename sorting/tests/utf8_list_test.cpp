@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <numeric>
 #include <optional>
 #include <random>
 #include <stdexcept>
@@ -259,16 +260,25 @@ TEST(Utf8List, SortsListsThatComeInRunsIntoInputOrderTies) {
     };
     std::stable_sort(items.begin(), items.end(), byKey);
     const std::size_t run = std::size_t{1} << (round % 12);
+    // Every `stride`-th item from each start, the starts in random order: `stride` rising runs
+    // that interleave.
+    const auto deal = [&items, &rng](std::size_t stride) {
+      std::vector<std::size_t> starts(stride);
+      std::iota(starts.begin(), starts.end(), std::size_t{0});
+      std::shuffle(starts.begin(), starts.end(), rng);
+      std::vector<std::u16string> dealt;
+      for (const std::size_t start : starts)
+        for (std::size_t i = start; i < items.size(); i += stride) dealt.push_back(items[i]);
+      items = std::move(dealt);
+    };
     switch (round % 4) {
       case 0: break;
       case 1: std::reverse(items.begin(), items.end()); break;
-      case 2: std::reverse(items.begin() + static_cast<std::ptrdiff_t>(items.size() / 2), items.end()); break;
-      case 3:
-        for (std::size_t at = 0; at < items.size(); at += run)
-          std::rotate(items.begin(),
-                      items.begin() + static_cast<std::ptrdiff_t>(std::min(run, items.size() - at)),
-                      items.end());
+      case 2:
+        deal(2);
+        std::reverse(items.begin() + static_cast<std::ptrdiff_t>((items.size() + 1) / 2), items.end());
         break;
+      case 3: deal(std::max<std::size_t>(2, items.size() / run)); break;
     }
     std::u16string list;
     for (const std::u16string& item : items) list += (list.empty() ? u"" : u"\n") + item;
