@@ -68,7 +68,11 @@ class RecordSteps {
                   std::memory_order_relaxed);
     RunOnWorkers(Range{lo, hi, 0, false}, count, plan, pool_,
                  [this](const Range& range, TaskQueue* queue, std::size_t grain, std::uint64_t& work) {
-                   SortRange(range, queue, grain, work);
+                   if (inputOrderTies_) {
+                     SortRangeByInput(range, queue, grain, work);
+                   } else {
+                     SortRange(range, queue, grain, work);
+                   }
                  });
   }
 
@@ -81,10 +85,10 @@ class RecordSteps {
     std::int64_t hi = -1;
     std::size_t depth = 0;
     bool settled = false;
+    // How many leading bytes of the prefixes all records of the range share.
+    std::uint8_t sharedBytes = 0;
     // How many lopsided partitions in a row led to this range.
     int lopsided = 0;
-    // How many leading bytes of the prefixes all records of the range share.
-    unsigned sharedBytes = 0;
 
     std::int64_t Size() const noexcept { return hi - lo + 1; }
   };
@@ -166,14 +170,14 @@ class RecordSteps {
       Range part = range;
       part.hi = end[b] - 1;
       part.lo = part.hi - counts[b] + 1;
-      part.sharedBytes = range.sharedBytes + 1;
+      part.sharedBytes = static_cast<std::uint8_t>(range.sharedBytes + 1);
       part.lopsided = 0;
       if (b == largest) {
         kept = part;
       } else if (queue != nullptr && part.Size() >= static_cast<std::int64_t>(grain)) {
         queue->Push(part);
       } else if (part.Size() > 1) {
-        SortRange(part, queue, grain, work);
+        SortRangeByInput(part, queue, grain, work);
       }
     }
     range = kept;
@@ -265,15 +269,6 @@ class RecordSteps {
         return;
       }
       RefreshPrefixes(range);
-      if (range.settled && inputOrderTies_) {
-        SortSettledByInput(range);
-        return;
-      }
-      if (inputOrderTies_) {
-        if (range.Size() >= kMinByteSplit && SplitByByte(range, queue, grain, work)) continue;
-        SortByInput(range);
-        return;
-      }
       const auto [tmpLow, tmpHi] = Partition(range);
       work += static_cast<std::uint64_t>((tmpLow - range.lo) + (range.hi - tmpHi));
       auto [small, large] = Sides(range, tmpLow, tmpHi);
@@ -287,7 +282,27 @@ class RecordSteps {
     }
   }
 
-  // Sorts a range when ties go in input order, where no two records tie.
+  // Sorts a range when ties go in input order, where no two records tie and any sort reaches the
+  // order: a large range is split by the bytes of its prefixes, a small one sorted by comparisons.
+  void SortRangeByInput(Range range, TaskQueue* queue, std::size_t grain, std::uint64_t& work) {
+    while (range.lo < range.hi) {
+      if (range.Size() >= kMinAccounted && budget_.fetch_sub(range.Size(), std::memory_order_relaxed) <= 0) {
+        SortByRanks(range.lo, range.hi);
+        return;
+      }
+      RefreshPrefixes(range);
+      if (range.settled) {
+        SortSettledByInput(range);
+        return;
+      }
+      if (range.Size() < kMinByteSplit || !SplitByByte(range, queue, grain, work)) {
+        SortByInput(range);
+        return;
+      }
+    }
+  }
+
+  // Sorts a small range when ties go in input order.
   void SortByInput(const Range& range) const {
     const std::size_t depth = range.depth;
     const Keys keys = keys_;
