@@ -261,7 +261,7 @@ class Utf8Blocks {
   // asked for 2 KiB ahead: without that, the check waits on memory and takes four times as long on
   // a text too large for the caches.
   constexpr std::size_t kStretch = std::size_t{64} * 16;
-  constexpr std::size_t kStep = 4 * 16;
+  constexpr std::size_t kStep = std::size_t{4} * 16;
   while (static_cast<std::size_t>(end - in) >= kStep) {
     const std::uint8_t* const stop =
         in + std::min<std::size_t>(kStretch, static_cast<std::size_t>(end - in)) / kStep * kStep;
