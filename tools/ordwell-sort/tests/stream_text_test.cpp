@@ -168,8 +168,10 @@ TEST(OrdwellSortBlockWriter, WritesALargeListAsItsItemsJoinedWhateverTheBlocksHo
     texts.emplace_back(size, static_cast<char>('a' + i % 26));
   }
   const std::vector<std::string_view> items(texts.begin(), texts.end());
-  for (const auto& [separator, ending] : {std::pair<std::string_view, std::string_view>{"\n", "\n"},
-                                          std::pair<std::string_view, std::string_view>{", ", ""}}) {
+  for (const auto& joints : {std::pair<std::string_view, std::string_view>{"\n", "\n"},
+                             std::pair<std::string_view, std::string_view>{", ", ""}}) {
+    const std::string_view separator = joints.first;
+    const std::string_view ending = joints.second;
     std::string expected;
     for (std::size_t i = 0; i < items.size(); ++i) (expected += i == 0 ? "" : separator) += items[i];
     expected += ending;
