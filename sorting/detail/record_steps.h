@@ -13,8 +13,8 @@
 // through a tree, O(m log^2 m) at worst.
 //
 // When equal keys go in input order, the order is total and any sort reaches it: large ranges are
-// then first split by the bytes of their prefixes, most significant first, and the quicksort only
-// finishes the small ranges left.
+// then split by the bytes of their prefixes, most significant first, and the small ranges left
+// are sorted by comparisons.
 
 #include <algorithm>
 #include <array>
