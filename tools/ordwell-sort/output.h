@@ -72,23 +72,15 @@ bool WriteSortedBytes(const Items& items, std::string_view separator, std::strin
     if (to == count) bytes += ending.size();
     for (std::size_t i = from; i < to && bytes <= kMaxCopyBytes; ++i) bytes += items[i].size();
     if (bytes > kMaxCopyBytes) return false;
-    char* o = out.Resize(bytes);
-    // The items lie scattered over the list text; ask for each one a little ahead of its turn.
-    constexpr std::size_t kAhead = 16;
-    for (std::size_t i = from; i < to; ++i) {
-      if (i + kAhead < to) __builtin_prefetch(items[i + kAhead].data());
-      if (i != 0) {
-        if (separator.size() == 1) {
-          *o++ = separator.front();
-        } else {
-          o = std::copy(separator.begin(), separator.end(), o);
-        }
+    // Appends bytes at a place with room for them all.
+    struct Filler {
+      char* at;
+      void Write(std::string_view piece) noexcept {
+        std::memcpy(at, piece.data(), piece.size());
+        at += piece.size();
       }
-      const std::string_view item = items[i];
-      std::memcpy(o, item.data(), item.size());
-      o += item.size();
-    }
-    if (to == count) std::copy(ending.begin(), ending.end(), o);
+    } filler{out.Resize(bytes)};
+    EncodeItems(items, separator, ending, from, to, filler);
     return true;
   };
   const auto write = [&](std::size_t block, ByteWriter& out) {
